@@ -1,0 +1,23 @@
+#!/usr/bin/env bash
+# Installs everything the project needs on a Debian 12 machine. Idempotent.
+set -euo pipefail
+
+packages=(
+  cmake ninja-build g++ pkg-config git
+  qt6-base-dev libcurl4-openssl-dev libgtest-dev libgmock-dev libbenchmark-dev
+  python3 python3-pyftpdlib curl
+  xvfb xauth xdotool imagemagick fonts-liberation
+  g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+sudo=""
+[ "$(id -u)" -eq 0 ] || sudo="sudo"
+export DEBIAN_FRONTEND=noninteractive
+$sudo apt-get update -qq
+$sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"

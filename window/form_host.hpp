@@ -1,0 +1,22 @@
+// What the window needs from the toolkit beyond its controls: message boxes,
+// yielding to the event loop and closing. Tests record instead of blocking.
+#pragma once
+
+#include <string>
+
+namespace qor {
+
+enum class MsgButtons { OK, RetryCancel };
+enum class MsgResult { OK, Retry, Cancel };
+
+class FormHost {
+ public:
+  virtual ~FormHost() = default;
+  virtual MsgResult MsgBox(const std::string& text, MsgButtons buttons, const std::string& caption) = 0;
+  // Lets the event loop handle pending events, then returns.
+  virtual void DoEvents() = 0;
+  // Closes the window; the program ends with it.
+  virtual void Unload() = 0;
+};
+
+}  // namespace qor
