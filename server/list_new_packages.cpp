@@ -1,0 +1,30 @@
+// Package folders the server has and the program folder lacks.
+#include <string>
+#include <string_view>
+
+#include "QOR_sync_FRM.hpp"
+#include "answer_grammar.hpp"
+#include "http_query.hpp"
+#include "package_name.hpp"
+#include "server_steps.hpp"
+
+namespace qor {
+
+void list_new_packages(QOR_sync_FRM& form, const std::string& update_server) {
+  const std::string answer = http_get_text(form, query_url(update_server, "art=new"));
+  form.List2.Clear();
+  for (const std::string_view record : answer::record_list(answer)) {
+    // A name that leads out of the program folder would have its folder
+    // created there by the folder panel's button; it is never offered.
+    if (!stays_inside_program_folder(record)) continue;
+    const std::string name(record);
+    if (!form.file_system->FolderExists(form.program_folder + name + "/")) form.List2.AddItem(name);
+  }
+  if (form.List2.ListCount() == 0) {
+    form.Timer3.Enabled = true;
+  } else {
+    form.Picture1(0).Visible = true;
+  }
+}
+
+}  // namespace qor

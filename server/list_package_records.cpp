@@ -1,0 +1,68 @@
+// The install and update lists: every record into List1, the due files into
+// List3, and the panel that asks the user, or the next step.
+#include <string>
+#include <string_view>
+
+#include "QOR_sync_FRM.hpp"
+#include "answer_grammar.hpp"
+#include "http_query.hpp"
+#include "server_steps.hpp"
+
+namespace qor {
+
+namespace {
+
+// The query is answered before anything is cleared, so a query the user
+// gives up leaves the lists as they were.
+void start_list(QOR_sync_FRM& form, std::int16_t mode) {
+  form.List1.Clear();
+  form.List3.Clear();
+  form.package_mode = mode;
+}
+
+}  // namespace
+
+void list_install_packages(QOR_sync_FRM& form, const std::string& update_server) {
+  const std::string answer = http_get_text(form, query_url(update_server, "art=install"));
+  start_list(form, 0);
+  for (const std::string_view record : answer::record_list(answer)) form.List1.AddItem(std::string(record));
+  parse_package_records(form);
+  if (form.List3.ListCount() == 0) {
+    form.Picture3(1).Visible = false;
+    form.Picture3(2).Visible = false;
+    form.Label6(2).Visible = false;
+    form.Label6(3).Visible = false;
+    form.Timer4.Enabled = true;
+  } else {
+    form.Picture3(1).Visible = true;
+    form.Picture3(2).Visible = false;
+    form.Label6(3).Visible = false;
+    form.Label6(2).Visible = true;
+    form.Picture1(1).Visible = true;
+  }
+}
+
+void list_update_packages(QOR_sync_FRM& form, const std::string& update_server) {
+  const std::string answer = http_get_text(form, query_url(update_server, "art=update"));
+  start_list(form, 1);
+  for (const std::string_view record : answer::record_list(answer)) {
+    if (const auto main = answer::keyed_value(record, "mainprogram=")) {
+      form.shared().mod.main_program = std::string(*main);
+    } else if (!answer::keyed_value(record, "updaprogram=")) {
+      form.List1.AddItem(std::string(record));
+    }
+  }
+  parse_package_records(form);
+  if (form.List3.ListCount() == 0) {
+    form.Picture1(1).Visible = false;
+    form.Picture1(2).Visible = true;
+  } else {
+    form.Picture3(1).Visible = false;
+    form.Picture3(2).Visible = true;
+    form.Label6(2).Visible = false;
+    form.Label6(3).Visible = true;
+    form.Picture1(1).Visible = true;
+  }
+}
+
+}  // namespace qor

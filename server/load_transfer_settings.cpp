@@ -1,0 +1,54 @@
+// The FTP server and account, as the update server hands them out.
+#include <string_view>
+
+#include "QOR_sync_FRM.hpp"
+#include "answer_grammar.hpp"
+#include "http_query.hpp"
+#include "server_steps.hpp"
+
+namespace qor {
+
+namespace {
+
+void apply_settings_field(QOR_sync_MOD& mod, std::string_view field) {
+  struct Key {
+    std::string_view key;
+    std::string QOR_sync_MOD::*target;
+  };
+  static constexpr Key kKeys[] = {
+      {"se=", &QOR_sync_MOD::ftp_server},
+      {"fo=", &QOR_sync_MOD::ftp_folder},
+      {"us=", &QOR_sync_MOD::ftp_user},
+      {"pa=", &QOR_sync_MOD::ftp_password},
+  };
+  for (const Key& k : kKeys) {
+    if (const auto value = answer::keyed_value(field, k.key)) {
+      mod.*k.target = std::string(*value);
+      return;
+    }
+  }
+}
+
+// Enables Timer2 on every way out of the connection attempt, so that the
+// package lists follow whatever connect_ftp does.
+struct EnableOnExit {
+  Timer& timer;
+  ~EnableOnExit() { timer.Enabled = true; }
+};
+
+}  // namespace
+
+void load_transfer_settings(QOR_sync_FRM& form, const std::string& update_server) {
+  const std::string answer = http_get_text(form, query_url(update_server, "art=sw_update"));
+  QOR_sync_MOD& mod = form.shared().mod;
+  for (const std::string_view field : answer::field_list(answer)) apply_settings_field(mod, field);
+  form.Label1(0).Caption = mod.ftp_server;
+  form.Label1(1).Caption = mod.ftp_folder;
+  form.Label1(2).Caption = mod.ftp_user;
+  form.Label1(3).Caption = mod.ftp_password;
+  form.shared().ftp.listing_list = &form.List4;
+  EnableOnExit enable_timer2{form.Timer2};
+  if (form.steps.connect_ftp) form.steps.connect_ftp();
+}
+
+}  // namespace qor
