@@ -1,0 +1,294 @@
+#!/usr/bin/python3
+"""Update server for QOR_sync_PRO: the query script over HTTP and the package
+files over FTP, both from one published folder.
+
+Prints "LISTENING http <port>", "LISTENING ftp <port>", "READY", then one line
+"REQUEST <request line>" per HTTP request. What it answers comes from the
+catalogue (JSON, see tools/UPDATE_SERVER.md), read again for every request so
+that a vendor (or a test) can change it while the server runs.
+"""
+
+import argparse
+import json
+import logging
+import os
+import signal
+import sys
+import threading
+import time
+from http.server import BaseHTTPRequestHandler, ThreadingHTTPServer
+from urllib.parse import parse_qs, urlsplit
+
+SCRIPT_PATH = "/php_scripts/qor_sw_setup_manager.php"
+QUERIES = ("check", "caption", "sw_update", "new", "install", "update")
+PACKAGE_FIELDS = ("id", "fn", "ve", "pa", "ar", "ja", "st")
+
+_print_lock = threading.Lock()
+
+
+def say(line):
+    with _print_lock:
+        sys.stdout.write(line + "\n")
+        sys.stdout.flush()
+
+
+# --- the catalogue -----------------------------------------------------------
+
+def parse_fault(text):
+    """"status:503", "close", "stall:5", each optionally "@N" (first N requests)."""
+    times = None
+    if "@" in text:
+        text, count = text.rsplit("@", 1)
+        times = int(count)
+    mode, _, arg = text.partition(":")
+    if mode not in ("close", "status", "stall"):
+        raise ValueError("unknown fault mode %r" % mode)
+    fault = {"mode": mode}
+    if mode == "status":
+        fault["status"] = int(arg or 500)
+    if mode == "stall":
+        fault["seconds"] = float(arg or 600)
+    if times is not None:
+        fault["times"] = times
+    return fault
+
+
+class Catalogue:
+    """What the server answers: the catalogue file plus command-line overrides."""
+
+    def __init__(self, path, root, cli_faults, cli_answers):
+        self.path = path
+        self.root = root
+        self.cli_faults = cli_faults
+        self.cli_answers = cli_answers
+        self.ftp_port = 21
+
+    def load(self):
+        with open(self.path, "rb") as f:
+            data = json.loads(f.read().decode("utf-8"))
+        if not isinstance(data, dict):
+            raise ValueError("the catalogue must be a JSON object")
+        return data
+
+    def fault(self, data, query):
+        if query in self.cli_faults:
+            return self.cli_faults[query]
+        spec = data.get("faults", {}).get(query)
+        if spec is None:
+            return None
+        return parse_fault(spec) if isinstance(spec, str) else dict(spec)
+
+    def raw_answer(self, data, keys):
+        answers = dict(data.get("answers", {}))
+        answers.update(self.cli_answers)
+        for key in keys:
+            if key in answers:
+                path = answers[key]
+                if not os.path.isabs(path):
+                    path = os.path.join(self.root, path)
+                with open(path, "rb") as f:
+                    return f.read()
+        return None
+
+    def answer(self, data, query, params):
+        """The answer text of one query, built from the catalogue."""
+        if query == "check":
+            return data.get("check", "ok") if params.get("was") == "ab" else ""
+        if query == "caption":
+            entries = data.get("captions", {}).get(params.get("was", ""), {})
+            return "||".join("%s|%s" % (k, v) for k, v in entries.items())
+        if query == "sw_update":
+            s = data.get("settings", {})
+            server = s.get("se")
+            if server is None:
+                server = "127.0.0.1" if self.ftp_port == 21 else "127.0.0.1:%d" % self.ftp_port
+            return "|".join("%s=%s" % (k, v) for k, v in
+                            (("se", server), ("fo", s.get("fo", "/")),
+                             ("us", s.get("us", "qor")), ("pa", s.get("pa", "qor"))))
+        if query == "new":
+            return "||".join(data.get("new", []))
+        if query in ("install", "update"):
+            records = []
+            if query == "update":
+                for key in ("mainprogram", "updaprogram"):
+                    if key in data:
+                        records.append("%s=%s" % (key, data[key]))
+            for entry in data.get(query, []):
+                if isinstance(entry, str):  # a record given verbatim
+                    records.append(entry)
+                else:
+                    records.append("|".join("%s=%s" % (k, entry[k]) for k in PACKAGE_FIELDS if k in entry))
+            return "||".join(records)
+        return ""
+
+
+# --- HTTP --------------------------------------------------------------------
+
+class QueryHandler(BaseHTTPRequestHandler):
+    server_version = "QORUpdateServer/1.0"
+
+    def log_message(self, format, *args):  # the REQUEST lines are the log
+        pass
+
+    def send_body(self, status, body, content_type="text/plain; charset=utf-8"):
+        self.send_response(status)
+        self.send_header("Content-Type", content_type)
+        self.send_header("Content-Length", str(len(body)))
+        self.send_header("Connection", "close")
+        self.end_headers()
+        self.wfile.write(body)
+
+    def do_GET(self):
+        say("REQUEST " + self.requestline)
+        self.close_connection = True
+        url = urlsplit(self.path)
+        if url.path != SCRIPT_PATH:
+            self.send_body(404, b"not found\n")
+            return
+        # No unquoting beyond what parse_qs does: the client sends plain text.
+        params = {k: v[-1] for k, v in parse_qs(url.query, keep_blank_values=True).items()}
+        query = params.get("art", "")
+        state = self.server.state
+        try:
+            data = state.catalogue.load()
+            fault = state.catalogue.fault(data, query) if query in QUERIES else None
+            if fault is not None and state.take_fault(query, fault):
+                self.fail(fault)
+                return
+            body = None
+            if query in QUERIES:
+                keys = [query + "." + params.get("was", ""), query] if query == "caption" else [query]
+                body = state.catalogue.raw_answer(data, keys)
+            if body is None:
+                text = state.catalogue.answer(data, query, params) if query in QUERIES else ""
+                body = text.encode(data.get("charset", "utf-8"))
+        except Exception as error:  # a broken catalogue is the vendor's to see
+            sys.stderr.write("update_server: %s\n" % error)
+            self.send_body(500, b"catalogue error\n")
+            return
+        self.send_body(200, body)
+
+    def fail(self, fault):
+        mode = fault["mode"]
+        if mode == "status":
+            status = int(fault.get("status", 500))
+            page = "<html><head><title>%d</title></head><body><h1>Error %d</h1></body></html>\n" % (status, status)
+            self.send_body(status, page.encode("ascii"), "text/html")
+        elif mode == "stall":
+            # Accepts the request and sends nothing until the client gives up.
+            self.server.state.stopping.wait(float(fault.get("seconds", 600)))
+        # "close": no answer at all, the connection just ends.
+
+
+class ServerState:
+    def __init__(self, catalogue):
+        self.catalogue = catalogue
+        self.stopping = threading.Event()
+        self._used = {}
+        self._lock = threading.Lock()
+
+    def take_fault(self, query, fault):
+        """True while the fault still applies: always, or for its first N requests."""
+        times = fault.get("times")
+        if times is None:
+            return True
+        with self._lock:
+            used = self._used.get(query, 0)
+            if used >= int(times):
+                return False
+            self._used[query] = used + 1
+            return True
+
+
+# --- FTP ---------------------------------------------------------------------
+
+def make_ftp_server(root, user, password, bind, port, login_fail_delay):
+    """A read-only FTP account on the published folder."""
+    from pyftpdlib.authorizers import DummyAuthorizer
+    from pyftpdlib.handlers import FTPHandler
+    from pyftpdlib.servers import FTPServer
+
+    # A handler of our own keeps pyftpdlib from installing its chatty INFO one.
+    ftp_log = logging.getLogger("pyftpdlib")
+    ftp_log.addHandler(logging.StreamHandler(sys.stderr))
+    ftp_log.setLevel(logging.WARNING)
+    authorizer = DummyAuthorizer()
+    authorizer.add_user(user, password, root, perm="elr")
+
+    class Handler(FTPHandler):
+        pass
+
+    Handler.authorizer = authorizer
+    Handler.auth_failed_timeout = login_fail_delay
+    Handler.banner = "QOR update server ready."
+    return FTPServer((bind, port), Handler)
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+    parser.add_argument("--root", required=True, help="the published folder")
+    parser.add_argument("--catalogue", help="catalogue file (default: ROOT/catalogue.json)")
+    parser.add_argument("--bind", default="127.0.0.1", help="address to listen on (default 127.0.0.1)")
+    parser.add_argument("--http-port", type=int, default=0, help="0: a free port")
+    parser.add_argument("--ftp-port", type=int, default=0, help="0: a free port")
+    parser.add_argument("--no-ftp", action="store_true", help="serve the queries only")
+    parser.add_argument("--ftp-login-fail-delay", type=float, default=3.0,
+                        help="seconds before a refused login is answered (0 for tests)")
+    parser.add_argument("--fail", action="append", default=[], metavar="QUERY=MODE[:ARG][@N]",
+                        help="fail a query: close, status[:CODE], stall[:SECONDS]; @N: first N requests only")
+    parser.add_argument("--answer", action="append", default=[], metavar="QUERY=FILE",
+                        help="answer a query with the bytes of FILE (caption.de for one language)")
+    args = parser.parse_args()
+
+    root = os.path.abspath(args.root)
+    cli_faults = {}
+    for spec in args.fail:
+        query, _, fault = spec.partition("=")
+        cli_faults[query] = parse_fault(fault)
+    cli_answers = dict(spec.partition("=")[::2] for spec in args.answer)
+    catalogue = Catalogue(args.catalogue or os.path.join(root, "catalogue.json"), root, cli_faults, cli_answers)
+    settings = catalogue.load().get("settings", {})  # fails early on a broken catalogue
+
+    state = ServerState(catalogue)
+    httpd = ThreadingHTTPServer((args.bind, args.http_port), QueryHandler)
+    httpd.daemon_threads = True
+    httpd.state = state
+
+    ftpd = None
+    if not args.no_ftp:
+        ftpd = make_ftp_server(root, settings.get("us", "qor"), settings.get("pa", "qor"),
+                               args.bind, args.ftp_port, args.ftp_login_fail_delay)
+        catalogue.ftp_port = ftpd.address[1]
+
+    def stop(signum, frame):
+        state.stopping.set()
+
+    signal.signal(signal.SIGTERM, stop)
+    signal.signal(signal.SIGINT, stop)
+
+    threads = [threading.Thread(target=httpd.serve_forever, kwargs={"poll_interval": 0.2}, daemon=True)]
+    if ftpd is not None:
+        def serve_ftp():
+            while not state.stopping.is_set():
+                ftpd.ioloop.loop(0.2, blocking=False)
+            ftpd.close_all()
+        threads.append(threading.Thread(target=serve_ftp, daemon=True))
+    for t in threads:
+        t.start()
+
+    say("LISTENING http %d" % httpd.server_address[1])
+    if ftpd is not None:
+        say("LISTENING ftp %d" % ftpd.address[1])
+    say("READY")
+
+    while not state.stopping.wait(0.2):
+        pass
+    httpd.shutdown()
+    httpd.server_close()
+    for t in threads:
+        t.join(timeout=5)
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
