@@ -23,9 +23,13 @@ class LocalFileSystem final : public FileSystem {
     return fs::is_directory(fs::path(local_path(path)), ec);
   }
 
+  // Succeeds when the folder is there afterwards, also when someone else
+  // created it between the caller's FolderExists and this call.
   bool CreateFolder(const std::string& path) override {
+    const fs::path folder(local_path(path));
     std::error_code ec;
-    return fs::create_directory(fs::path(local_path(path)), ec) && !ec;
+    fs::create_directory(folder, ec);
+    return fs::is_directory(folder, ec);
   }
 
   bool FileExists(const std::string& path) override {

@@ -1,0 +1,259 @@
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdint>
+#include <filesystem>
+#include <random>
+#include <regex>
+#include <string>
+#include <vector>
+
+#include "file_system.hpp"
+#include "pe_version.hpp"
+#include "server_process.hpp"
+
+namespace {
+namespace fs = std::filesystem;
+using Bytes = std::vector<unsigned char>;
+using qor::read_pe_file_version;
+using qor::read_pe_file_version_from_bytes;
+
+std::string version_of(const Bytes& b) { return read_pe_file_version_from_bytes(b); }
+
+Bytes load(const std::string& path) {
+  const std::string s = qor::test::read_file(path);
+  return Bytes(s.begin(), s.end());
+}
+
+std::string fixture(const std::string& name) {
+#ifdef QOR_PE_FIXTURES
+  return std::string(QOR_PE_FIXTURES) + "/" + name + ".exe";
+#else
+  (void)name;
+  return {};
+#endif
+}
+
+#define REQUIRE_FIXTURES() \
+  if (fixture("x").empty()) GTEST_SKIP() << "MinGW cross toolchain not found at configure time"
+
+void put16(Bytes& b, std::size_t at, std::uint16_t v) {
+  b[at] = v & 0xFF;
+  b[at + 1] = v >> 8;
+}
+void put32(Bytes& b, std::size_t at, std::uint32_t v) {
+  put16(b, at, v & 0xFFFF);
+  put16(b, at + 2, v >> 16);
+}
+
+// A minimal image laid out by hand, so a test can break one known field.
+// Offsets below kRsrc are file offsets; resource offsets are relative to it.
+constexpr std::size_t kRsrc = 0x200, kRoot = 0x00, kNames = 0x18, kLangs = 0x30, kData = 0x48, kBlock = 0x58;
+constexpr std::uint32_t kRsrcRva = 0x1000;
+
+struct Image {
+  Bytes b = Bytes(0x400, 0);
+  std::size_t optional = 0x58, directories, sections;
+  explicit Image(bool pe32plus) {
+    b[0] = 'M', b[1] = 'Z';
+    put32(b, 0x3C, 0x40);
+    b[0x40] = 'P', b[0x41] = 'E';
+    put16(b, 0x44, pe32plus ? 0x8664 : 0x14C);
+    put16(b, 0x46, 1);
+    const std::uint16_t optional_size = pe32plus ? 0xF0 : 0xE0;
+    put16(b, 0x54, optional_size);
+    put16(b, optional, pe32plus ? 0x20B : 0x10B);
+    directories = optional + (pe32plus ? 112 : 96);
+    put32(b, directories - 4, 16);
+    put32(b, directories + 16, kRsrcRva);
+    put32(b, directories + 20, 0xB4);
+    sections = optional + optional_size;
+    put32(b, sections + 8, 0xB4);
+    put32(b, sections + 12, kRsrcRva);
+    put32(b, sections + 16, 0x200);
+    put32(b, sections + 20, kRsrc);
+    directory(kRoot, 16, 0x80000000 | kNames);
+    directory(kNames, 1, 0x80000000 | kLangs);
+    directory(kLangs, 0x409, kData);
+    put32(b, kRsrc + kData, kRsrcRva + kBlock);
+    put32(b, kRsrc + kData + 4, 92);
+    put16(b, kRsrc + kBlock, 92);
+    put16(b, kRsrc + kBlock + 2, 52);
+    const std::string key = "VS_VERSION_INFO";
+    for (std::size_t i = 0; i < key.size(); ++i) put16(b, kRsrc + kBlock + 6 + 2 * i, key[i]);
+    put32(b, kRsrc + kBlock + 40, 0xFEEF04BD);
+    put32(b, kRsrc + kBlock + 48, (7u << 16) | 8);   // file version 7.8.9.10
+    put32(b, kRsrc + kBlock + 52, (9u << 16) | 10);
+    put32(b, kRsrc + kBlock + 56, (1u << 16) | 1);   // product version 1.1.1.1
+  }
+  void directory(std::size_t at, std::uint32_t name, std::uint32_t target) {
+    put16(b, kRsrc + at + 14, 1);
+    put32(b, kRsrc + at + 16, name);
+    put32(b, kRsrc + at + 20, target);
+  }
+};
+
+TEST(PeVersion, ReadsFixedFileVersionOfRealImages) {
+  REQUIRE_FIXTURES();
+  EXPECT_EQ(read_pe_file_version(fixture("versioned64")), "1.2.3.4");
+  EXPECT_EQ(read_pe_file_version(fixture("versioned32")), "1.2.3.4");
+  EXPECT_EQ(read_pe_file_version(fixture("wide32")), "65535.256.0.40000");
+  EXPECT_EQ(read_pe_file_version(fixture("plain64")), "");
+  EXPECT_EQ(read_pe_file_version(fixture("strings64")), "");
+  // The window passes paths with "\" separators.
+  std::string windows_path = fixture("versioned64");
+  std::replace(windows_path.begin(), windows_path.end(), '/', '\\');
+  EXPECT_EQ(qor::make_local_file_system()->GetFileVersion(windows_path), "1.2.3.4");
+}
+
+TEST(PeVersion, ReadsCraftedImagesOfBothFormats) {
+  EXPECT_EQ(version_of(Image(false).b), "7.8.9.10");
+  EXPECT_EQ(version_of(Image(true).b), "7.8.9.10");
+}
+
+TEST(PeVersion, NonPeFilesAndOddPathsGiveEmptyText) {
+  qor::test::TempDir dir;
+  qor::test::write_file(dir / "script.sh", "#!/bin/sh\necho MZ\n");
+  qor::test::write_file(dir / "empty", "");
+  qor::test::write_file(dir / "mz", "MZ");
+  ASSERT_EQ(::mkfifo((dir / "fifo").c_str(), 0600), 0);  // must not block waiting for a writer
+  for (const std::string& path : {std::string("/proc/self/exe"), dir / "script.sh", dir / "empty", dir / "mz",
+                                  dir / "fifo", dir.path(), dir / "missing"}) {
+    EXPECT_EQ(read_pe_file_version(path), "") << path;
+  }
+}
+
+TEST(PeVersion, BrokenFieldsGiveEmptyText) {
+  struct Case {
+    const char* what;
+    void (*breakit)(Image&);
+  };
+  const Case cases[] = {
+      {"no MZ", [](Image& i) { i.b[0] = 'Z'; }},
+      {"e_lfanew past the end", [](Image& i) { put32(i.b, 0x3C, 0xFFFFFFF0); }},
+      {"no PE signature", [](Image& i) { i.b[0x41] = 'X'; }},
+      {"unknown optional magic", [](Image& i) { put16(i.b, i.optional, 0x107); }},
+      {"two data directories only", [](Image& i) { put32(i.b, i.directories - 4, 2); }},
+      {"optional header too short", [](Image& i) { put16(i.b, 0x54, 0x60); }},
+      {"no resource table", [](Image& i) { put32(i.b, i.directories + 16, 0); }},
+      {"no sections", [](Image& i) { put16(i.b, 0x46, 0); }},
+      {"section table past the end", [](Image& i) { put16(i.b, 0x46, 0xFFFF); }},
+      {"raw data past the end", [](Image& i) { put32(i.b, i.sections + 20, 0xFFFFFFFF); }},
+      {"huge raw size", [](Image& i) {
+         put32(i.b, i.sections + 8, 0);
+         put32(i.b, i.sections + 16, 0xFFFFFFFF);
+         put32(i.b, i.sections + 20, 0xFFFFFF00);
+       }},
+      {"section at the top of the address space", [](Image& i) { put32(i.b, i.sections + 12, 0xFFFFFFF0); }},
+      {"65535 entries in a small section", [](Image& i) { put16(i.b, kRsrc + kRoot + 14, 0xFFFF); }},
+      {"type is a data entry", [](Image& i) { put32(i.b, kRsrc + kRoot + 20, kData); }},
+      {"language points back at the root", [](Image& i) { put32(i.b, kRsrc + kLangs + 20, 0x80000000 | kRoot); }},
+      {"name points at itself", [](Image& i) { put32(i.b, kRsrc + kNames + 20, 0x80000000 | kNames); }},
+      {"directory offset past the end", [](Image& i) { put32(i.b, kRsrc + kNames + 20, 0xFFFFFFFF); }},
+      {"data address past the end", [](Image& i) { put32(i.b, kRsrc + kData, 0xFFFFFFF0); }},
+      {"data size too small", [](Image& i) { put32(i.b, kRsrc + kData + 4, 91); }},
+      {"block longer than the data", [](Image& i) { put16(i.b, kRsrc + kBlock, 0xFFFF); }},
+      {"block too short", [](Image& i) { put16(i.b, kRsrc + kBlock, 40); }},
+      {"no fixed info", [](Image& i) { put16(i.b, kRsrc + kBlock + 2, 0); }},
+      {"wrong key", [](Image& i) { put16(i.b, kRsrc + kBlock + 6, 'W'); }},
+      {"wrong signature", [](Image& i) { put32(i.b, kRsrc + kBlock + 40, 0xFEEF04BC); }},
+  };
+  for (bool plus : {false, true}) {
+    for (const Case& c : cases) {
+      Image image(plus);
+      c.breakit(image);
+      EXPECT_EQ(version_of(image.b), "") << c.what << (plus ? " (PE32+)" : " (PE32)");
+    }
+  }
+}
+
+// Every prefix of a good image must give either nothing or the right version,
+// and once the version appears it stays: a reader that looks past the end of
+// what it was given would be caught here, and by the sanitizers.
+void expect_truncations_safe(const Bytes& image, const std::string& version) {
+  bool seen = false;
+  for (std::size_t n = 0; n <= image.size(); ++n) {
+    const std::string got = read_pe_file_version_from_bytes(std::span(image.data(), n));
+    if (got != (seen ? version : "")) {
+      seen = true;
+      ASSERT_EQ(got, version) << "prefix " << n;
+    }
+  }
+  EXPECT_TRUE(seen);
+}
+
+TEST(PeVersion, TruncatedAndCorruptedImagesNeverCrash) {
+  std::vector<std::pair<Bytes, std::string>> images = {{Image(false).b, "7.8.9.10"}, {Image(true).b, "7.8.9.10"}};
+  if (!fixture("x").empty()) {
+    images.emplace_back(load(fixture("versioned32")), "1.2.3.4");
+    images.emplace_back(load(fixture("versioned64")), "1.2.3.4");
+  }
+  const std::regex shape(R"(^(\d+\.\d+\.\d+\.\d+)?$)");
+  std::mt19937 random(20261207);
+  for (const auto& [image, version] : images) {
+    expect_truncations_safe(image, version);
+    for (std::size_t at = 0; at < image.size(); ++at) {
+      for (unsigned char mask : {0x01, 0x80, 0xFF}) {
+        Bytes broken = image;
+        broken[at] ^= mask;
+        ASSERT_TRUE(std::regex_match(version_of(broken), shape)) << "byte " << at;
+      }
+    }
+    for (int round = 0; round < 2000; ++round) {
+      Bytes broken = image;
+      for (int k = 0; k < 8; ++k) broken[random() % broken.size()] = static_cast<unsigned char>(random());
+      ASSERT_TRUE(std::regex_match(version_of(broken), shape));
+    }
+  }
+}
+
+TEST(PeVersion, TruncatedFileOnDiskGivesEmptyText) {
+  qor::test::TempDir dir;
+  const Bytes image = Image(true).b;
+  for (std::size_t n : {std::size_t{0}, std::size_t{2}, std::size_t{0x60}, kRsrc + kBlock + 60}) {
+    qor::test::write_file(dir / "cut.exe", std::string(image.begin(), image.begin() + n));
+    EXPECT_EQ(read_pe_file_version(dir / "cut.exe"), "") << n;
+  }
+  qor::test::write_file(dir / "whole.exe", std::string(image.begin(), image.end()));
+  EXPECT_EQ(read_pe_file_version(dir / "whole.exe"), "7.8.9.10");
+}
+
+TEST(LocalFileSystem, FoldersAndFiles) {
+  qor::test::TempDir dir;
+  auto files = qor::make_local_file_system();
+  qor::test::write_file(dir / "a.txt", "x");
+  EXPECT_TRUE(files->FolderExists(dir.path()));
+  EXPECT_TRUE(files->FolderExists(dir.path() + "\\"));
+  EXPECT_TRUE(files->FolderExists(dir.path() + "/"));
+  EXPECT_FALSE(files->FolderExists(dir / "a.txt"));
+  EXPECT_FALSE(files->FolderExists(dir / "missing\\"));
+
+  EXPECT_TRUE(files->FileExists(dir / "a.txt"));
+  EXPECT_TRUE(files->FileExists(dir.path() + "\\a.txt"));
+  EXPECT_FALSE(files->FileExists(dir.path()));
+  EXPECT_FALSE(files->FileExists(dir.path() + "\\"));
+  EXPECT_FALSE(files->FileExists(dir / "a.txt\\"));
+  EXPECT_FALSE(files->FileExists(dir / "missing"));
+
+  EXPECT_TRUE(files->CreateFolder(dir.path() + "\\pkg"));
+  EXPECT_TRUE(fs::is_directory(dir / "pkg"));
+  EXPECT_TRUE(files->CreateFolder(dir / "pkg"));  // already there is what the caller wanted
+  EXPECT_FALSE(files->CreateFolder(dir / "a.txt"));
+  EXPECT_FALSE(files->CreateFolder(dir / "no\\parent"));
+}
+
+TEST(LocalFileSystem, DateLastModified) {
+  qor::test::TempDir dir;
+  auto files = qor::make_local_file_system();
+  qor::test::write_file(dir / "a.dll", "x");
+  const std::chrono::sys_seconds when = std::chrono::sys_days{std::chrono::year{2019} / 3 / 14} + std::chrono::hours{15};
+  fs::last_write_time(dir / "a.dll", std::chrono::file_clock::from_sys(when));
+  const auto got = files->DateLastModified(dir.path() + "\\a.dll");
+  ASSERT_TRUE(got.has_value());
+  EXPECT_EQ(std::chrono::floor<std::chrono::seconds>(*got), when);
+  EXPECT_FALSE(files->DateLastModified(dir / "missing").has_value());
+}
+
+}  // namespace

@@ -1,0 +1,3 @@
+// The smallest program the cross compiler will link; only its headers and
+// resources matter to the tests.
+int main() { return 0; }
