@@ -1,6 +1,7 @@
 // Stamping a file's last-write time with a date.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <string>
 
@@ -19,8 +20,23 @@ struct SYSTEMTIME {
                 wMilliseconds = 0;
 };
 
+// True for a real calendar date and time of day in the years 1601 to 30827,
+// the range a FILETIME holds.
+bool is_stampable_date(const DateValue& date);
+
 SYSTEMTIME date_to_system_time(const DateValue& date);
+// 0 for a date outside is_stampable_date.
 FILETIME date_to_file_time(const DateValue& date);
+
+// Sets only the last-write time (access and other times stay), milliseconds
+// 0. With date_is_local the date is taken as local time and converted with
+// the UTC offset in effect at `now`, not the offset of the date itself, so
+// that reading it back with utc_to_local_date(..., now) gives the same date.
+// A read-only file (no owner write bit) is stamped and read-only again
+// afterwards. False for a missing, non-regular or unwritable file, or a
+// date outside is_stampable_date; nothing is created.
 bool set_file_write_time(const std::string& path, const DateValue& date, bool date_is_local);
+bool set_file_write_time(const std::string& path, const DateValue& date, bool date_is_local,
+                         std::chrono::system_clock::time_point now);
 
 }  // namespace qor
