@@ -173,7 +173,7 @@ class QueryHandler(BaseHTTPRequestHandler):
         if mode == "status":
             status = int(fault.get("status", 500))
             page = "<html><head><title>%d</title></head><body><h1>Error %d</h1></body></html>\n" % (status, status)
-            self.send_body(status, page.encode("ascii"), "text/html")
+            self.send_body(status, fault.get("body", page).encode("utf-8"), "text/html")
         elif mode == "stall":
             # Accepts the request and sends nothing until the client gives up.
             self.server.state.stopping.wait(float(fault.get("seconds", 600)))

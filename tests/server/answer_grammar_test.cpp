@@ -1,0 +1,149 @@
+// The answer grammar and the text rules beneath it, case by case.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "answer_grammar.hpp"
+#include "answer_text.hpp"
+#include "caption_colour.hpp"
+#include "package_name.hpp"
+
+namespace qor {
+namespace {
+
+using Pieces = std::vector<std::string>;
+
+Pieces strings(const std::vector<std::string_view>& views) { return Pieces(views.begin(), views.end()); }
+
+TEST(AnswerGrammar, SplitScansLeftToRightWithoutOverlap) {
+  struct Case {
+    std::string text, separator;
+    Pieces pieces;
+  };
+  const Case cases[] = {
+      {"", "||", {}},
+      {"abc", "||", {"abc"}},
+      {"a||||b", "||", {"a", "", "b"}},
+      {"a|||b", "||", {"a", "|b"}},
+      {"||a||||b||", "||", {"", "a", "", "b", ""}},
+      {"a|", "|", {"a", ""}},
+      {"|", "|", {"", ""}},
+      {"A||a", "||", {"A", "a"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE("text: " + c.text);
+    EXPECT_EQ(strings(answer::split(c.text, c.separator)), c.pieces);
+  }
+}
+
+TEST(AnswerGrammar, BlankPiecesAreSkippedAndOthersKeptUntrimmed) {
+  struct Case {
+    std::string answer;
+    Pieces records;
+  };
+  const Case cases[] = {
+      {"||a||||b||", {"a", "b"}},
+      {"  ||a", {"a"}},
+      {"\n", {"\n"}},
+      {"\t", {"\t"}},
+      {" a ||b\r\n", {" a ", "b\r\n"}},
+      {"", {}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE("answer: " + c.answer);
+    EXPECT_EQ(strings(answer::record_list(c.answer)), c.records);
+  }
+  EXPECT_EQ(strings(answer::field_list("se=a||  |fo=/b|pa=\n")), (Pieces{"se=a", "fo=/b", "pa=\n"}));
+  EXPECT_EQ(strings(answer::record_fields("k||v")), (Pieces{"k", "", "v"}));
+}
+
+TEST(AnswerGrammar, KeysMatchOnlyExactlyAtTheStart) {
+  using answer::keyed_value;
+  EXPECT_EQ(keyed_value("fn=", "fn="), "");
+  EXPECT_EQ(keyed_value("fn=a=b", "fn="), "a=b");
+  EXPECT_FALSE(keyed_value(" fn=a", "fn="));
+  EXPECT_FALSE(keyed_value("FN=a", "fn="));
+  EXPECT_FALSE(keyed_value("fn", "fn="));
+  EXPECT_EQ(keyed_value("mainprogram=a|fn=b", "mainprogram="), "a|fn=b");
+  EXPECT_FALSE(keyed_value("MAINPROGRAM=a", "mainprogram="));
+
+  using answer::whole_field_value;
+  const auto fields = [](std::string_view r) { return answer::record_fields(r); };
+  EXPECT_EQ(whole_field_value(fields("lab6_0|Text A|extra"), "lab6_0"), "Text A");
+  EXPECT_EQ(whole_field_value(fields("lab6_1|"), "lab6_1"), "");
+  EXPECT_FALSE(whole_field_value(fields("lab6_1"), "lab6_1"));
+  EXPECT_FALSE(whole_field_value(fields(" lab6_0|x"), "lab6_0"));
+  EXPECT_FALSE(whole_field_value(fields("lab6_00|x"), "lab6_0"));
+}
+
+TEST(AnswerGrammar, LongAnswersAreTakenWhole) {
+  // Beyond any 16-bit count of records or fields.
+  const int n = 100000;
+  std::string records, fields;
+  for (int i = 0; i < n; ++i) {
+    records += "r" + std::to_string(i) + "||";
+    fields += "f" + std::to_string(i) + "|";
+  }
+  const auto list = answer::record_list(records);
+  ASSERT_EQ(list.size(), static_cast<std::size_t>(n));
+  EXPECT_EQ(list.back(), "r99999");
+  const auto field_pieces = answer::record_fields(fields);
+  ASSERT_EQ(field_pieces.size(), static_cast<std::size_t>(n + 1));
+  EXPECT_EQ(field_pieces[n - 1], "f99999");
+}
+
+TEST(CaptionColour, OnlyDecimalIntegersThatFitALong) {
+  struct Case {
+    std::string text;
+    std::optional<std::int32_t> value;
+  };
+  const Case cases[] = {
+      {"255", 255},          {"0", 0},          {"+16", 16},       {"-1", -1},
+      {"2147483647", 2147483647}, {"-2147483648", INT32_MIN}, {"2147483648", std::nullopt},
+      {"", std::nullopt},    {"+", std::nullopt}, {"-", std::nullopt}, {"+-1", std::nullopt},
+      {"0xFF", std::nullopt}, {" 255", std::nullopt}, {"255 ", std::nullopt}, {"255\n", std::nullopt},
+      {"1e3", std::nullopt}, {"12.5", std::nullopt},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE("colour: '" + c.text + "'");
+    EXPECT_EQ(parse_colour(c.text), c.value);
+  }
+}
+
+TEST(AnswerText, Utf8StaysAndEverythingElseIsWindows1252) {
+  struct Case {
+    std::string body, text;
+  };
+  const Case cases[] = {
+      {"plain", "plain"},
+      {"Gr\xC3\xBC\xC3\x9F" "e \xE2\x82\xAC", "Gr\xC3\xBC\xC3\x9F" "e \xE2\x82\xAC"},  // already UTF-8
+      {"Gr\xFC\xDF" "e \x80", "Gr\xC3\xBC\xC3\x9F" "e \xE2\x82\xAC"},                    // Windows-1252
+      {"\x84\x93\x94\x96\x99", "\xE2\x80\x9E\xE2\x80\x9C\xE2\x80\x9D\xE2\x80\x93\xE2\x84\xA2"},
+      {"\x81\x8D\x8F\x90\x9D", "\xC2\x81\xC2\x8D\xC2\x8F\xC2\x90\xC2\x9D"},             // unassigned bytes
+      {"\xEF\xBB\xBFok", "ok"},                                                         // byte-order mark
+      {"\xC0\xAF", "\xC3\x80\xC2\xAF"},                   // overlong "/" is not UTF-8
+      {"\xED\xA0\x80", "\xC3\xAD\xC2\xA0\xE2\x82\xAC"},   // surrogate is not UTF-8
+      {"ab\xC3", "ab\xC3\x83"},                           // cut sequence
+      {std::string("a\0b", 3), std::string("a\0b", 3)},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE("body: " + c.body);
+    EXPECT_EQ(answer_text(c.body), c.text);
+  }
+  EXPECT_TRUE(is_valid_utf8("\xF4\x8F\xBF\xBF"));
+  EXPECT_FALSE(is_valid_utf8("\xF4\x90\x80\x80"));  // above U+10FFFF
+}
+
+TEST(PackageName, NamesThatLeaveTheProgramFolderAreRefused) {
+  for (const std::string name : {"Bilder", " abc", "a/b", "a\\b", "a..b", "..a", "./x", "x/.", "C:x"}) {
+    EXPECT_TRUE(stays_inside_program_folder(name)) << name;
+  }
+  for (const std::string& name : std::vector<std::string>{"..", "../x", "..\\x", "a/../../x", "a\\..", "/etc",
+                                                         "\\etc", "a/..", std::string("a\0/../x", 7)}) {
+    EXPECT_FALSE(stays_inside_program_folder(name)) << name;
+  }
+}
+
+}  // namespace
+}  // namespace qor

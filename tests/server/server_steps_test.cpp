@@ -1,0 +1,333 @@
+// The caption, settings and package-list steps driving the window model
+// against the real update server.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <sstream>
+#include <tuple>
+
+#include "app_title.hpp"
+#include "server_fixture.hpp"
+#include "server_steps.hpp"
+
+namespace qor::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string request_line(const std::string& query) { return "GET " + kScript + "?" + query + " HTTP/1.1"; }
+
+// A catalogue whose answer for `query` is the given bytes, verbatim.
+struct RawAnswer {
+  explicit RawAnswer(const std::string& query, const std::string& bytes) {
+    write_file(files / "answer.bin", bytes);
+    server = std::make_unique<UpdateServer>("{}", std::vector<std::string>{"--answer", query + "=" + (files / "answer.bin")});
+  }
+  TempDir files;
+  std::unique_ptr<UpdateServer> server;
+};
+
+TEST(LoadCaptions, TakesEachKnownKeyAndOpensTheMainView) {
+  RawAnswer raw("caption",
+                "lab6_0|Text A||col_head|255||com6_2|Install|extra||LAB6_0|x|| lab6_0|y||lab6_3|A||lab6_3|B||"
+                "col_list|7||col_list|0x10||col_thead|-12||lab6_4|Ende||lab6_4||col_tlist||com6_4|Weiter\n||"
+                "lab6_1|");
+  Window w;
+  QOR_sync_FRM& f = *w.form;
+  use_server_steps(f, raw.server->address());
+  f.Image1_Click(1);
+  EXPECT_EQ(raw.server->requests(),
+            (std::vector<std::string>{request_line("art=check&was=ab"), request_line("art=caption&was=en")}));
+  EXPECT_EQ(f.Label6(0).Caption.get(), "Text A");
+  EXPECT_EQ(f.Label3(1).Caption.get(), "Install");
+  EXPECT_EQ(f.Label6(3).Caption.get(), "B");
+  EXPECT_EQ(f.Label6(4).Caption.get(), "Ende");  // a later "lab6_4" without value is skipped
+  EXPECT_EQ(f.Label3(3).Caption.get(), "Weiter\n");
+  EXPECT_EQ(f.Label6(1).Caption.get(), "");
+  EXPECT_EQ(f.Label6(2).Caption.get(), "Label6");  // not in the answer: design text
+  const QOR_sync_MOD& mod = f.shared().mod;
+  EXPECT_EQ(mod.colour_head, 255);
+  EXPECT_EQ(mod.colour_list, 7);  // "0x10" is no decimal number and is skipped
+  EXPECT_EQ(mod.colour_thead, -12);
+  EXPECT_EQ(mod.colour_tlist, 0);  // a "col_tlist" without value is skipped
+  EXPECT_EQ(f.Picture30.BackColor.get(), 255);  // the colours were applied
+  EXPECT_TRUE(f.Picture30.Visible);
+  EXPECT_FALSE(f.Picture1(9).Visible);
+  EXPECT_TRUE(f.Timer1.Enabled);
+  EXPECT_TRUE(w.host.messages.empty());
+}
+
+TEST(LoadTransferSettings, StoresShowsAndConnects) {
+  UpdateServer server(R"({"settings": {"fo": "/pub", "us": "anon", "pa": "x=y"}})");
+  Window w;
+  QOR_sync_FRM& f = *w.form;
+  int connects = 0;
+  f.steps.connect_ftp = [&] {
+    ++connects;
+    EXPECT_EQ(f.shared().ftp.listing_list, &f.List4);
+    EXPECT_EQ(f.shared().mod.ftp_password, "x=y");
+  };
+  load_transfer_settings(f, server.address());
+  const std::string ftp = "127.0.0.1:" + std::to_string(server.ftp_port());
+  EXPECT_EQ(server.requests(), std::vector<std::string>{request_line("art=sw_update")});
+  EXPECT_EQ(f.shared().mod.ftp_server, ftp);
+  EXPECT_EQ(f.Label1(0).Caption.get(), ftp);
+  EXPECT_EQ(f.Label1(1).Caption.get(), "/pub");
+  EXPECT_EQ(f.Label1(2).Caption.get(), "anon");
+  EXPECT_EQ(f.Label1(3).Caption.get(), "x=y");
+  EXPECT_EQ(connects, 1);
+  EXPECT_TRUE(f.Timer2.Enabled);
+}
+
+TEST(LoadTransferSettings, MissingKeysKeepTheirValuesAndValuesStayUntrimmed) {
+  RawAnswer raw("sw_update", "us=a|se=b|| se=c|pa=\n");
+  Window w;
+  QOR_sync_FRM& f = *w.form;
+  f.shared().mod.ftp_folder = "/old";
+  load_transfer_settings(f, raw.server->address());  // no connect_ftp: the chain still goes on
+  const QOR_sync_MOD& mod = f.shared().mod;
+  EXPECT_EQ(std::tie(mod.ftp_server, mod.ftp_folder, mod.ftp_user, mod.ftp_password),
+            std::make_tuple(std::string("b"), std::string("/old"), std::string("a"), std::string("\n")));
+  EXPECT_EQ(f.Label1(1).Caption.get(), "/old");
+  EXPECT_TRUE(f.Timer2.Enabled);
+}
+
+TEST(ListNewPackages, ListsMissingFoldersAndNeverOneOutsideTheProgramFolder) {
+  UpdateServer server(R"({"new": ["Bilder", "Vorhanden", " abc", "../evil", "/abs", "a/../../evil2",
+                                   "..\\evil3", "Daten"]})");
+  Window w;
+  QOR_sync_FRM& f = *w.form;
+  fs::create_directory(w.program / "Vorhanden");
+  f.List2.AddItem("left over");
+  list_new_packages(f, server.address());
+  EXPECT_EQ(server.requests(), std::vector<std::string>{request_line("art=new")});
+  EXPECT_EQ(f.List2.texts(), (std::vector<std::string>{"Bilder", " abc", "Daten"}));
+  EXPECT_TRUE(f.Picture1(0).Visible);
+  EXPECT_FALSE(f.Timer3.Enabled);
+
+  f.Label3_Click(0);
+  for (const char* name : {"Bilder", " abc", "Daten"}) EXPECT_TRUE(fs::is_directory(w.program / name)) << name;
+  const fs::path outside = fs::path(w.program.path()).parent_path();
+  for (const char* name : {"evil", "evil2", "evil3"}) EXPECT_FALSE(fs::exists(outside / name)) << name;
+  EXPECT_TRUE(w.host.messages.empty());
+  EXPECT_TRUE(f.Timer3.Enabled);
+}
+
+TEST(ListNewPackages, NothingNewGoesOnToTheInstallList) {
+  UpdateServer server(R"({"new": ["Vorhanden", "  "]})");
+  Window w;
+  fs::create_directory(w.program / "Vorhanden");
+  list_new_packages(*w.form, server.address());
+  EXPECT_EQ(w.form->List2.ListCount(), 0);
+  EXPECT_FALSE(w.form->Picture1(0).Visible);
+  EXPECT_TRUE(w.form->Timer3.Enabled);
+}
+
+const char* kPackages = R"({
+  "install": [{"id": 1, "fn": "a.exe", "ve": "1", "pa": "", "ar": "exe", "ja": 1, "st": 0},
+              {"id": 2, "fn": "b.dll", "ve": "1", "pa": "Sub", "ar": "dll", "ja": 1, "st": 0},
+              {"id": 3, "fn": "c.jpg", "ve": "1", "pa": "", "ar": "jpg", "ja": 1, "st": 0}],
+  "update": ["MAINPROGRAM=x|fn=up.exe", {"id": 4, "fn": "a.exe", "ve": "2", "pa": "", "ar": "exe", "ja": 1, "st": 0}],
+  "mainprogram": "app.exe|fn=z",
+  "updaprogram": "sync.exe"
+})";
+
+TEST(ListInstallPackages, EveryRecordInList1AndTheMissingFilesInList3) {
+  UpdateServer server(kPackages);
+  Window w;
+  QOR_sync_FRM& f = *w.form;
+  f.steps.check_package_due = [&f] { due_when_missing(f); };
+  write_file(w.program / "a.exe", "");
+  fs::create_directory(w.program / "Sub");
+  write_file(w.program / "Sub/b.dll", "");
+  f.package_mode = 1;
+  list_install_packages(f, server.address());
+  EXPECT_EQ(server.requests(), std::vector<std::string>{request_line("art=install")});
+  EXPECT_EQ(f.package_mode, 0);
+  ASSERT_EQ(f.List1.ListCount(), 3);
+  EXPECT_EQ(f.List1.List(1), "id=2|fn=b.dll|ve=1|pa=Sub|ar=dll|ja=1|st=0");
+  EXPECT_EQ(f.List3.texts(), std::vector<std::string>{"c.jpg"});
+  EXPECT_EQ(f.List3.ItemData(0), 2);
+  EXPECT_TRUE(f.Picture1(1).Visible);
+  EXPECT_TRUE(f.Picture3(1).Visible);
+  EXPECT_FALSE(f.Picture3(2).Visible);
+  EXPECT_TRUE(f.Label6(2).Visible);
+  EXPECT_FALSE(f.Label6(3).Visible);
+  EXPECT_FALSE(f.Timer4.Enabled);
+
+  write_file(w.program / "c.jpg", "");
+  list_install_packages(f, server.address());
+  EXPECT_EQ(f.List1.ListCount(), 3);
+  EXPECT_EQ(f.List3.ListCount(), 0);
+  EXPECT_FALSE(f.Picture3(1).Visible);
+  EXPECT_FALSE(f.Label6(2).Visible);
+  EXPECT_TRUE(f.Timer4.Enabled);
+}
+
+TEST(ListUpdatePackages, ProgramNamesAreTakenOutAndTheRestIsChecked) {
+  UpdateServer server(kPackages);
+  Window w;
+  QOR_sync_FRM& f = *w.form;
+  f.steps.check_package_due = [&f] { due_when_missing(f); };
+  list_update_packages(f, server.address());
+  EXPECT_EQ(server.requests(), std::vector<std::string>{request_line("art=update")});
+  EXPECT_EQ(f.package_mode, 1);
+  EXPECT_EQ(f.shared().mod.main_program, "app.exe|fn=z");
+  EXPECT_EQ(f.List1.texts(), (std::vector<std::string>{"MAINPROGRAM=x|fn=up.exe",
+                                                       "id=4|fn=a.exe|ve=2|pa=|ar=exe|ja=1|st=0"}));
+  EXPECT_EQ(f.List3.texts(), (std::vector<std::string>{"up.exe", "a.exe"}));
+  EXPECT_TRUE(f.Picture1(1).Visible);
+  EXPECT_FALSE(f.Picture3(1).Visible);
+  EXPECT_TRUE(f.Picture3(2).Visible);
+  EXPECT_FALSE(f.Label6(2).Visible);
+  EXPECT_TRUE(f.Label6(3).Visible);
+  EXPECT_FALSE(f.Picture1(2).Visible);
+}
+
+TEST(ListUpdatePackages, OnlyTheMainProgramShowsTheFinishPanel) {
+  UpdateServer server(R"({"mainprogram": "app.exe"})");
+  Window w;
+  QOR_sync_FRM& f = *w.form;
+  f.Picture1(1).Visible = true;
+  list_update_packages(f, server.address());
+  EXPECT_EQ(f.shared().mod.main_program, "app.exe");
+  EXPECT_EQ(f.List1.ListCount(), 0);
+  EXPECT_FALSE(f.Picture1(1).Visible);
+  EXPECT_TRUE(f.Picture1(2).Visible);
+}
+
+TEST(ParsePackageRecords, FieldsCarryOverAndEachLineKeepsItsRow) {
+  Window w;
+  QOR_sync_FRM& f = *w.form;
+  std::vector<std::string> seen;
+  f.steps.check_package_due = [&] {
+    const QOR_sync_MOD& m = f.shared().mod;
+    seen.push_back(std::to_string(m.package_row) + ":" + m.package_file + "," + m.package_version + "," +
+                   m.package_path + "," + m.package_kind);
+  };
+  for (const char* line : {"fn=a|ve=1|pa=p|ar=exe|id=9|st=10", "junk| fn=x|FN=y", "fn=b|fn=c|ve=", "fn=c|ve=",
+                           "ar=a=b"}) {
+    f.List1.AddItem(line);
+  }
+  parse_package_records(f);
+  EXPECT_EQ(seen, (std::vector<std::string>{"0:a,1,p,exe", "1:a,1,p,exe", "2:c,,p,exe", "3:c,,p,exe",
+                                            "4:c,,p,a=b"}));
+}
+
+// What a cancelled step must leave alone.
+std::string window_state(QOR_sync_FRM& f) {
+  std::ostringstream s;
+  for (int i : {0, 1, 2, 9, 10}) s << f.Picture1(i).Visible.get();
+  s << f.Picture30.Visible.get() << f.Picture3(1).Visible.get() << f.Picture3(2).Visible.get()
+    << f.Label6(2).Visible.get() << f.Label6(3).Visible.get();
+  s << f.Timer1.Enabled.get() << f.Timer2.Enabled.get() << f.Timer3.Enabled.get() << f.Timer4.Enabled.get();
+  for (ListBox* list : {&f.List1, &f.List2, &f.List3}) {
+    for (const std::string& t : list->texts()) s << "|" << t;
+    s << "#";
+  }
+  s << f.Label6(0).Caption.get() << f.Label1(0).Caption.get() << f.package_mode << f.shared().mod.main_program;
+  return s.str();
+}
+
+TEST(FailedQuery, EachStepCanBeRetriedOrGivenUpWithoutChangingTheWindow) {
+  struct Case {
+    std::string query, request;
+    std::function<void(QOR_sync_FRM&)> run;
+    std::function<bool(QOR_sync_FRM&)> finished;
+  };
+  const Case cases[] = {
+      {"caption", "art=caption&was=de", [](QOR_sync_FRM& f) { f.Image1_Click(0); },
+       [](QOR_sync_FRM& f) { return f.Timer1.Enabled.get(); }},
+      {"sw_update", "art=sw_update", [](QOR_sync_FRM& f) { f.Timer1_Timer(); },
+       [](QOR_sync_FRM& f) { return f.Timer2.Enabled.get(); }},
+      {"new", "art=new", [](QOR_sync_FRM& f) { f.Timer2_Timer(); },
+       [](QOR_sync_FRM& f) { return f.Timer3.Enabled.get(); }},
+      {"install", "art=install", [](QOR_sync_FRM& f) { f.Timer3_Timer(); },
+       [](QOR_sync_FRM& f) { return f.Timer4.Enabled.get(); }},
+      {"update", "art=update", [](QOR_sync_FRM& f) { f.Timer4_Timer(); },
+       [](QOR_sync_FRM& f) { return f.Picture1(2).Visible.get(); }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.query);
+    // Fails twice: once for Cancel, once before the Retry that succeeds. The
+    // error page names a folder, which must not be taken as an answer.
+    UpdateServer server(R"({"faults": {")" + c.query + R"(": {"mode": "status", "status": 500, "times": 2,
+                                       "body": "Bilder"}}})");
+    Window w;
+    QOR_sync_FRM& f = *w.form;
+    use_server_steps(f, server.address());
+    f.List1.AddItem("kept 1");
+    f.List2.AddItem("kept 2");
+    f.List3.AddItem("kept 3");
+    const std::string before = window_state(f);
+
+    w.host.answers = {MsgResult::Cancel};
+    c.run(f);
+    ASSERT_EQ(w.host.messages.size(), 1u);
+    EXPECT_EQ(w.host.messages[0].buttons, MsgButtons::RetryCancel);
+    EXPECT_EQ(w.host.messages[0].caption, kApplicationTitle);
+    EXPECT_NE(w.host.messages[0].text.find("(" + c.request + ")"), std::string::npos) << w.host.messages[0].text;
+    EXPECT_EQ(window_state(f), before);
+    EXPECT_EQ(w.host.unloads, 0);
+
+    w.host.answers = {MsgResult::Retry};
+    c.run(f);
+    EXPECT_EQ(w.host.messages.size(), 2u);
+    EXPECT_TRUE(c.finished(f));
+    EXPECT_FALSE(f.List2.texts() == std::vector<std::string>{"Bilder"});
+    std::vector<std::string> sent;
+    for (const std::string& line : server.requests()) {
+      if (line.find("art=check") == std::string::npos) sent.push_back(line);
+    }
+    EXPECT_EQ(sent, std::vector<std::string>(3, request_line(c.request)));
+  }
+}
+
+TEST(WholeRun, FromTheFlagThroughTheThreeLists) {
+  UpdateServer server(R"({
+    "captions": {"de": {"lab6_0": "Aktualisierung", "lab6_1": "Neue Ordner", "com6_4": "Fertig", "col_head": 255}},
+    "settings": {"fo": "/", "us": "qor", "pa": "geheim"},
+    "new": ["Bilder"],
+    "install": [{"id": 1, "fn": "a.exe", "ve": "1", "pa": "", "ar": "exe", "ja": 1, "st": 0}],
+    "update": [{"id": 2, "fn": "b.jpg", "ve": "1", "pa": "Bilder", "ar": "jpg", "ja": 1, "st": 0}],
+    "mainprogram": "a.exe"
+  })");
+  Window w;
+  QOR_sync_FRM& f = *w.form;
+  use_server_steps(f, server.address());
+  std::string connected_to;
+  f.steps.connect_ftp = [&] { connected_to = f.shared().mod.ftp_server + " " + f.shared().mod.ftp_user; };
+  f.steps.check_package_due = [&f] { due_when_missing(f); };
+
+  f.Image1_Click(0);
+  run_timers(f);
+  EXPECT_EQ(f.Label6(0).Caption.get(), "Aktualisierung");
+  EXPECT_EQ(connected_to, "127.0.0.1:" + std::to_string(server.ftp_port()) + " qor");
+  EXPECT_TRUE(f.Picture1(0).Visible);  // waits for the folder button
+  EXPECT_EQ(f.List2.texts(), std::vector<std::string>{"Bilder"});
+
+  f.Label3_Click(0);
+  run_timers(f);
+  EXPECT_TRUE(fs::is_directory(w.program / "Bilder"));
+  EXPECT_TRUE(f.Picture1(1).Visible);  // waits for the install button
+  EXPECT_EQ(f.List3.texts(), std::vector<std::string>{"a.exe"});
+
+  write_file(w.program / "a.exe", "");  // what the download run would have fetched
+  f.Label3_Click(1);
+  run_timers(f);
+  EXPECT_TRUE(f.Picture3(2).Visible);  // waits for the update button
+  EXPECT_EQ(f.List3.texts(), std::vector<std::string>{"b.jpg"});
+  EXPECT_EQ(f.shared().mod.main_program, "a.exe");
+
+  f.Label3_Click(2);
+  EXPECT_TRUE(f.Picture1(2).Visible);
+  EXPECT_FALSE(f.Picture1(1).Visible);
+  EXPECT_TRUE(w.host.messages.empty());
+  EXPECT_EQ(server.requests(),
+            (std::vector<std::string>{request_line("art=check&was=ab"), request_line("art=caption&was=de"),
+                                      request_line("art=sw_update"), request_line("art=new"),
+                                      request_line("art=install"), request_line("art=update")}));
+}
+
+}  // namespace
+}  // namespace qor::test
