@@ -202,26 +202,29 @@ class ServerState:
 
 # --- FTP ---------------------------------------------------------------------
 
-def make_ftp_server(root, user, password, bind, port, login_fail_delay):
-    """A read-only FTP account on the published folder."""
-    from pyftpdlib.authorizers import DummyAuthorizer
-    from pyftpdlib.handlers import FTPHandler
-    from pyftpdlib.servers import FTPServer
+def make_ftp_server(root, user, password, bind, port, login_fail_delay, faults):
+    """The read-only FTP account on the published folder, built by the FTP
+    test server's builder (its LOGIN/LIST/RETR lines join this log)."""
+    sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+    import ftp_server
 
     # A handler of our own keeps pyftpdlib from installing its chatty INFO one.
     ftp_log = logging.getLogger("pyftpdlib")
     ftp_log.addHandler(logging.StreamHandler(sys.stderr))
     ftp_log.setLevel(logging.WARNING)
-    authorizer = DummyAuthorizer()
-    authorizer.add_user(user, password, root, perm="elr")
+    server = ftp_server.make_ftp_server(root, user, password, host=bind, port=port, **faults)
+    server.handler.auth_failed_timeout = login_fail_delay
+    return server
 
-    class Handler(FTPHandler):
-        pass
 
-    Handler.authorizer = authorizer
-    Handler.auth_failed_timeout = login_fail_delay
-    Handler.banner = "QOR update server ready."
-    return FTPServer((bind, port), Handler)
+def parse_ftp_fault(text):
+    """"abort_after=N", "truncate_after=N", "stall_after=N", "idle_close=S", "refuse_login"."""
+    key, _, value = text.partition("=")
+    if key == "refuse_login":
+        return key, True
+    if key not in ("abort_after", "truncate_after", "stall_after", "idle_close"):
+        raise ValueError("unknown FTP fault %r" % key)
+    return key, float(value) if key == "idle_close" else int(value)
 
 
 def main():
@@ -234,6 +237,8 @@ def main():
     parser.add_argument("--no-ftp", action="store_true", help="serve the queries only")
     parser.add_argument("--ftp-login-fail-delay", type=float, default=3.0,
                         help="seconds before a refused login is answered (0 for tests)")
+    parser.add_argument("--ftp-fault", action="append", default=[], metavar="KNOB[=VALUE]",
+                        help="abort_after=N, truncate_after=N, stall_after=N, idle_close=S, refuse_login")
     parser.add_argument("--fail", action="append", default=[], metavar="QUERY=MODE[:ARG][@N]",
                         help="fail a query: close, status[:CODE], stall[:SECONDS]; @N: first N requests only")
     parser.add_argument("--answer", action="append", default=[], metavar="QUERY=FILE",
@@ -257,7 +262,8 @@ def main():
     ftpd = None
     if not args.no_ftp:
         ftpd = make_ftp_server(root, settings.get("us", "qor"), settings.get("pa", "qor"),
-                               args.bind, args.ftp_port, args.ftp_login_fail_delay)
+                               args.bind, args.ftp_port, args.ftp_login_fail_delay,
+                               dict(parse_ftp_fault(f) for f in args.ftp_fault))
         catalogue.ftp_port = ftpd.address[1]
 
     def stop(signum, frame):
