@@ -1,0 +1,220 @@
+#!/usr/bin/python3
+"""Shows a whole run of the client against the bundled update server.
+
+    run_demo.py --client build/app/QOR_sync_PRO [--scripted] [--screens DIR]
+
+Publishes the sample package set, starts tools/update_server.py (HTTP and
+FTP on free loopback ports), lays out an older program folder in a temporary
+place and starts the client there. With a display the user clicks through
+the window; without one (or with --scripted) the window runs on a private
+Xvfb display and a scripted user clicks through it, saving a screenshot of
+every panel. Afterwards it prints what the run created, downloaded, stamped
+and left alone. Everything it starts is stopped again.
+"""
+
+import argparse
+import hashlib
+import os
+import shutil
+import signal
+import subprocess
+import sys
+import tempfile
+import time
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+sys.path.insert(0, HERE)
+import sample_packages  # noqa: E402
+import scripted_user as su  # noqa: E402
+
+TOOLS = os.path.dirname(HERE)
+PYTHON = "/usr/bin/python3"
+
+
+class Processes:
+    """Every process the demo starts, stopped in reverse order at the end."""
+
+    def __init__(self):
+        self.started = []
+
+    def start(self, args, **kwargs):
+        proc = subprocess.Popen(args, start_new_session=True, **kwargs)
+        self.started.append(proc)
+        return proc
+
+    def stop_all(self):
+        for proc in reversed(self.started):
+            if proc.poll() is None:
+                try:
+                    os.killpg(proc.pid, signal.SIGTERM)
+                except ProcessLookupError:
+                    pass
+                try:
+                    proc.wait(timeout=10)
+                except subprocess.TimeoutExpired:
+                    os.killpg(proc.pid, signal.SIGKILL)
+                    proc.wait()
+
+
+def start_update_server(procs, published, extra=()):
+    server = procs.start([PYTHON, os.path.join(TOOLS, "update_server.py"), "--root", published,
+                          "--ftp-login-fail-delay", "0", *extra], stdout=subprocess.PIPE, text=True)
+    ports = {}
+    for line in server.stdout:
+        words = line.split()
+        if words[:1] == ["LISTENING"]:
+            ports[words[1]] = int(words[2])
+        if words == ["READY"]:
+            break
+    if "http" not in ports:
+        raise RuntimeError("the update server did not start")
+    return server, ports
+
+
+def start_xvfb(procs):
+    read_fd, write_fd = os.pipe()
+    procs.start(["Xvfb", "-displayfd", str(write_fd), "-screen", "0", "1024x768x24", "-nolisten", "tcp"],
+                pass_fds=(write_fd,), stderr=subprocess.DEVNULL)
+    os.close(write_fd)
+    with os.fdopen(read_fd) as f:
+        number = f.readline().strip()
+    if not number:
+        raise RuntimeError("Xvfb did not start")
+    return ":" + number
+
+
+def snapshot(folder):
+    """path -> (kind, size, mtime, sha256) of everything below folder."""
+    state = {}
+    for root, dirs, files in os.walk(folder):
+        for d in dirs:
+            state[os.path.relpath(os.path.join(root, d), folder)] = ("folder", 0, 0, "")
+        for f in files:
+            p = os.path.join(root, f)
+            with open(p, "rb") as fh:
+                digest = hashlib.sha256(fh.read()).hexdigest()
+            st = os.stat(p)
+            state[os.path.relpath(p, folder)] = ("file", st.st_size, st.st_mtime, digest)
+    return state
+
+
+def report(before, after, program, home):
+    stamp = lambda t: time.strftime("%Y-%m-%d %H:%M:%S", time.localtime(t))
+    print("\nWhat the run did in the program folder %s:" % program)
+    for path in sorted(after):
+        kind, size, mtime, digest = after[path]
+        old = before.get(path)
+        if kind == "folder":
+            if old is None:
+                print("  created folder   %s" % path)
+            continue
+        if old is None:
+            print("  downloaded       %-28s %6d bytes, last written %s" % (path, size, stamp(mtime)))
+        elif old[3] != digest:
+            print("  replaced         %-28s %6d bytes, last written %s" % (path, size, stamp(mtime)))
+        else:
+            print("  left alone       %-28s last written %s" % (path, stamp(mtime)))
+    entry = os.path.join(home, "Desktop", "QOR_software_PRO.desktop")
+    if os.path.exists(entry):
+        print("\nDesktop entry %s:" % entry)
+        with open(entry) as f:
+            print("  " + f.read().strip().replace("\n", "\n  "))
+    marker = os.path.join(program, "main_app_started.txt")
+    if os.path.exists(marker):
+        with open(marker) as f:
+            print("\nThe main application ran: " + f.read().strip())
+
+
+def scripted_run(display, procs, client_cmd, env, screens, colours):
+    env = dict(env, DISPLAY=display)
+    client = procs.start(client_cmd, env=env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    desktop = su.Desktop(env)
+    window = su.ClientWindow(desktop, colours)
+    os.makedirs(screens, exist_ok=True)
+    shots = []
+
+    def shot(name):
+        path = os.path.join(screens, name)
+        image = desktop.screenshot(path)
+        shots.append(path)
+        return image
+
+    def panel_is(wanted):
+        return lambda: window.panel(desktop.screenshot()) == wanted
+
+    su.wait_for(panel_is("language"), 30, "the language panel")
+    window.move(su.FLAG["de"])  # the flag lights up under the pointer
+    time.sleep(0.5)
+    shot("1-language.png")
+    print("  the language panel is shown; clicking the German flag")
+    window.click(su.FLAG["de"])
+
+    su.wait_for(lambda: window.panel(desktop.screenshot()) in ("folder", "package", "finish"), 60, "the first page")
+    if window.panel(desktop.screenshot()) == "folder":
+        shot("2-folders.png")
+        print("  the folder panel lists the missing package folders; clicking its button")
+        window.click(su.PAGE_BUTTON)
+        su.wait_for(lambda: window.panel(desktop.screenshot()) in ("package", "finish"), 60, "the next page")
+    if window.panel(desktop.screenshot()) == "package":
+        install_heading = window.heading(shot("3-install.png"))
+        print("  the package panel lists the files to install; clicking its button")
+        window.click(su.PAGE_BUTTON)
+        su.wait_for(lambda: window.panel(desktop.screenshot()) == "finish"
+                    or window.heading(desktop.screenshot()) != install_heading, 120, "the update list")
+        if window.panel(desktop.screenshot()) == "package":
+            time.sleep(0.3)
+            shot("4-update.png")
+            print("  the package panel lists the files to update; clicking its button")
+            window.click(su.PAGE_BUTTON)
+    su.wait_for(panel_is("finish"), 120, "the finish panel")
+    shot("5-finish.png")
+    print("  the finish panel is shown; clicking its button")
+    window.click(su.FINISH_BUTTON)
+    client.wait(timeout=30)
+    print("  the window closed and the client ended (exit code %d)" % client.returncode)
+    print("\nScreenshots: " + ", ".join(shots))
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+    parser.add_argument("--client", required=True)
+    parser.add_argument("--scripted", action="store_true", help="click through on a private display")
+    parser.add_argument("--screens", default=os.path.abspath("demo-screens"), help="where screenshots go")
+    parser.add_argument("--keep", action="store_true", help="keep the temporary folders")
+    args = parser.parse_args()
+
+    work = tempfile.mkdtemp(prefix="qor-demo-")
+    published, program, home = (os.path.join(work, n) for n in ("published", "program", "home"))
+    os.makedirs(os.path.join(home, "Desktop"))
+    procs = Processes()
+    try:
+        print("Publishing the sample packages and laying out an older program folder in %s" % work)
+        sample_packages.make_published(published, work)
+        sample_packages.make_program_folder(program, os.path.abspath(args.client), work)
+        _, ports = start_update_server(procs, published)
+        server = "127.0.0.1:%d" % ports["http"]
+        print("The update server answers on http://%s, its FTP server on port %d" % (server, ports["ftp"]))
+        env = dict(os.environ, HOME=home, LC_ALL="C.UTF-8", XDG_CONFIG_HOME=os.path.join(home, ".config"))
+        env.pop("XDG_DESKTOP_DIR", None)
+        client_cmd = [os.path.join(program, "QOR_sync_PRO"), "--update-server", server]
+        before = snapshot(program)
+        if os.environ.get("DISPLAY") and not args.scripted:
+            print("Starting the client: choose a language and click through its panels.")
+            client = procs.start(client_cmd, env=env)
+            client.wait()
+        else:
+            print("No display: running the window on a private X display with a scripted user.")
+            display = start_xvfb(procs)
+            colours = sample_packages.COLOURS
+            scripted_run(display, procs, client_cmd, env, args.screens, colours)
+        time.sleep(0.5)  # the main application writes its note
+        report(before, snapshot(program), program, home)
+    finally:
+        procs.stop_all()
+        if not args.keep:
+            shutil.rmtree(work, ignore_errors=True)
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())

@@ -1,0 +1,159 @@
+#!/usr/bin/python3
+"""Makes the demo's sample package set and an older program folder.
+
+    sample_packages.py PUBLISHED_DIR PROGRAM_DIR --client PATH
+
+PUBLISHED_DIR receives catalogue.json and the package files for
+tools/update_server.py; PROGRAM_DIR receives a copy of the client and an
+older state of the application: an outdated helper program, an outdated
+library, the user's own database (which an update must never replace) and
+one of the two package folders. Dates are written in the form the client
+uses under LC_ALL=C.UTF-8 (yyyy-MM-dd HH:mm:ss).
+"""
+
+import argparse
+import json
+import os
+import shutil
+import subprocess
+import sys
+import tempfile
+import time
+
+# The versions the server publishes. qor_base.db3 carries a midnight date,
+# which the client writes without a time part.
+HELPER_VERSION = "2.1.0.5"
+HELPER_OLD_VERSION = "2.0.0.0"
+TOOLS_DATE = "2026-11-30 10:00:00"
+TOOLS_OLD_DATE = "2026-10-01 09:00:00"
+TITLE_DATE = "2026-12-01 08:30:00"
+BASE_DATE = "2026-12-01"
+USER_DB_DATE = "2026-12-01 12:00:00"
+
+MAIN_PROGRAM = "QOR_software"
+
+CAPTIONS = {
+    "de": {
+        "lab6_0": "QOR synchro center", "lab6_1": "Neue Programmordner",
+        "lab6_2": "Zu installierende Dateien", "lab6_3": "Zu aktualisierende Dateien",
+        "lab6_4": "Alles auf dem neuesten Stand", "com6_1": "Ordner anlegen",
+        "com6_2": "Installieren", "com6_3": "Aktualisieren", "com6_4": "Programm starten",
+    },
+    "en": {
+        "lab6_0": "QOR synchro center", "lab6_1": "New program folders",
+        "lab6_2": "Files to install", "lab6_3": "Files to update",
+        "lab6_4": "Everything is up to date", "com6_1": "Create folders",
+        "com6_2": "Install", "com6_3": "Update", "com6_4": "Start program",
+    },
+}
+# 0x00BBGGRR: a pale blue page, dark blue headings, white lists, dark text.
+COLOURS = {"col_head": 0x00F0E0C8, "col_thead": 0x00603010, "col_list": 0x00FFFFFF, "col_tlist": 0x00282828}
+
+MAIN_PROGRAM_SCRIPT = """#!/bin/sh
+# The demo's main application: it notes that it was started, and where.
+here=$(cd "$(dirname "$0")" && pwd)
+echo "started $(date '+%Y-%m-%d %H:%M:%S') in $here" >> "$here/main_app_started.txt"
+"""
+
+
+def record(id_, fn, ve, pa, ar, st=0):
+    return {"id": id_, "fn": fn, "ve": ve, "pa": pa, "ar": ar, "ja": 2026, "st": st}
+
+
+def package_records():
+    """(install records, update records)."""
+    files = [
+        record(1, MAIN_PROGRAM, "", "", "bin"),
+        record(2, "qor_helper.exe", HELPER_VERSION, "", "exe"),
+        record(3, "qor_tools.dll", TOOLS_DATE, "", "dll"),
+        record(4, "titel.jpg", TITLE_DATE, "Bilder", "jpg"),
+        record(5, "qor_base.db3", BASE_DATE, "", "db3", st=10),
+        record(6, "qor_buch.db3", USER_DB_DATE, "", "db3"),
+        record(7, "liesmich.txt", "", "Daten", "txt"),
+    ]
+    updates = [r for r in files if r["fn"] in ("qor_helper.exe", "qor_tools.dll", "titel.jpg", "qor_base.db3",
+                                                "qor_buch.db3")]
+    return files, updates
+
+
+def build_helper_exe(version, out_path, work):
+    """A small Windows program whose version resource says `version`."""
+    numbers = version.replace(".", ",")
+    rc = os.path.join(work, "helper.rc")
+    src = os.path.join(work, "helper.cpp")
+    obj = os.path.join(work, "helper.o")
+    with open(rc, "w") as f:
+        f.write('1 VERSIONINFO\nFILEVERSION %s\nPRODUCTVERSION %s\nBEGIN\n'
+                ' BLOCK "StringFileInfo"\n BEGIN\n  BLOCK "040904b0"\n  BEGIN\n'
+                '   VALUE "FileVersion", "%s\\0"\n  END\n END\n'
+                ' BLOCK "VarFileInfo"\n BEGIN\n  VALUE "Translation", 0x409, 1200\n END\nEND\n'
+                % (numbers, numbers, version))
+    with open(src, "w") as f:
+        f.write("int main() { return 0; }\n")
+    subprocess.run(["x86_64-w64-mingw32-windres", rc, "-o", obj], check=True)
+    subprocess.run(["x86_64-w64-mingw32-g++", "-Os", "-s", src, obj, "-o", out_path], check=True)
+
+
+def write(path, content, mode=0o644):
+    os.makedirs(os.path.dirname(path), exist_ok=True)
+    with open(path, "wb") as f:
+        f.write(content if isinstance(content, bytes) else content.encode())
+    os.chmod(path, mode)
+
+
+def stamp(path, local_text):
+    """Sets the last-write time the way the client reads it back (local time)."""
+    t = time.mktime(time.strptime(local_text, "%Y-%m-%d %H:%M:%S"))
+    os.utime(path, (os.stat(path).st_atime, t))
+
+
+def make_published(root, work):
+    os.makedirs(root, exist_ok=True)
+    installs, updates = package_records()
+    write(os.path.join(root, MAIN_PROGRAM), MAIN_PROGRAM_SCRIPT, 0o755)
+    build_helper_exe(HELPER_VERSION, os.path.join(root, "qor_helper.exe"), work)
+    write(os.path.join(root, "qor_tools.dll"), b"QOR tools library, release of " + TOOLS_DATE.encode() + b"\n")
+    shutil.copyfile(os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "window", "qt", "pictures",
+                                 "lang_de_a.jpg"), os.path.join(root, "titel.jpg"))
+    write(os.path.join(root, "qor_base.db3"), b"QOR base data " + BASE_DATE.encode() + b"\n")
+    write(os.path.join(root, "qor_buch.db3"), b"an empty user database\n")
+    write(os.path.join(root, "liesmich.txt"), "Willkommen bei QOR software.\nWelcome to QOR software.\n")
+    captions = {lang: dict(texts, **COLOURS) for lang, texts in CAPTIONS.items()}
+    catalogue = {
+        "captions": captions,
+        "settings": {"fo": "/", "us": "qor", "pa": "demo"},
+        "new": ["Bilder", "Daten", "SQLite3"],
+        "install": installs,
+        "update": updates,
+        "mainprogram": MAIN_PROGRAM,
+        "updaprogram": "QOR_sync_PRO",
+    }
+    with open(os.path.join(root, "catalogue.json"), "w") as f:
+        json.dump(catalogue, f, indent=2, ensure_ascii=False)
+
+
+def make_program_folder(folder, client, work):
+    """The application as the user has it before the update."""
+    os.makedirs(os.path.join(folder, "Daten"), exist_ok=True)
+    shutil.copy2(client, os.path.join(folder, "QOR_sync_PRO"))
+    build_helper_exe(HELPER_OLD_VERSION, os.path.join(folder, "qor_helper.exe"), work)
+    tools = os.path.join(folder, "qor_tools.dll")
+    write(tools, b"QOR tools library, release of " + TOOLS_OLD_DATE.encode() + b"\n")
+    stamp(tools, TOOLS_OLD_DATE)
+    write(os.path.join(folder, "qor_buch.db3"), b"the user's own bookings: must survive every update\n")
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+    parser.add_argument("published")
+    parser.add_argument("program")
+    parser.add_argument("--client", required=True, help="the built QOR_sync_PRO executable")
+    args = parser.parse_args()
+    with tempfile.TemporaryDirectory() as work:
+        make_published(args.published, work)
+        make_program_folder(args.program, args.client, work)
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
