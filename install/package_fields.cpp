@@ -2,9 +2,10 @@
 
 #include <charconv>
 #include <limits>
+#include <string_view>
 
+#include "answer_grammar.hpp"
 #include "controls.hpp"
-#include "record_split.hpp"
 
 namespace qor {
 namespace {
@@ -24,14 +25,12 @@ std::int16_t to_placement(std::string_view text) {
 
 void apply_record_fields(const std::string& line, PackageFields& fields) {
   fields.placement = 0;
-  for (const std::string& field : split_fields(line)) {
-    const std::string key = field.substr(0, 3);
-    const std::string value = field.size() > 3 ? field.substr(3) : std::string();
-    if (key == "fn=") fields.file = value;
-    else if (key == "pa=") fields.path = value;
-    else if (key == "ve=") fields.version = value;
-    else if (key == "ar=") fields.kind = value;
-    else if (key == "st=") fields.placement = to_placement(value);
+  for (const std::string_view field : answer::record_fields(line)) {
+    if (const auto v = answer::keyed_value(field, "fn=")) fields.file = *v;
+    else if (const auto v = answer::keyed_value(field, "pa=")) fields.path = *v;
+    else if (const auto v = answer::keyed_value(field, "ve=")) fields.version = *v;
+    else if (const auto v = answer::keyed_value(field, "ar=")) fields.kind = *v;
+    else if (const auto v = answer::keyed_value(field, "st=")) fields.placement = to_placement(*v);
   }
 }
 

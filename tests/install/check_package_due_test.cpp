@@ -1,0 +1,117 @@
+// The local version check against real files in a temporary program folder.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "QOR_sync_file_MOD.hpp"
+#include "install_test_support.hpp"
+
+namespace qor {
+namespace {
+
+using test::InstallFixture;
+using test::ScopedEnv;
+
+class VersionCheck : public ::testing::Test, public InstallFixture {
+ protected:
+  VersionCheck() : locale_("LC_ALL", "de_DE.UTF-8") {}
+
+  void place(const std::string& relative, const DateValue* stamp = nullptr) {
+    std::filesystem::create_directories(std::filesystem::path(at(relative)).parent_path());
+    test::write_file(at(relative), "x");
+    if (stamp) {
+      ASSERT_TRUE(set_file_write_time(at(relative), *stamp, true));
+    }
+  }
+  std::vector<int> rows() const {
+    std::vector<int> r;
+    for (int i = 0; i < form->List3.ListCount(); ++i) r.push_back(form->List3.ItemData(i));
+    return r;
+  }
+
+  const DateValue stamp_{2026, 12, 7, 14, 5, 9};
+  const std::string stamp_text_ = "07.12.2026 14:05:09";
+
+ private:
+  ScopedEnv locale_;
+};
+
+std::string record(const std::string& fn, const std::string& ve, const std::string& ar, const std::string& pa = "",
+                   const std::string& st = "0") {
+  return "id=1|fn=" + fn + "|ve=" + ve + "|pa=" + pa + "|ar=" + ar + "|ja=0|st=" + st;
+}
+
+TEST_F(VersionCheck, InstallListTakesEveryMissingFileAndNoPresentOne) {
+  place("present.dll", &stamp_);
+  place("qor_data_1.db3");
+  build_lists({record("present.dll", "01.01.2000", "dll"), record("missing.exe", "1.0.0.0", "exe"),
+               record("qor_buch.db3", "", "db3"), record("qor_data_1.db3", "", "db3")},
+              0);
+  EXPECT_EQ(due(), (std::vector<std::string>{"missing.exe", "qor_buch.db3"}));
+  EXPECT_EQ(rows(), (std::vector<int>{1, 2}));
+}
+
+TEST_F(VersionCheck, UpdateListComparesTheLocalVersionTextByKindExactly) {
+  for (const char* f : {"same.dll", "other.dll", "pic.jpg", "qor_base.db3", "Upper.dll", "QOR_BASE.db3"})
+    place(f, &stamp_);
+  for (const char* f : {"app.exe", "old.exe", "Big.exe", "notes.db3", "empty.db3", "readme.txt", "qor_buch.db3",
+                        "qor_data_1.db3"})
+    place(f);
+  for (const char* f : {"app.exe", "old.exe", "Big.exe"}) fs->versions[at(f)] = "1.2.3.4";
+
+  build_lists({record("same.dll", stamp_text_, "dll"),          // 0 current
+               record("other.dll", "08.12.2026 14:05:09", "dll"),  // 1 due
+               record("pic.jpg", stamp_text_, "jpg"),           // 2 current
+               record("qor_base.db3", stamp_text_, "db3"),      // 3 current
+               record("app.exe", "1.2.3.4", "exe"),             // 4 current
+               record("old.exe", "1.2.3.5", "exe"),             // 5 due
+               record("notes.db3", "1", "db3"),                 // 6 due: empty local text
+               record("empty.db3", "", "db3"),                  // 7 current: both empty
+               record("readme.txt", "", "txt"),                 // 8 current
+               record("Upper.dll", stamp_text_, "DLL"),         // 9 due: kind in other case
+               record("Big.exe", "1.2.3.4", "EXE"),             // 10 due
+               record("QOR_BASE.db3", stamp_text_, "db3"),      // 11 due: name in other case
+               record("qor_buch.db3", "2", "db3"),              // 12 protected
+               record("qor_data_1.db3", "2", "db3"),            // 13 protected
+               record("new.jpg", stamp_text_, "jpg")},          // 14 due: missing
+              1);
+  EXPECT_EQ(rows(), (std::vector<int>{1, 5, 6, 9, 10, 11, 14}));
+}
+
+TEST_F(VersionCheck, MissingUserDatabasesAreDueInBothModesAndOtherModesListNothing) {
+  build_lists({record("qor_buch.db3", "1", "db3"), record("qor_data_1.db3", "1", "db3")}, 1);
+  EXPECT_EQ(rows(), (std::vector<int>{0, 1}));
+  build_lists({record("qor_buch.db3", "1", "db3")}, 2);
+  EXPECT_TRUE(due().empty());
+}
+
+TEST_F(VersionCheck, LooksInTheSubPathAndInTheSQLite3FolderWhereTheRunPutsTheFile) {
+  place("sub/deeper/a.dll", &stamp_);
+  place("b.dll", &stamp_);  // sits in the program folder, not in "sub"
+  place("SQLite3/qor_base.db3", &stamp_);
+  place("SQLite3/qor_buch.db3");
+  place("data/SQLite3/qor_data_1.db3");
+  place("c.dll", &stamp_);  // outside SQLite3, where a record with st=10 does not look
+
+  build_lists({record("a.dll", stamp_text_, "dll", "sub\\deeper"),          // 0 current
+               record("b.dll", stamp_text_, "dll", "sub"),                  // 1 due: not in sub
+               record("qor_base.db3", stamp_text_, "db3", "", "10"),       // 2 current in SQLite3
+               record("qor_buch.db3", "9", "db3", "", "10"),               // 3 protected in SQLite3
+               record("qor_data_1.db3", "9", "db3", "data", "10"),         // 4 protected in data/SQLite3
+               record("c.dll", stamp_text_, "dll", "", "10"),              // 5 due: not in SQLite3
+               record("c.dll", stamp_text_, "dll", "", "ten")},            // 6 current: no integer, placement 0
+              1);
+  EXPECT_EQ(rows(), (std::vector<int>{1, 5}));
+}
+
+TEST_F(VersionCheck, ARecordThatWouldLeaveTheProgramFolderIsNeverDue) {
+  build_lists({record("../evil.dll", "", "dll"), record("evil.dll", "", "dll", "../x"),
+               record("evil.dll", "", "dll", "/etc"), record("evil.dll", "", "dll", "\\etc"),
+               record("evil.dll", "", "dll", "sub\\..\\..\\x"), record("a/b.dll", "", "dll"),
+               record("a\\b.dll", "", "dll"), record("..", "", "dll"), record("ok.dll", "", "dll", "sub/..x")},
+              0);
+  EXPECT_EQ(due(), (std::vector<std::string>{"ok.dll"}));
+}
+
+}  // namespace
+}  // namespace qor
