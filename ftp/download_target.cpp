@@ -1,0 +1,109 @@
+#include "download_target.hpp"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+
+namespace qor {
+
+namespace {
+
+std::string folder_of(const std::string& path) {
+  const auto slash = path.rfind('/');
+  if (slash == std::string::npos) return ".";
+  if (slash == 0) return "/";
+  return path.substr(0, slash);
+}
+
+mode_t default_file_mode() {
+  // umask can only be read by setting it; the program has one thread.
+  const mode_t mask = ::umask(0);
+  ::umask(mask);
+  return 0666 & ~mask;
+}
+
+void sync_folder(const std::string& folder) {
+  const int dir = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (dir < 0) return;
+  ::fsync(dir);
+  ::close(dir);
+}
+
+}  // namespace
+
+DownloadTarget::DownloadTarget(const std::string& path) : target_(path) {
+  struct stat st {};
+  if (::lstat(target_.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
+    // Through a link, the file it names is the one to replace.
+    std::error_code ec;
+    const auto real = std::filesystem::canonical(target_, ec);
+    if (ec) return;
+    target_ = real.string();
+  }
+  if (::stat(target_.c_str(), &st) == 0) {
+    if (!S_ISREG(st.st_mode)) return;
+    // A write-protected file (no write bit, the read-only attribute's
+    // counterpart, or none for us) is not replaced behind its owner's back.
+    if ((st.st_mode & 0222) == 0 || ::access(target_.c_str(), W_OK) != 0) return;
+    mode_ = st.st_mode & 07777;
+  } else if (errno == ENOENT) {
+    mode_ = default_file_mode();
+  } else {
+    return;
+  }
+  std::string pattern = folder_of(target_) + "/.qor-download-XXXXXX";
+  fd_ = ::mkostemp(pattern.data(), O_CLOEXEC);
+  if (fd_ >= 0) temp_ = std::move(pattern);
+}
+
+DownloadTarget::~DownloadTarget() { discard(); }
+
+void DownloadTarget::discard() {
+  if (fd_ >= 0) {
+    ::close(fd_);
+    fd_ = -1;
+  }
+  if (!temp_.empty()) {
+    ::unlink(temp_.c_str());
+    temp_.clear();
+  }
+}
+
+bool DownloadTarget::write(const char* data, std::size_t size) {
+  if (fd_ < 0) return false;
+  while (size > 0) {
+    const ssize_t n = ::write(fd_, data, size);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    data += n;
+    size -= static_cast<std::size_t>(n);
+  }
+  return true;
+}
+
+bool DownloadTarget::rewind() {
+  return fd_ >= 0 && ::ftruncate(fd_, 0) == 0 && ::lseek(fd_, 0, SEEK_SET) == 0;
+}
+
+bool DownloadTarget::commit() {
+  if (fd_ < 0) return false;
+  const bool flushed = ::fchmod(fd_, mode_) == 0 && ::fsync(fd_) == 0;
+  const bool closed = ::close(fd_) == 0;
+  fd_ = -1;
+  if (!flushed || !closed || std::rename(temp_.c_str(), target_.c_str()) != 0) {
+    discard();
+    return false;
+  }
+  temp_.clear();
+  sync_folder(folder_of(target_));
+  return true;
+}
+
+}  // namespace qor
