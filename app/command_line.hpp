@@ -1,0 +1,27 @@
+// The program's command line: `--update-server HOST[:PORT]` and `--help`.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace qor {
+
+struct CommandLine {
+  std::string update_server;  // "host" or "host:port"
+  bool help = false;
+};
+
+// The parsed line, or none with `error` set. Arguments Qt itself takes
+// (-platform, -style, ...) must be removed before.
+std::optional<CommandLine> parse_command_line(const std::vector<std::string>& args,
+                                              const std::string& default_server, std::string& error);
+
+// True for "host" or "host:port" (port 1..65535), host a name, an IPv4
+// address or a bracketed IPv6 address. The value is pasted into URLs, so
+// nothing else is allowed.
+bool valid_server_address(const std::string& address);
+
+std::string usage_text(const std::string& program, const std::string& default_server);
+
+}  // namespace qor

@@ -1,0 +1,290 @@
+// The Qt binding on real widgets (offscreen): what it draws, and that mouse
+// events and timer ticks reach the handler the window wires for them.
+#include <memory>
+
+#include <QApplication>
+#include <QFrame>
+#include <QLabel>
+#include <QListWidget>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+#include <gtest/gtest.h>
+
+#include "QOR_sync_FRM.hpp"
+#include "app_title.hpp"
+#include "form_view.hpp"
+#include "pictures.hpp"
+#include "qt_form_host.hpp"
+#include "server_process.hpp"
+#include "window_doubles.hpp"
+
+namespace qor {
+namespace {
+
+using Calls = std::vector<std::string>;
+using qt::FormView;
+using test::install_step_doubles;
+
+int count(const Calls& calls, const std::string& name) { return static_cast<int>(std::count(calls.begin(), calls.end(), name)); }
+
+class Binding : public ::testing::Test {
+ protected:
+  Binding() {
+    shared_variables() = SharedVariables{};
+    install_step_doubles(form, road, calls);
+    view = std::make_unique<FormView>(form);
+    view->load_and_show();
+    EXPECT_TRUE(QTest::qWaitForWindowExposed(&view->window()));
+  }
+  ~Binding() override {
+    view.reset();
+    shared_variables() = SharedVariables{};
+  }
+
+  QWidget& w(const Control& control) { return *view->widget(control); }
+  // A point of a control's widget, in window coordinates; its centre by default.
+  QPoint at(const Control& control, QPoint local = {-1, -1}) {
+    QWidget& widget = w(control);
+    return widget.mapTo(&view->window(), local.x() < 0 ? widget.rect().center() : local);
+  }
+  QWindow* handle() { return view->window().windowHandle(); }
+  void move(QPoint p) { QTest::mouseMove(handle(), p); }
+  void click(QPoint p) { QTest::mouseClick(handle(), Qt::LeftButton, {}, p); }
+  // The package panel in install mode, as list_install_packages leaves it.
+  void show_package_panel() {
+    form.Picture1(9).Visible = false;
+    form.Picture3(2).Visible = false;
+    form.Picture1(1).Visible = true;
+  }
+  // Counts calls of a control's handler, then runs it.
+  static void count_handler(std::function<void()>& handler, int& counter) {
+    handler = [original = handler, &counter] {
+      ++counter;
+      if (original) original();
+    };
+  }
+
+  test::TempDir dir;
+  test::RecordingHost host;
+  test::Road road;
+  Calls calls;
+  QOR_sync_FRM form{{&host, make_local_file_system, dir.path()}};
+  std::unique_ptr<FormView> view;
+};
+
+TEST_F(Binding, DrawsTheLanguagePanelAtTheDesignSize) {
+  QWidget& window = view->window();
+  EXPECT_EQ(window.windowTitle(), "QOR synchro center");
+  EXPECT_EQ(window.size(), QSize(555, 529));
+  EXPECT_EQ(window.minimumSize(), window.maximumSize());
+  EXPECT_FALSE(window.windowFlags() & (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint));
+  EXPECT_TRUE(window.windowFlags() & Qt::WindowCloseButtonHint);
+
+  // The first layout pass ran with the real client size.
+  EXPECT_EQ(form.Form.ScaleWidth, 8325);
+  EXPECT_EQ(form.Form.ScaleHeight, 7935);
+  EXPECT_GE(form.Form.Width.get(), 8325);
+  EXPECT_EQ(w(form.Picture1(9)).geometry(), QRect(0, 0, 555, 529));
+  // 3387 x 3967.5 twips: rounded only when drawn.
+  EXPECT_EQ(w(form.Image1(0)).geometry(), QRect(226, 265, 47, 31));
+  EXPECT_EQ(w(form.Image2).size(), QSize(32, 33));
+  const QPixmap logo = static_cast<QLabel&>(w(form.Image2)).pixmap();
+  ASSERT_FALSE(logo.isNull());
+  EXPECT_TRUE(logo.hasAlphaChannel());
+  for (const char* asset : {"lang_de_p", "lang_en_p", "lang_de_a", "lang_en_a"}) {
+    EXPECT_EQ(qt::picture_pixmap({asset}).size(), QSize(47, 31)) << asset;
+  }
+
+  auto& title = static_cast<QLabel&>(w(form.Label7(5)));
+  EXPECT_EQ(title.text(), "QOR synchro center");
+  EXPECT_TRUE(title.font().bold());
+  EXPECT_DOUBLE_EQ(title.font().pointSizeF(), 15.75);
+  EXPECT_EQ(static_cast<QLabel&>(w(form.Label7(6))).text(), "Sprache wählen / Choose language");
+  EXPECT_TRUE(title.isVisible());
+  EXPECT_FALSE(w(form.Label7(7)).isVisible());
+  EXPECT_FALSE(w(form.Picture30).isVisible());
+  EXPECT_FALSE(w(form.List1).isVisible());
+  EXPECT_FALSE(w(form.Command1).isVisible());
+  EXPECT_GE(w(form.Label1(0)).x(), 555);  // shown, but out of view
+  EXPECT_GT(static_cast<QFrame&>(w(form.Picture3(0))).frameWidth(), 0);
+
+  // Stacking on the window: Picture1(0) above Picture1(9) above Picture1(10).
+  const QObjectList& order = window.children();
+  EXPECT_GT(order.indexOf(&w(form.Picture1(0))), order.indexOf(&w(form.Picture1(9))));
+  EXPECT_GT(order.indexOf(&w(form.Picture1(9))), order.indexOf(&w(form.Picture1(10))));
+}
+
+TEST_F(Binding, ModelChangesAreRedrawn) {
+  form.Label3(0).Caption = "<b>Ordner anlegen</b>";
+  EXPECT_EQ(static_cast<QLabel&>(w(form.Label3(0))).text(), "<b>Ordner anlegen</b>");
+  EXPECT_EQ(static_cast<QLabel&>(w(form.Label3(0))).textFormat(), Qt::PlainText);
+  form.Picture30.BackColor = 0x00FF0000;  // blue in 0x00BBGGRR
+  EXPECT_EQ(w(form.Picture30).palette().color(QPalette::Window), QColor(0, 0, 255));
+  form.List2.AddItem("PkgA");
+  form.List2.AddItem("PkgB");
+  EXPECT_EQ(static_cast<QListWidget&>(w(form.List2)).count(), 2);
+  form.List2.Clear();
+  EXPECT_EQ(static_cast<QListWidget&>(w(form.List2)).count(), 0);
+}
+
+TEST_F(Binding, FlagClicksReachTheLanguageChoice) {
+  road.online = false;
+  click(at(form.Image1(1)));
+  EXPECT_EQ(shared_variables().mod.language, "en");
+  EXPECT_TRUE(w(form.Label7(7)).isVisible());
+  road.online = true;
+  click(at(form.Image1(0)));
+  EXPECT_EQ(shared_variables().mod.language, "de");
+  EXPECT_FALSE(w(form.Picture1(9)).isVisible());
+  EXPECT_TRUE(w(form.Picture30).isVisible());
+  EXPECT_EQ(calls, (Calls{"check_internet", "check_internet", "load_captions"}));
+}
+
+TEST_F(Binding, PanelButtonClicksReachTheCaptionOrTheBox) {
+  show_package_panel();
+  int label_clicks = 0, box_clicks = 0;
+  count_handler(form.Label3(1).on_click, label_clicks);
+  count_handler(form.Picture3(1).on_click, box_clicks);
+
+  click(at(form.Label3(1)));
+  EXPECT_EQ(label_clicks, 1);
+  EXPECT_EQ(box_clicks, 0);
+  EXPECT_TRUE(form.Timer4.Enabled);
+
+  click(at(form.Picture3(1), {4, 4}));  // inside the box, above its caption
+  EXPECT_EQ(label_clicks, 1);
+  EXPECT_EQ(box_clicks, 1);
+  EXPECT_EQ(count(calls, "download_packages"), 2);
+
+  // A press on one control and a release over another is no click.
+  QTest::mousePress(handle(), Qt::LeftButton, {}, at(form.Label3(1)));
+  QTest::mouseRelease(handle(), Qt::LeftButton, {}, at(form.List3));
+  EXPECT_EQ(label_clicks + box_clicks, 2);
+}
+
+TEST_F(Binding, ListClickReachesTheList) {
+  show_package_panel();
+  form.List3.AddItem("a.exe");
+  int list_clicks = 0;
+  count_handler(form.List3.on_click, list_clicks);
+  auto& list = static_cast<QListWidget&>(w(form.List3));
+  const QPoint item = list.viewport()->mapTo(&view->window(), list.visualItemRect(list.item(0)).center());
+  click(item);
+  EXPECT_EQ(list_clicks, 1);
+  EXPECT_EQ(list.currentRow(), 0);
+}
+
+TEST_F(Binding, HoverOnFlagsAndButtons) {
+  const QImage de_active = qt::picture_pixmap({"lang_de_a"}).toImage();
+  const QImage de_plain = qt::picture_pixmap({"lang_de_p"}).toImage();
+  const auto shown = [this](const Control& c) { return static_cast<QLabel&>(w(c)).pixmap().toImage(); };
+  int picture_assignments = 0;
+  struct Forward : ControlObserver {
+    ControlObserver& next;
+    int& pictures;
+    Forward(ControlObserver& n, int& p) : next(n), pictures(p) {}
+    void changed(Control& c, Aspect a) override {
+      if (a == Aspect::Picture) ++pictures;
+      next.changed(c, a);
+    }
+  } forward(*view, picture_assignments);
+  form.Image1(0).set_observer(&forward);
+
+  move(at(form.Image1(0)));
+  move(at(form.Image1(0), {3, 3}));
+  move(at(form.Image1(0), {40, 25}));
+  EXPECT_EQ(shown(form.Image1(0)), de_active);
+  EXPECT_EQ(picture_assignments, 1);
+
+  // Moves over the title or the logo are theirs, not the panel's.
+  move(at(form.Label7(5)));
+  move(at(form.Image2));
+  EXPECT_EQ(shown(form.Image1(0)), de_active);
+
+  move(at(form.Picture1(9), {5, 5}));
+  EXPECT_EQ(shown(form.Image1(0)), de_plain);
+  EXPECT_EQ(picture_assignments, 2);
+
+  show_package_panel();
+  move(at(form.Label3(1)));
+  EXPECT_TRUE(w(form.Label3(1)).font().bold());
+  move(at(form.Picture3(1), {4, 4}));
+  EXPECT_TRUE(w(form.Label3(1)).font().bold());
+  EXPECT_EQ(form.hover_label, &form.Label3(1));
+  move(at(form.Picture1(1), {5, 5}));
+  EXPECT_FALSE(w(form.Label3(1)).font().bold());
+}
+
+TEST_F(Binding, ATimerEnabledTwiceStartsItsStepOnce) {
+  form.Timer2.Enabled = true;
+  form.Timer2.Enabled = true;
+  QTest::qWait(600);
+  EXPECT_EQ(count(calls, "list_new_packages"), 1);
+  EXPECT_EQ(count(calls, "list_install_packages"), 1);  // the chain went on by Timer3
+  EXPECT_EQ(count(calls, "list_update_packages"), 1);
+  EXPECT_FALSE(form.Timer2.Enabled);
+  EXPECT_FALSE(view->timer(form.Timer2)->isActive());
+  EXPECT_TRUE(w(form.Picture1(2)).isVisibleTo(&view->window()));
+}
+
+TEST_F(Binding, AnErrorEscapingAHandlerIsReportedNotThrownThroughQt) {
+  form.steps.check_internet = []() -> bool { throw std::runtime_error("probe broke"); };
+  click(at(form.Image1(0)));
+  ASSERT_EQ(host.messages.size(), 1u);
+  EXPECT_NE(host.messages[0].text.find("probe broke"), std::string::npos);
+  EXPECT_EQ(host.messages[0].caption, kApplicationTitle);
+  EXPECT_TRUE(view->window().isVisible());
+}
+
+TEST_F(Binding, UnloadClosesTheWindow) {
+  struct Silent : qt::MessagePresenter {
+    MsgResult present(const std::string&, MsgButtons, const std::string&) override { return MsgResult::OK; }
+  } presenter;
+  qt::QtFormHost qt_host(presenter);
+  qt_host.set_window(&view->window());
+  int closed = 0;
+  view->window().on_closed = [&closed] { ++closed; };
+  qt_host.Unload();
+  EXPECT_FALSE(view->window().isVisible());
+  EXPECT_EQ(closed, 1);
+}
+
+// Answers the message box that opens next with the given button.
+void answer_next_box(QMessageBox::StandardButton button, QString& title, QString& text, int& buttons) {
+  QTimer::singleShot(0, [=, &title, &text, &buttons] {
+    auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+    if (box == nullptr) return;
+    title = box->windowTitle();
+    text = box->text();
+    buttons = static_cast<int>(box->buttons().size());
+    box->button(button)->click();
+  });
+}
+
+TEST(MessageBoxes, CaptionTextAndButtons) {
+  qt::MessageBoxPresenter presenter;
+  QString title, text;
+  int buttons = 0;
+  answer_next_box(QMessageBox::Retry, title, text, buttons);
+  EXPECT_EQ(presenter.present("Line 1\r\nLine 2", MsgButtons::RetryCancel, kApplicationTitle), MsgResult::Retry);
+  EXPECT_EQ(title, kApplicationTitle);
+  EXPECT_EQ(text, "Line 1\nLine 2");
+  EXPECT_EQ(buttons, 2);
+
+  answer_next_box(QMessageBox::Ok, title, text, buttons);
+  EXPECT_EQ(presenter.present("Übertragunsfehler", MsgButtons::OK, kApplicationTitle), MsgResult::OK);
+  EXPECT_EQ(text, "Übertragunsfehler");
+  EXPECT_EQ(buttons, 1);
+}
+
+}  // namespace
+}  // namespace qor
+
+int main(int argc, char** argv) {
+  qputenv("QT_QPA_PLATFORM", "offscreen");
+  QApplication app(argc, argv);
+  ::testing::InitGoogleTest(&argc, argv);
+  return RUN_ALL_TESTS();
+}

@@ -1,0 +1,63 @@
+// Draws a QOR_sync_FRM with Qt Widgets and delivers its events: one widget
+// per control, one QTimer per timer. Observes the model and redraws only the
+// aspect that changed. The model must outlive the view.
+#pragma once
+
+#include <map>
+#include <memory>
+#include <string>
+
+#include "QOR_sync_FRM.hpp"
+#include "event_relay.hpp"
+#include "form_widget.hpp"
+
+class QTimer;
+class QWidget;
+
+namespace qor::qt {
+
+class FormView : public ControlObserver {
+ public:
+  explicit FormView(QOR_sync_FRM& form);
+  FormView(const FormView&) = delete;
+  FormView& operator=(const FormView&) = delete;
+  ~FormView() override;
+
+  // Runs Form_Load once, centres the window on its screen and shows it; the
+  // first layout pass follows from the show.
+  void load_and_show();
+
+  FormWidget& window() { return *window_; }
+  // The widget drawing a control; null for the window itself and timers.
+  QWidget* widget(const Control& control) const;
+  QTimer* timer(const Timer& timer) const;
+
+  // An error that escaped an event handler; the default shows it in a
+  // message box of the window's host.
+  void set_error_handler(std::function<void(const std::string&)> handler) { guard_.on_error = std::move(handler); }
+
+  void changed(Control& control, Aspect aspect) override;
+
+ private:
+  void build(Control& control, QWidget& parent);
+  void build_timer(Timer& timer);
+  void restack(const Control& container);
+  void apply(Control& control, Aspect aspect);
+  void apply_all(Control& control);
+  void place(Control& control, QWidget& widget);
+  void set_timer(Timer& timer);
+  void layout_pass();
+
+  QOR_sync_FRM& form_;
+  HandlerGuard guard_;
+  // The relay outlives the widgets it watches.
+  std::unique_ptr<EventRelay> relay_;
+  std::unique_ptr<FormWidget> window_;
+  std::map<const Control*, QWidget*> widgets_;
+  std::map<const Control*, std::unique_ptr<QTimer>> timers_;
+  bool loaded_ = false;
+  bool laid_out_ = false;
+  float last_scale_width_ = 0, last_scale_height_ = 0, last_outer_width_ = 0;
+};
+
+}  // namespace qor::qt
