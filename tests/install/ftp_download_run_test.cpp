@@ -1,0 +1,93 @@
+// A whole download run against the real FTP test server on 127.0.0.1:
+// fetch by the FTP client, stamping, and the version check afterwards.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <thread>
+
+#include "QOR_sync_ftp_MOD.hpp"
+#include "install_test_support.hpp"
+#include "local_time.hpp"
+
+namespace qor {
+namespace {
+
+namespace fs = std::filesystem;
+using test::ScopedEnv;
+
+class FtpDownloadRun : public ::testing::Test, public test::InstallFixture {
+ protected:
+  FtpDownloadRun() : locale_("LC_ALL", "en_US.UTF-8") {}
+  ~FtpDownloadRun() override { shared_variables() = SharedVariables{}; }
+
+  void connect() {
+    server = std::make_unique<test::ServerProcess>(std::vector<std::string>{
+        test::python(), test::tools_dir() + "/ftp_server.py", "--root", remote.path(), "--user", "qor", "--password",
+        "pw"});
+    auto& mod = shared_variables().mod;
+    mod.ftp_server = server->address("ftp");
+    mod.ftp_user = "qor";
+    mod.ftp_password = "pw";
+    shared_variables().ftp.listing_list = &form->List4;
+    connect_ftp(*form);
+    ASSERT_TRUE(host.messages.empty()) << host.messages.front();
+  }
+  int retrievals() {
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    const auto log = server->read_log();
+    return static_cast<int>(std::count_if(log.begin(), log.end(), [](const std::string& l) { return l.rfind("RETR", 0) == 0; }));
+  }
+  std::optional<DateValue> local_stamp(const std::string& relative) {
+    const auto written = fs->DateLastModified(at(relative));
+    if (!written) return std::nullopt;
+    return utc_to_local_date(*written);
+  }
+
+  test::TempDir remote;
+  std::unique_ptr<test::ServerProcess> server;
+
+ private:
+  ScopedEnv locale_;
+};
+
+TEST_F(FtpDownloadRun, FetchesStampsGoesOnPastAMissingFileAndLeavesNothingDue) {
+  test::write_file(remote / "a.dll", std::string(100000, 'a'));
+  test::write_file(remote / "b.jpg", "jpeg");
+  test::write_file(remote / "qor_base.db3", "base");
+  test::write_file(remote / "qor_buch.db3", "user data");
+  fs::create_directories(at("pics"));
+  fs::create_directories(at("SQLite3"));
+  test::write_file(at("qor_buch.db3"), "the user's own");
+  const std::vector<std::string> records = {
+      "id=1|fn=a.dll|ve=12/7/2026 2:05:09 PM|pa=|ar=dll|ja=0|st=0",
+      "id=2|fn=gone.dll|ve=12/7/2026|pa=|ar=dll|ja=0|st=0",
+      "id=3|fn=b.jpg|ve=7/1/2026 9:00:00 AM|pa=pics|ar=jpg|ja=0|st=0",
+      "id=4|fn=qor_base.db3|ve=1/2/2026 8:00:00 AM|pa=|ar=db3|ja=0|st=10",
+      "id=5|fn=qor_buch.db3|ve=1/2/2026|pa=|ar=db3|ja=0|st=0",
+  };
+  connect();
+  build_lists(records, 1);
+  ASSERT_EQ(due(), (std::vector<std::string>{"a.dll", "gone.dll", "b.jpg", "qor_base.db3"}));
+
+  download_packages(*form, [&](const std::string& name, const std::string& folder) {
+    return ftp_get_file(*form, name, folder);
+  });
+
+  EXPECT_EQ(host.messages, (std::vector<std::string>{"Übertragunsfehler"}));
+  EXPECT_EQ(test::read_file(at("a.dll")), std::string(100000, 'a'));
+  EXPECT_FALSE(fs::exists(at("gone.dll")));
+  EXPECT_EQ(test::read_file(at("pics/b.jpg")), "jpeg");
+  EXPECT_EQ(test::read_file(at("SQLite3/qor_base.db3")), "base");
+  EXPECT_EQ(test::read_file(at("qor_buch.db3")), "the user's own");
+  EXPECT_EQ(local_stamp("a.dll"), (DateValue{2026, 12, 7, 14, 5, 9}));
+  EXPECT_EQ(local_stamp("pics/b.jpg"), (DateValue{2026, 7, 1, 9, 0, 0}));
+  EXPECT_EQ(local_stamp("SQLite3/qor_base.db3"), (DateValue{2026, 1, 2, 8, 0, 0}));
+  EXPECT_EQ(retrievals(), 3);
+
+  build_lists(records, 1);
+  EXPECT_EQ(due(), (std::vector<std::string>{"gone.dll"}));
+}
+
+}  // namespace
+}  // namespace qor
