@@ -29,9 +29,10 @@ std::vector<std::string> UpdateServer::requests() {
   return lines;
 }
 
-Window::Window() {
+Window::Window() : program(sandbox / "program") {
+  std::filesystem::create_directory(program);
   shared_variables() = SharedVariables{};
-  form = std::make_unique<QOR_sync_FRM>(FormServices{&host, make_local_file_system, program.path()});
+  form = std::make_unique<QOR_sync_FRM>(FormServices{&host, make_local_file_system, program.string()});
   form->Form_Load();
 }
 

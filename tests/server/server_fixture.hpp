@@ -3,6 +3,7 @@
 #pragma once
 
 #include <deque>
+#include <filesystem>
 #include <functional>
 #include <memory>
 #include <string>
@@ -48,11 +49,14 @@ class UpdateServer {
   std::unique_ptr<ServerProcess> process_;
 };
 
-// A loaded window over a temporary program folder, with fresh shared variables.
+// A loaded window over a temporary program folder, with fresh shared
+// variables. The program folder lies inside a sandbox of its own, so that a
+// name escaping it still lands in a folder the test removes.
 struct Window {
   Window();
+  TempDir sandbox;
+  std::filesystem::path program;
   RecordingHost host;
-  TempDir program;
   std::unique_ptr<QOR_sync_FRM> form;
 };
 

@@ -107,7 +107,7 @@ TEST(ListNewPackages, ListsMissingFoldersAndNeverOneOutsideTheProgramFolder) {
 
   f.Label3_Click(0);
   for (const char* name : {"Bilder", " abc", "Daten"}) EXPECT_TRUE(fs::is_directory(w.program / name)) << name;
-  const fs::path outside = fs::path(w.program.path()).parent_path();
+  const fs::path outside = w.sandbox.path();
   for (const char* name : {"evil", "evil2", "evil3"}) EXPECT_FALSE(fs::exists(outside / name)) << name;
   EXPECT_TRUE(w.host.messages.empty());
   EXPECT_TRUE(f.Timer3.Enabled);
