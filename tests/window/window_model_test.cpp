@@ -198,16 +198,5 @@ TEST(PointerFeedback, CaptionBoldFollowsThePanelButtons) {
   EXPECT_EQ(form.hover_label, nullptr);
 }
 
-TEST(ControlSet, ArraysAndTags) {
-  NullHost host;
-  QOR_sync_FRM form({&host, nullptr, "/tmp"});
-  EXPECT_EQ(form.Label6.Count(), 5u);
-  EXPECT_EQ(form.Label3.Count(), 4u);
-  EXPECT_FALSE(form.Picture1.exists(3));
-  EXPECT_EQ(form.Image1(0).Tag, "de");
-  EXPECT_EQ(form.Image1(1).Tag, "en");
-  for (int i : {0, 1, 2, 3}) EXPECT_EQ(form.Label3(i).container(), &form.Picture3(i));
-}
-
 }  // namespace
 }  // namespace qor

@@ -39,6 +39,7 @@ FormView::FormView(QOR_sync_FRM& form)
     }
   }
   restack(form_.Form);
+  set_tab_order();
   apply_all(form_.Form);
   for (auto& [control, widget] : widgets_) apply_all(const_cast<Control&>(*control));
   form_.for_each_control([this](Control& control) { control.set_observer(this); });
@@ -80,6 +81,16 @@ void FormView::restack(const Control& container) {
   for (Control* child : order) {
     if (QWidget* widget = this->widget(*child)) widget->raise();
   }
+}
+
+// Keyboard focus moves through the focusable widgets in TabIndex order.
+void FormView::set_tab_order() {
+  std::vector<std::pair<int, QWidget*>> focusable;
+  for (const auto& [control, widget] : widgets_) {
+    if (widget->focusPolicy() & Qt::TabFocus) focusable.emplace_back(control->TabIndex, widget);
+  }
+  std::sort(focusable.begin(), focusable.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+  for (std::size_t i = 1; i < focusable.size(); ++i) QWidget::setTabOrder(focusable[i - 1].second, focusable[i].second);
 }
 
 void FormView::apply_all(Control& control) {

@@ -42,6 +42,7 @@ class FormView : public ControlObserver {
   void build(Control& control, QWidget& parent);
   void build_timer(Timer& timer);
   void restack(const Control& container);
+  void set_tab_order();
   void apply(Control& control, Aspect aspect);
   void apply_all(Control& control);
   void place(Control& control, QWidget& widget);
