@@ -8,6 +8,7 @@
 #endif
 #if QOR_HAVE_INSTALL
 #include "install_steps.hpp"
+#include "shell.hpp"
 #endif
 
 namespace qor {
@@ -34,8 +35,11 @@ Steps make_program_steps([[maybe_unused]] QOR_sync_FRM& form, [[maybe_unused]] c
     });
   };
 #endif
-  // The finish action needs the desktop shell of the installation subsystem;
-  // it is wired once that shell exists.
+  // One shell object per finish action, released with it.
+  steps.finish = [&form] {
+    const auto shell = make_desktop_shell();
+    finish_action(form, *shell);
+  };
 #endif
   return steps;
 }
