@@ -1,0 +1,65 @@
+// How long the answer grammar takes on long answers; the time per record
+// should stay flat from 1,000 to 1,000,000 records.
+#include <benchmark/benchmark.h>
+
+#include <string>
+
+#include "QOR_sync_FRM.hpp"
+#include "answer_grammar.hpp"
+#include "answer_text.hpp"
+#include "server_steps.hpp"
+
+namespace {
+
+std::string install_answer(std::int64_t records) {
+  std::string answer;
+  for (std::int64_t i = 0; i < records; ++i) {
+    answer += "id=" + std::to_string(i) + "|fn=file" + std::to_string(i) +
+              ".dll|ve=1.2.3.4|pa=Sub|ar=dll|ja=2026|st=0||";
+  }
+  return answer;
+}
+
+void BM_RecordsAndFields(benchmark::State& state) {
+  const std::string answer = install_answer(state.range(0));
+  for (auto _ : state) {
+    std::size_t fields = 0;
+    for (const auto record : qor::answer::record_list(answer)) fields += qor::answer::record_fields(record).size();
+    benchmark::DoNotOptimize(fields);
+  }
+  state.SetItemsProcessed(state.iterations() * state.range(0));
+  state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(answer.size()));
+}
+BENCHMARK(BM_RecordsAndFields)->RangeMultiplier(10)->Range(1000, 1000000)->Unit(benchmark::kMillisecond);
+
+void BM_AnswerTextWindows1252(benchmark::State& state) {
+  std::string body = install_answer(state.range(0));
+  body += "\xFC";  // one byte that is not UTF-8 makes the whole body Windows-1252
+  for (auto _ : state) benchmark::DoNotOptimize(qor::answer_text(body));
+  state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(body.size()));
+}
+BENCHMARK(BM_AnswerTextWindows1252)->Arg(100000)->Unit(benchmark::kMillisecond);
+
+class NoHost : public qor::FormHost {
+ public:
+  qor::MsgResult MsgBox(const std::string&, qor::MsgButtons, const std::string&) override { return qor::MsgResult::OK; }
+  void DoEvents() override {}
+  void Unload() override {}
+};
+
+void BM_ParsePackageRecords(benchmark::State& state) {
+  NoHost host;
+  qor::QOR_sync_FRM form({&host, nullptr, "/tmp"});
+  const std::string answer = install_answer(state.range(0));
+  for (const auto record : qor::answer::record_list(answer)) form.List1.AddItem(std::string(record));
+  std::int64_t checks = 0;
+  form.steps.check_package_due = [&] { ++checks; };
+  for (auto _ : state) qor::parse_package_records(form);
+  benchmark::DoNotOptimize(checks);
+  state.SetItemsProcessed(state.iterations() * state.range(0));
+}
+BENCHMARK(BM_ParsePackageRecords)->RangeMultiplier(10)->Range(1000, 100000)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+
+BENCHMARK_MAIN();
