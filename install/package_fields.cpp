@@ -2,6 +2,7 @@
 
 #include <charconv>
 #include <limits>
+#include <optional>
 #include <string_view>
 
 #include "answer_grammar.hpp"
@@ -19,6 +20,16 @@ std::int16_t to_placement(std::string_view text) {
   if (error != std::errc{} || end != text.data() + text.size() || text.empty()) return 0;
   if (value < std::numeric_limits<std::int16_t>::min() || value > std::numeric_limits<std::int16_t>::max()) return 0;
   return static_cast<std::int16_t>(value);
+}
+
+// The value of the line's last field that starts with `key`.
+std::optional<std::string_view> last_keyed_value(std::string_view line, std::string_view key) {
+  if (line.find(key) == std::string_view::npos) return std::nullopt;  // the common miss, cheaply
+  std::optional<std::string_view> value;
+  for (const std::string_view field : answer::record_fields(line)) {
+    if (const auto v = answer::keyed_value(field, key)) value = v;
+  }
+  return value;
 }
 
 }  // namespace
@@ -43,7 +54,28 @@ std::int16_t placement_of(const std::string& line) {
 PackageFields package_fields_at(const ListBox& list1, int row) {
   PackageFields fields;
   if (row < 0 || row >= list1.ListCount()) return fields;
-  for (int r = 0; r <= row; ++r) apply_record_fields(list1.List(r), fields);
+  fields.placement = placement_of(list1.List(row));
+  // Walking back from the row finds each key's latest value; a record that
+  // carries every key ends the walk at once, however long the list.
+  struct Key {
+    std::string_view key;
+    std::string PackageFields::*target;
+    bool found = false;
+  };
+  Key keys[] = {{"fn=", &PackageFields::file}, {"pa=", &PackageFields::path},
+                {"ve=", &PackageFields::version}, {"ar=", &PackageFields::kind}};
+  int missing = 4;
+  for (int r = row; r >= 0 && missing > 0; --r) {
+    const std::string& line = list1.List(r);
+    for (Key& k : keys) {
+      if (k.found) continue;
+      if (const auto value = last_keyed_value(line, k.key)) {
+        fields.*k.target = std::string(*value);
+        k.found = true;
+        --missing;
+      }
+    }
+  }
   return fields;
 }
 
