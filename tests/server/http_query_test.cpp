@@ -1,6 +1,8 @@
 // The two query operations and the internet check against the real server.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+
 #include "QOR_sync_ftp_MOD.hpp"
 #include "app_title.hpp"
 #include "http_fetch.hpp"
@@ -61,6 +63,15 @@ TEST(HttpQuery, AStalledAnswerEndsAtTheLowSpeedLimit) {
   quick.low_speed_time_s = 1;
   const FetchResult result = http_fetch(query_url(server.address(), "art=install"), quick);
   EXPECT_FALSE(result.ok);
+}
+
+TEST(HttpQuery, TheLoopbackIsNeverReachedThroughAProxy) {
+  UpdateServer server(kCatalogue);
+  struct ProxyEnvironment {
+    ProxyEnvironment() { setenv("http_proxy", "http://127.0.0.1:9", 1); }  // nothing listens on port 9
+    ~ProxyEnvironment() { unsetenv("http_proxy"); }
+  } proxy;
+  EXPECT_TRUE(http_fetch(query_url(server.address(), "art=new")).ok);
 }
 
 TEST(HttpQuery, AnAnswerAboveTheSizeLimitIsRefused) {
