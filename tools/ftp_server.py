@@ -11,6 +11,7 @@ Fault knobs (for tests of the client's failure handling):
   stall_after=N     a download stops sending after N bytes and waits
   idle_close=S      control connections idle for S seconds are closed (421)
   refuse_login=True every login is refused
+  dos_listing=True  listings in the DOS/Windows format ("<DIR>" lines)
 Listings are sent in name order (byte order), so tests know the server order.
 """
 
@@ -18,7 +19,9 @@ import argparse
 import logging
 import os
 import signal
+import stat
 import sys
+import time
 
 from pyftpdlib.authorizers import AuthenticationFailed, DummyAuthorizer
 from pyftpdlib.filesystems import AbstractedFS
@@ -98,7 +101,8 @@ class _RefusingAuthorizer(DummyAuthorizer):
 
 
 def make_ftp_server(root, user, password, host="127.0.0.1", port=0, abort_after=None,
-                    truncate_after=None, stall_after=None, idle_close=None, refuse_login=False):
+                    truncate_after=None, stall_after=None, idle_close=None, refuse_login=False,
+                    dos_listing=False):
     """An FTPServer serving `root` to one account; call serve_forever() on it.
     The bound port is server.address[1]."""
     authorizer = _RefusingAuthorizer() if refuse_login else DummyAuthorizer()
@@ -115,6 +119,20 @@ def make_ftp_server(root, user, password, host="127.0.0.1", port=0, abort_after=
     class Fs(AbstractedFS):
         def listdir(self, path):
             return sorted(AbstractedFS.listdir(self, path), key=os.fsencode)
+
+        def format_list(self, basedir, listing, ignore_err=True):
+            if not dos_listing:
+                yield from AbstractedFS.format_list(self, basedir, listing, ignore_err)
+                return
+            for name in listing:
+                try:
+                    st = os.lstat(os.path.join(basedir, name))
+                except OSError:
+                    continue
+                when = time.strftime("%m-%d-%y  %I:%M%p", time.localtime(st.st_mtime))
+                kind = "       <DIR>          " if stat.S_ISDIR(st.st_mode) else "%21d " % st.st_size
+                line = when + kind + name + "\r\n"
+                yield line.encode("utf8", self.cmd_channel.unicode_errors)
 
         def open(self, filename, mode):
             f = AbstractedFS.open(self, filename, mode)
@@ -164,6 +182,7 @@ def main():
     p.add_argument("--stall-after", type=int)
     p.add_argument("--idle-close", type=float)
     p.add_argument("--refuse-login", action="store_true")
+    p.add_argument("--dos-listing", action="store_true")
     a = p.parse_args()
 
     quiet = logging.getLogger("pyftpdlib")
@@ -171,7 +190,8 @@ def main():
     quiet.setLevel(logging.ERROR)
     server = make_ftp_server(a.root, a.user, a.password, port=a.port, abort_after=a.abort_after,
                              truncate_after=a.truncate_after, stall_after=a.stall_after,
-                             idle_close=a.idle_close, refuse_login=a.refuse_login)
+                             idle_close=a.idle_close, refuse_login=a.refuse_login,
+                             dos_listing=a.dos_listing)
     signal.signal(signal.SIGTERM, _stop)
     _log("LISTENING ftp %d" % server.address[1])
     _log("READY")

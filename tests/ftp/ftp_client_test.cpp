@@ -99,6 +99,16 @@ TEST_F(FtpTest, NamesWithSpacesAndWindows1252BytesAreListed) {
   EXPECT_EQ(form.List4.texts(), (Items{".", "..", "caf\xC3\xA9.txt", "my program.exe", "\xC3\xBC" "ber.txt"}));
 }
 
+TEST_F(FtpTest, WindowsServerListingFormatIsRead) {
+  std::filesystem::create_directory(root / "Data");
+  write_file(root / "My File.TXT", "x");
+  write_file(root / "A.exe", "12345");
+  start_server({"--dos-listing"});
+  connect_ftp(form);
+  EXPECT_EQ(form.List4.texts(), (Items{".", "..", "DATA", "a.exe", "my file.txt"}));
+  EXPECT_EQ(shared_variables().ftp.remote_listing[3].nFileSizeLow, 5u);
+}
+
 TEST_F(FtpTest, EachConnectLogsInAgainAndListsAgain) {
   write_file(root / "one.txt", "1");
   start_server();

@@ -1,0 +1,225 @@
+// Measures the FTP client on loopback against the curl command-line tool:
+// one large file, many small files over one connection, and the listing
+// of a large folder ordered and shown. Prints the figures; asserts nothing.
+#include <spawn.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "QOR_sync_FRM.hpp"
+#include "QOR_sync_ftp_MOD.hpp"
+#include "server_process.hpp"
+#include "transfer_layer.hpp"
+
+extern char** environ;
+
+namespace {
+
+namespace fs = std::filesystem;
+using qor::test::ServerProcess;
+using Clock = std::chrono::steady_clock;
+
+const std::string kUser = "bench";
+const std::string kPassword = "bench";
+
+class QuietHost : public qor::FormHost {
+ public:
+  qor::MsgResult MsgBox(const std::string& text, qor::MsgButtons, const std::string&) override {
+    std::fprintf(stderr, "message box: %s\n", text.c_str());
+    return qor::MsgResult::OK;
+  }
+  void DoEvents() override {}
+  void Unload() override {}
+};
+
+double seconds(const std::function<void()>& f) {
+  const auto t0 = Clock::now();
+  f();
+  return std::chrono::duration<double>(Clock::now() - t0).count();
+}
+
+double median(std::vector<double> v) {
+  std::sort(v.begin(), v.end());
+  return v[v.size() / 2];
+}
+
+long max_rss_kb() {
+  rusage u{};
+  getrusage(RUSAGE_SELF, &u);
+  return u.ru_maxrss;
+}
+
+bool run(const std::vector<std::string>& argv) {
+  std::vector<char*> args;
+  for (const auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+  args.push_back(nullptr);
+  pid_t pid = 0;
+  if (posix_spawnp(&pid, args[0], nullptr, nullptr, args.data(), environ) != 0) return false;
+  int status = 0;
+  waitpid(pid, &status, 0);
+  return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+void write_pattern_file(const std::string& path, std::size_t bytes) {
+  std::ofstream out(path, std::ios::binary);
+  std::vector<char> block(1 << 20);
+  for (std::size_t i = 0; i < block.size(); ++i) block[i] = static_cast<char>((i * 2654435761u) >> 13);
+  for (std::size_t left = bytes; left > 0;) {
+    const std::size_t n = std::min(left, block.size());
+    out.write(block.data(), static_cast<std::streamsize>(n));
+    left -= n;
+  }
+}
+
+std::unique_ptr<ServerProcess> serve(const std::string& root) {
+  return std::make_unique<ServerProcess>(std::vector<std::string>{
+      qor::test::python(), qor::test::tools_dir() + "/ftp_server.py", "--root", root, "--user", kUser, "--password",
+      kPassword});
+}
+
+std::string curl_url(const ServerProcess& server, const std::string& name) {
+  return "ftp://" + kUser + ":" + kPassword + "@" + server.address("ftp") + "/" + name;
+}
+
+void bench_big(const std::string& work, std::size_t megabytes) {
+  const std::string root = work + "/big-root";
+  const std::string out = work + "/out";
+  fs::create_directories(root);
+  fs::create_directories(out);
+  const std::size_t bytes = megabytes << 20;
+  write_pattern_file(root + "/big.bin", bytes);
+  auto server = serve(root);
+  auto internet = qor::transfer::open("bench");
+  auto connection = qor::transfer::connect(internet, server->address("ftp"), kUser, kPassword);
+  if (!connection) {
+    std::printf("big file: no connection\n");
+    return;
+  }
+  std::vector<double> ours, theirs;
+  const long rss_before = max_rss_kb();
+  for (int round = 0; round < 3; ++round) {
+    ours.push_back(seconds([&] {
+      if (!qor::transfer::get_file(connection.get(), "big.bin", out + "/big.bin")) std::printf("  our download failed\n");
+    }));
+    theirs.push_back(seconds([&] {
+      if (!run({"curl", "-s", "-S", "-o", out + "/big-curl.bin", curl_url(*server, "big.bin")}))
+        std::printf("  curl failed\n");
+    }));
+    fs::remove(out + "/big.bin");
+    fs::remove(out + "/big-curl.bin");
+  }
+  const double mb = static_cast<double>(bytes) / (1 << 20);
+  std::printf("big file (%zu MB), median of 3:\n", megabytes);
+  std::printf("  client  %.3f s  %.0f MB/s\n", median(ours), mb / median(ours));
+  std::printf("  curl    %.3f s  %.0f MB/s\n", median(theirs), mb / median(theirs));
+  std::printf("  throughput ratio client/curl %.3f (target >= 0.95)\n", median(theirs) / median(ours));
+  std::printf("  peak memory growth during the downloads: %ld KB\n", max_rss_kb() - rss_before);
+  fs::remove_all(root);
+}
+
+void bench_small(const std::string& work, int count) {
+  const std::string root = work + "/small-root";
+  const std::string out = work + "/small-out";
+  fs::create_directories(root);
+  std::vector<std::string> names;
+  for (int i = 0; i < count; ++i) {
+    char name[32];
+    std::snprintf(name, sizeof name, "file%05d.dat", i);
+    names.push_back(name);
+    std::ofstream(root + "/" + name) << std::string(4096, static_cast<char>('a' + i % 26));
+  }
+  auto server = serve(root);
+  const std::string config = work + "/curl-small.cfg";
+  {
+    std::ofstream cfg(config);
+    for (const auto& n : names) cfg << "url = \"" << curl_url(*server, n) << "\"\noutput = \"" << out << "/" << n << "\"\n";
+  }
+  std::vector<double> ours, theirs;
+  for (int round = 0; round < 3; ++round) {
+    fs::remove_all(out);
+    fs::create_directories(out);
+    ours.push_back(seconds([&] {
+      auto internet = qor::transfer::open("bench");
+      auto connection = qor::transfer::connect(internet, server->address("ftp"), kUser, kPassword);
+      int failed = 0;
+      for (const auto& n : names) failed += !qor::transfer::get_file(connection.get(), n, out + "/" + n);
+      if (failed) std::printf("  %d of our downloads failed\n", failed);
+    }));
+    fs::remove_all(out);
+    fs::create_directories(out);
+    theirs.push_back(seconds([&] {
+      if (!run({"curl", "-s", "-S", "-K", config})) std::printf("  curl failed\n");
+    }));
+  }
+  std::printf("%d small files (4 KB) over one connection, login included, median of 3:\n", count);
+  std::printf("  client  %.3f s\n", median(ours));
+  std::printf("  curl    %.3f s\n", median(theirs));
+  std::printf("  time ratio client/curl %.3f (target <= 1.2)\n", median(ours) / median(theirs));
+  fs::remove_all(root);
+  fs::remove_all(out);
+}
+
+void bench_listing(const std::string& work, int count) {
+  const std::string root = work + "/listing-root";
+  fs::create_directories(root);
+  for (int i = 0; i < count; ++i) {
+    char name[48];
+    // Mixed case, shuffled order, some folders: the sort has real work.
+    std::snprintf(name, sizeof name, "%c%s%05d.Dat", 'A' + (i * 7) % 26, (i % 3) ? "file" : "FILE", (i * 7919) % count);
+    if (i % 50 == 0)
+      fs::create_directory(root + "/" + name);
+    else
+      std::ofstream(root + "/" + name).put('x');
+  }
+  auto server = serve(root);
+  QuietHost host;
+  qor::QOR_sync_FRM form({&host, nullptr, work});
+  auto& shared = qor::shared_variables();
+  shared.ftp.listing_list = &form.List4;
+  shared.mod.ftp_server = server->address("ftp");
+  shared.mod.ftp_user = kUser;
+  shared.mod.ftp_password = kPassword;
+  std::vector<double> whole, show;
+  for (int round = 0; round < 3; ++round) {
+    whole.push_back(seconds([&] { qor::connect_ftp(form); }));
+    // Again on the same records, reversed so that the order step has work.
+    std::reverse(shared.ftp.remote_listing.begin(), shared.ftp.remote_listing.end() - 1);
+    show.push_back(seconds([&] { qor::show_remote_listing(); }));
+  }
+  std::printf("listing of %d entries, median of 3:\n", form.List4.ListCount());
+  std::printf("  connect, login, LIST, parse, order and show  %.3f s\n", median(whole));
+  std::printf("  order and show alone                         %.3f s (target < 0.5)\n", median(show));
+  shared = qor::SharedVariables{};
+  fs::remove_all(root);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::size_t big_mb = 500;
+  int small = 1000;
+  int entries = 30000;
+  for (int i = 1; i + 1 < argc; i += 2) {
+    if (!std::strcmp(argv[i], "--big-mb")) big_mb = std::stoul(argv[i + 1]);
+    if (!std::strcmp(argv[i], "--small")) small = std::stoi(argv[i + 1]);
+    if (!std::strcmp(argv[i], "--entries")) entries = std::stoi(argv[i + 1]);
+  }
+  const std::string work = "/tmp/qor-ftp-bench";
+  fs::remove_all(work);
+  fs::create_directories(work);
+  if (entries > 0) bench_listing(work, entries);
+  if (small > 0) bench_small(work, small);
+  if (big_mb > 0) bench_big(work, big_mb);
+  fs::remove_all(work);
+  return 0;
+}
