@@ -143,12 +143,11 @@ class PeImage {
 
     unsigned char magic[2];
     if (!read(optional, sizeof magic, magic)) return std::nullopt;
-    std::uint64_t directories;  // offset of the data directories in the optional header
-    switch (le16(magic)) {
-      case 0x10b: directories = 96; break;   // PE32
-      case 0x20b: directories = 112; break;  // PE32+
-      default: return std::nullopt;
-    }
+    // PE32+ widens five fields to 64 bits and drops BaseOfData, so its data
+    // directories start 16 bytes later.
+    const std::uint16_t format = le16(magic);
+    if (format != 0x10b && format != 0x20b) return std::nullopt;
+    const std::uint64_t directories = format == 0x10b ? 96 : 112;
     constexpr std::uint32_t kResourceIndex = 2;
     const std::uint64_t resource_entry = directories + 8 * kResourceIndex;
     if (optional_size < resource_entry + 8) return std::nullopt;

@@ -29,17 +29,11 @@ Bytes load(const std::string& path) {
   return Bytes(s.begin(), s.end());
 }
 
-std::string fixture(const std::string& name) {
-#ifdef QOR_PE_FIXTURES
-  return std::string(QOR_PE_FIXTURES) + "/" + name + ".exe";
-#else
-  (void)name;
-  return {};
+#ifndef QOR_PE_FIXTURES
+#define QOR_PE_FIXTURES ""
 #endif
-}
-
-#define REQUIRE_FIXTURES() \
-  if (fixture("x").empty()) GTEST_SKIP() << "MinGW cross toolchain not found at configure time"
+bool have_fixtures() { return QOR_PE_FIXTURES[0] != '\0'; }
+std::string fixture(const std::string& name) { return std::string(QOR_PE_FIXTURES) + "/" + name + ".exe"; }
 
 void put16(Bytes& b, std::size_t at, std::uint16_t v) {
   b[at] = v & 0xFF;
@@ -86,9 +80,9 @@ struct Image {
     const std::string key = "VS_VERSION_INFO";
     for (std::size_t i = 0; i < key.size(); ++i) put16(b, kRsrc + kBlock + 6 + 2 * i, key[i]);
     put32(b, kRsrc + kBlock + 40, 0xFEEF04BD);
-    put32(b, kRsrc + kBlock + 48, (7u << 16) | 8);   // file version 7.8.9.10
+    put32(b, kRsrc + kBlock + 48, (7u << 16) | 8);  // file version 7.8.9.10
     put32(b, kRsrc + kBlock + 52, (9u << 16) | 10);
-    put32(b, kRsrc + kBlock + 56, (1u << 16) | 1);   // product version 1.1.1.1
+    put32(b, kRsrc + kBlock + 56, (1u << 16) | 1);  // product version 1.1.1.1
   }
   void directory(std::size_t at, std::uint32_t name, std::uint32_t target) {
     put16(b, kRsrc + at + 14, 1);
@@ -98,7 +92,7 @@ struct Image {
 };
 
 TEST(PeVersion, ReadsFixedFileVersionOfRealImages) {
-  REQUIRE_FIXTURES();
+  if (!have_fixtures()) GTEST_SKIP() << "MinGW cross toolchain not found at configure time";
   EXPECT_EQ(read_pe_file_version(fixture("versioned64")), "1.2.3.4");
   EXPECT_EQ(read_pe_file_version(fixture("versioned32")), "1.2.3.4");
   EXPECT_EQ(read_pe_file_version(fixture("wide32")), "65535.256.0.40000");
@@ -143,7 +137,8 @@ TEST(PeVersion, BrokenFieldsGiveEmptyText) {
       {"no sections", [](Image& i) { put16(i.b, 0x46, 0); }},
       {"section table past the end", [](Image& i) { put16(i.b, 0x46, 0xFFFF); }},
       {"raw data past the end", [](Image& i) { put32(i.b, i.sections + 20, 0xFFFFFFFF); }},
-      {"huge raw size", [](Image& i) {
+      {"huge raw size",
+       [](Image& i) {
          put32(i.b, i.sections + 8, 0);
          put32(i.b, i.sections + 16, 0xFFFFFFFF);
          put32(i.b, i.sections + 20, 0xFFFFFF00);
@@ -188,7 +183,7 @@ void expect_truncations_safe(const Bytes& image, const std::string& version) {
 
 TEST(PeVersion, TruncatedAndCorruptedImagesNeverCrash) {
   std::vector<std::pair<Bytes, std::string>> images = {{Image(false).b, "7.8.9.10"}, {Image(true).b, "7.8.9.10"}};
-  if (!fixture("x").empty()) {
+  if (have_fixtures()) {
     images.emplace_back(load(fixture("versioned32")), "1.2.3.4");
     images.emplace_back(load(fixture("versioned64")), "1.2.3.4");
   }
@@ -238,7 +233,8 @@ TEST(LocalFileSystem, DateLastModified) {
   qor::test::TempDir dir;
   auto files = qor::make_local_file_system();
   qor::test::write_file(dir / "a.dll", "x");
-  const std::chrono::sys_seconds when = std::chrono::sys_days{std::chrono::year{2019} / 3 / 14} + std::chrono::hours{15};
+  const std::chrono::sys_seconds when =
+      std::chrono::sys_days{std::chrono::year{2019} / 3 / 14} + std::chrono::hours{15};
   fs::last_write_time(dir / "a.dll", std::chrono::file_clock::from_sys(when));
   const auto got = files->DateLastModified(dir.path() + "\\a.dll");
   ASSERT_TRUE(got.has_value());
