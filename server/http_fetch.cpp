@@ -22,7 +22,12 @@ std::size_t write_body(char* data, std::size_t size, std::size_t count, void* us
     sink.too_large = true;
     return 0;  // makes libcurl stop with a write error
   }
-  sink.body.append(data, n);
+  try {
+    sink.body.append(data, n);
+  } catch (...) {  // nothing may unwind through libcurl's C frames
+    sink.too_large = true;
+    return 0;
+  }
   return n;
 }
 

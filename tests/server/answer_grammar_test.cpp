@@ -98,13 +98,10 @@ TEST(CaptionColour, OnlyDecimalIntegersThatFitALong) {
     std::string text;
     std::optional<std::int32_t> value;
   };
-  const Case cases[] = {
-      {"255", 255},          {"0", 0},          {"+16", 16},       {"-1", -1},
-      {"2147483647", 2147483647}, {"-2147483648", INT32_MIN}, {"2147483648", std::nullopt},
-      {"", std::nullopt},    {"+", std::nullopt}, {"-", std::nullopt}, {"+-1", std::nullopt},
-      {"0xFF", std::nullopt}, {" 255", std::nullopt}, {"255 ", std::nullopt}, {"255\n", std::nullopt},
-      {"1e3", std::nullopt}, {"12.5", std::nullopt},
-  };
+  const Case cases[] = {{"255", 255}, {"+16", 16}, {"-1", -1}, {"-2147483648", INT32_MIN},
+                        {"2147483648", std::nullopt}, {"", std::nullopt}, {"-", std::nullopt},
+                        {"+-1", std::nullopt}, {"0xFF", std::nullopt}, {" 255", std::nullopt},
+                        {"255\n", std::nullopt}, {"12.5", std::nullopt}};
   for (const Case& c : cases) {
     SCOPED_TRACE("colour: '" + c.text + "'");
     EXPECT_EQ(parse_colour(c.text), c.value);

@@ -57,38 +57,25 @@ TEST(LoadCaptions, TakesEachKnownKeyAndOpensTheMainView) {
   EXPECT_TRUE(w.host.messages.empty());
 }
 
-TEST(LoadTransferSettings, StoresShowsAndConnects) {
-  UpdateServer server(R"({"settings": {"fo": "/pub", "us": "anon", "pa": "x=y"}})");
-  Window w;
-  QOR_sync_FRM& f = *w.form;
-  int connects = 0;
-  f.steps.connect_ftp = [&] {
-    ++connects;
-    EXPECT_EQ(f.shared().ftp.listing_list, &f.List4);
-    EXPECT_EQ(f.shared().mod.ftp_password, "x=y");
-  };
-  load_transfer_settings(f, server.address());
-  const std::string ftp = "127.0.0.1:" + std::to_string(server.ftp_port());
-  EXPECT_EQ(server.requests(), std::vector<std::string>{request_line("art=sw_update")});
-  EXPECT_EQ(f.shared().mod.ftp_server, ftp);
-  EXPECT_EQ(f.Label1(0).Caption.get(), ftp);
-  EXPECT_EQ(f.Label1(1).Caption.get(), "/pub");
-  EXPECT_EQ(f.Label1(2).Caption.get(), "anon");
-  EXPECT_EQ(f.Label1(3).Caption.get(), "x=y");
-  EXPECT_EQ(connects, 1);
-  EXPECT_TRUE(f.Timer2.Enabled);
-}
-
 TEST(LoadTransferSettings, MissingKeysKeepTheirValuesAndValuesStayUntrimmed) {
   RawAnswer raw("sw_update", "us=a|se=b|| se=c|pa=\n");
   Window w;
   QOR_sync_FRM& f = *w.form;
   f.shared().mod.ftp_folder = "/old";
-  load_transfer_settings(f, raw.server->address());  // no connect_ftp: the chain still goes on
+  int connects = 0;
+  f.steps.connect_ftp = [&] {
+    ++connects;
+    EXPECT_EQ(f.shared().ftp.listing_list, &f.List4);
+    EXPECT_EQ(f.Label1(0).Caption.get(), "b");
+  };
+  load_transfer_settings(f, raw.server->address());
+  EXPECT_EQ(raw.server->requests(), std::vector<std::string>{request_line("art=sw_update")});
   const QOR_sync_MOD& mod = f.shared().mod;
   EXPECT_EQ(std::tie(mod.ftp_server, mod.ftp_folder, mod.ftp_user, mod.ftp_password),
             std::make_tuple(std::string("b"), std::string("/old"), std::string("a"), std::string("\n")));
   EXPECT_EQ(f.Label1(1).Caption.get(), "/old");
+  EXPECT_EQ(f.Label1(3).Caption.get(), "\n");
+  EXPECT_EQ(connects, 1);
   EXPECT_TRUE(f.Timer2.Enabled);
 }
 
@@ -111,16 +98,6 @@ TEST(ListNewPackages, ListsMissingFoldersAndNeverOneOutsideTheProgramFolder) {
   for (const char* name : {"evil", "evil2", "evil3"}) EXPECT_FALSE(fs::exists(outside / name)) << name;
   EXPECT_TRUE(w.host.messages.empty());
   EXPECT_TRUE(f.Timer3.Enabled);
-}
-
-TEST(ListNewPackages, NothingNewGoesOnToTheInstallList) {
-  UpdateServer server(R"({"new": ["Vorhanden", "  "]})");
-  Window w;
-  fs::create_directory(w.program / "Vorhanden");
-  list_new_packages(*w.form, server.address());
-  EXPECT_EQ(w.form->List2.ListCount(), 0);
-  EXPECT_FALSE(w.form->Picture1(0).Visible);
-  EXPECT_TRUE(w.form->Timer3.Enabled);
 }
 
 const char* kPackages = R"({
@@ -182,18 +159,6 @@ TEST(ListUpdatePackages, ProgramNamesAreTakenOutAndTheRestIsChecked) {
   EXPECT_FALSE(f.Label6(2).Visible);
   EXPECT_TRUE(f.Label6(3).Visible);
   EXPECT_FALSE(f.Picture1(2).Visible);
-}
-
-TEST(ListUpdatePackages, OnlyTheMainProgramShowsTheFinishPanel) {
-  UpdateServer server(R"({"mainprogram": "app.exe"})");
-  Window w;
-  QOR_sync_FRM& f = *w.form;
-  f.Picture1(1).Visible = true;
-  list_update_packages(f, server.address());
-  EXPECT_EQ(f.shared().mod.main_program, "app.exe");
-  EXPECT_EQ(f.List1.ListCount(), 0);
-  EXPECT_FALSE(f.Picture1(1).Visible);
-  EXPECT_TRUE(f.Picture1(2).Visible);
 }
 
 TEST(ParsePackageRecords, FieldsCarryOverAndEachLineKeepsItsRow) {
