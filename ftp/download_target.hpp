@@ -5,6 +5,7 @@
 
 #include <sys/types.h>
 
+#include <cstdint>
 #include <string>
 
 #include "byte_sink.hpp"
@@ -33,8 +34,12 @@ class DownloadTarget : public ByteSink {
 
   std::string target_;
   std::string temp_;
+  static constexpr std::uint64_t kWritebackStep = std::uint64_t{8} << 20;
+
   int fd_ = -1;
   mode_t mode_ = 0644;
+  std::uint64_t written_ = 0;
+  std::uint64_t flushed_from_ = 0;
 };
 
 }  // namespace qor

@@ -57,13 +57,42 @@ struct CurlFree {
 
 }  // namespace
 
-FtpSession::FtpSession(CurlEasy easy, std::string base_url) : easy_(std::move(easy)), base_url_(std::move(base_url)) {}
+FtpSession::FtpSession(CurlMulti multi, CurlEasy easy, std::string base_url)
+    : multi_(std::move(multi)), easy_(std::move(easy)), base_url_(std::move(base_url)) {}
+
+// libcurl 7.88 at times misses an FTP reply that is already waiting on a
+// kept control connection and sleeps out its whole one-second wait before it
+// looks again (seen after EPSV/PASV, once every few transfers). Driving the
+// transfer with a short wait bounds that loss to a few milliseconds.
+CURLcode FtpSession::run_transfer() {
+  constexpr int kWaitMs = 5;
+  CURLM* multi = multi_.get();
+  if (curl_multi_add_handle(multi, easy_.get()) != CURLM_OK) return CURLE_FAILED_INIT;
+  CURLcode rc = CURLE_OK;
+  for (;;) {
+    int running = 0;
+    if (curl_multi_perform(multi, &running) != CURLM_OK) {
+      rc = CURLE_FAILED_INIT;
+      break;
+    }
+    if (running == 0) {
+      int left = 0;
+      for (CURLMsg* msg; (msg = curl_multi_info_read(multi, &left)) != nullptr;)
+        if (msg->msg == CURLMSG_DONE && msg->easy_handle == easy_.get()) rc = msg->data.result;
+      break;
+    }
+    curl_multi_poll(multi, nullptr, 0, kWaitMs, nullptr);
+  }
+  curl_multi_remove_handle(multi, easy_.get());
+  return rc;
+}
 
 std::unique_ptr<FtpSession> FtpSession::login(const std::string& base_url, const std::string& user,
                                               const std::string& password, const TransferOptions& options) {
   CurlEasy easy = make_curl_easy();
-  if (!easy) return nullptr;
-  std::unique_ptr<FtpSession> session{new FtpSession(std::move(easy), base_url)};
+  CurlMulti multi{easy ? curl_multi_init() : nullptr};
+  if (!easy || !multi) return nullptr;
+  std::unique_ptr<FtpSession> session{new FtpSession(std::move(multi), std::move(easy), base_url)};
   CURL* h = session->easy_.get();
   curl_easy_setopt(h, CURLOPT_ERRORBUFFER, session->error_buffer_);
   curl_easy_setopt(h, CURLOPT_PROTOCOLS_STR, "ftp");
@@ -83,7 +112,7 @@ std::unique_ptr<FtpSession> FtpSession::login(const std::string& base_url, const
   // Logging in and asking for the folder is all a body-less request does.
   curl_easy_setopt(h, CURLOPT_URL, (base_url + "/").c_str());
   curl_easy_setopt(h, CURLOPT_NOBODY, 1L);
-  const CURLcode rc = curl_easy_perform(h);
+  const CURLcode rc = session->run_transfer();
   curl_easy_setopt(h, CURLOPT_NOBODY, 0L);
   if (rc != CURLE_OK) return nullptr;
   return session;
@@ -96,7 +125,7 @@ CURLcode FtpSession::perform(Prepare&& prepare) {
   CURLcode rc = CURLE_OK;
   for (int attempt = 0; attempt < 2; ++attempt) {
     if (!prepare()) return CURLE_WRITE_ERROR;
-    rc = curl_easy_perform(h);
+    rc = run_transfer();
     long reply = 0;
     curl_easy_getinfo(h, CURLINFO_RESPONSE_CODE, &reply);
     // 421: the server closed the control connection (idle time-out).

@@ -42,10 +42,21 @@ class FtpSession {
   const std::string& last_error() const { return last_error_; }
 
  private:
-  FtpSession(CurlEasy easy, std::string base_url);
+  struct MultiDeleter {
+    void operator()(CURLM* multi) const { curl_multi_cleanup(multi); }
+  };
+  using CurlMulti = std::unique_ptr<CURLM, MultiDeleter>;
+
+  FtpSession(CurlMulti multi, CurlEasy easy, std::string base_url);
+  // One transfer on the kept connection (see ftp_session.cpp for why not
+  // curl_easy_perform).
+  CURLcode run_transfer();
   template <class Prepare>
   CURLcode perform(Prepare&& prepare);
 
+  // Declared first so that the easy handle is released before the multi
+  // handle that holds its connection.
+  CurlMulti multi_;
   CurlEasy easy_;
   std::string base_url_;
   std::string last_error_;
