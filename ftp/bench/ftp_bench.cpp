@@ -31,6 +31,7 @@ using Clock = std::chrono::steady_clock;
 
 const std::string kUser = "bench";
 const std::string kPassword = "bench";
+int rounds = 3;  // per measurement; the median is reported
 
 class QuietHost : public qor::FormHost {
  public:
@@ -106,7 +107,7 @@ void bench_big(const std::string& work, const std::string& out, std::size_t mega
   }
   std::vector<double> ours, theirs;
   const long rss_before = max_rss_kb();
-  for (int round = 0; round < 3; ++round) {
+  for (int round = 0; round < rounds; ++round) {
     ours.push_back(seconds([&] {
       if (!qor::transfer::get_file(connection.get(), "big.bin", out + "/big.bin")) std::printf("  our download failed\n");
     }));
@@ -118,7 +119,7 @@ void bench_big(const std::string& work, const std::string& out, std::size_t mega
     fs::remove(out + "/big-curl.bin");
   }
   const double mb = static_cast<double>(bytes) / (1 << 20);
-  std::printf("big file (%zu MB) into %s, median of 3:\n", megabytes, out.c_str());
+  std::printf("big file (%zu MB) into %s, median of %d:\n", megabytes, out.c_str(), rounds);
   std::printf("  client  %.3f s  %.0f MB/s\n", median(ours), mb / median(ours));
   std::printf("  curl    %.3f s  %.0f MB/s\n", median(theirs), mb / median(theirs));
   std::printf("  throughput ratio client/curl %.3f (target >= 0.95)\n", median(theirs) / median(ours));
@@ -144,7 +145,7 @@ void bench_small(const std::string& work, int count) {
     for (const auto& n : names) cfg << "url = \"" << curl_url(*server, n) << "\"\noutput = \"" << out << "/" << n << "\"\n";
   }
   std::vector<double> ours, theirs;
-  for (int round = 0; round < 3; ++round) {
+  for (int round = 0; round < rounds; ++round) {
     fs::remove_all(out);
     fs::create_directories(out);
     ours.push_back(seconds([&] {
@@ -160,7 +161,7 @@ void bench_small(const std::string& work, int count) {
       if (!run({"curl", "-s", "-S", "-K", config})) std::printf("  curl failed\n");
     }));
   }
-  std::printf("%d small files (4 KB) over one connection, login included, median of 3:\n", count);
+  std::printf("%d small files (4 KB) over one connection, login included, median of %d:\n", count, rounds);
   std::printf("  client  %.3f s\n", median(ours));
   std::printf("  curl    %.3f s\n", median(theirs));
   std::printf("  time ratio client/curl %.3f (target <= 1.2)\n", median(ours) / median(theirs));
@@ -188,16 +189,20 @@ void bench_listing(const std::string& work, int count) {
   shared.mod.ftp_server = server->address("ftp");
   shared.mod.ftp_user = kUser;
   shared.mod.ftp_password = kPassword;
-  std::vector<double> whole, show;
-  for (int round = 0; round < 3; ++round) {
+  std::vector<double> whole, show, curl_list;
+  for (int round = 0; round < rounds; ++round) {
+    curl_list.push_back(seconds([&] {
+      if (!run({"curl", "-s", "-S", "-o", "/dev/null", curl_url(*server, "")})) std::printf("  curl failed\n");
+    }));
     whole.push_back(seconds([&] { qor::connect_ftp(form); }));
     // Again on the same records, reversed so that the order step has work.
     std::reverse(shared.ftp.remote_listing.begin(), shared.ftp.remote_listing.end() - 1);
     show.push_back(seconds([&] { qor::show_remote_listing(); }));
   }
-  std::printf("listing of %d entries, median of 3:\n", form.List4.ListCount());
+  std::printf("listing of %d entries, median of %d:\n", form.List4.ListCount(), rounds);
   std::printf("  connect, login, LIST, parse, order and show  %.3f s\n", median(whole));
   std::printf("  order and show alone                         %.3f s (target < 0.5)\n", median(show));
+  std::printf("  curl tool: connect, login, LIST alone        %.3f s\n", median(curl_list));
   shared = qor::SharedVariables{};
   fs::remove_all(root);
 }
@@ -215,6 +220,7 @@ int main(int argc, char** argv) {
     if (!std::strcmp(argv[i], "--entries")) entries = std::stoi(argv[i + 1]);
     // Where the big file is written, e.g. /dev/shm to leave the disk out.
     if (!std::strcmp(argv[i], "--big-out")) big_out = argv[i + 1];
+    if (!std::strcmp(argv[i], "--rounds")) rounds = std::max(1, std::stoi(argv[i + 1]));
   }
   const std::string work = "/tmp/qor-ftp-bench";
   fs::remove_all(work);
