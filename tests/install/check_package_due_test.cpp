@@ -49,6 +49,8 @@ TEST_F(VersionCheck, InstallListTakesEveryMissingFileAndNoPresentOne) {
               0);
   EXPECT_EQ(due(), (std::vector<std::string>{"missing.exe", "qor_buch.db3"}));
   EXPECT_EQ(rows(), (std::vector<int>{1, 2}));
+  build_lists({record("missing.exe", "1.0.0.0", "exe")}, 2);  // no list is built in another mode
+  EXPECT_TRUE(due().empty());
 }
 
 TEST_F(VersionCheck, UpdateListComparesTheLocalVersionTextByKindExactly) {
@@ -73,16 +75,10 @@ TEST_F(VersionCheck, UpdateListComparesTheLocalVersionTextByKindExactly) {
                record("QOR_BASE.db3", stamp_text_, "db3"),      // 11 due: name in other case
                record("qor_buch.db3", "2", "db3"),              // 12 protected
                record("qor_data_1.db3", "2", "db3"),            // 13 protected
-               record("new.jpg", stamp_text_, "jpg")},          // 14 due: missing
+               record("new.jpg", stamp_text_, "jpg"),           // 14 due: missing
+               record("qor_data_1.db3", "2", "db3", "gone")},   // 15 due: a missing user database
               1);
-  EXPECT_EQ(rows(), (std::vector<int>{1, 5, 6, 9, 10, 11, 14}));
-}
-
-TEST_F(VersionCheck, MissingUserDatabasesAreDueInBothModesAndOtherModesListNothing) {
-  build_lists({record("qor_buch.db3", "1", "db3"), record("qor_data_1.db3", "1", "db3")}, 1);
-  EXPECT_EQ(rows(), (std::vector<int>{0, 1}));
-  build_lists({record("qor_buch.db3", "1", "db3")}, 2);
-  EXPECT_TRUE(due().empty());
+  EXPECT_EQ(rows(), (std::vector<int>{1, 5, 6, 9, 10, 11, 14, 15}));
 }
 
 TEST_F(VersionCheck, LooksInTheSubPathAndInTheSQLite3FolderWhereTheRunPutsTheFile) {

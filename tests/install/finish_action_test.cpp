@@ -62,32 +62,25 @@ class Finish : public ::testing::Test, public InstallFixture {
   ScopedEnv home_env_, config_env_;
 };
 
-TEST_F(Finish, WritesTheEntryOnTheDesktopStartsThePresentProgramAndCloses) {
-  fs::create_directories(home / "Desktop");
-  test::write_file(shortcut_in(home / "Desktop"), "earlier entry");
+TEST_F(Finish, WritesTheEntryOnTheUsersDesktopStartsThePresentProgramAndCloses) {
+  fs::create_directories(home / ".config");
+  test::write_file(home / ".config/user-dirs.dirs", "XDG_DESKTOP_DIR=\"$HOME/Schreibtisch\"\n");
+  fs::create_directories(home / "Schreibtisch");
+  test::write_file(shortcut_in(home / "Schreibtisch"), "earlier entry");
   place_main_program("app.sh");
   shared_variables().mod.main_program = "app.sh";
   const auto shell = make_desktop_shell();
   finish_action(*form, *shell);
 
-  EXPECT_EQ(test::read_file(shortcut_in(home / "Desktop")), expected_entry(at("app.sh")));
+  EXPECT_EQ(test::read_file(shortcut_in(home / "Schreibtisch")), expected_entry(at("app.sh")));
   struct stat st {};
-  ASSERT_EQ(::stat(shortcut_in(home / "Desktop").c_str(), &st), 0);
+  ASSERT_EQ(::stat(shortcut_in(home / "Schreibtisch").c_str(), &st), 0);
   EXPECT_EQ(st.st_mode & 07777, 0755u);
-  EXPECT_EQ(std::distance(fs::directory_iterator(home / "Desktop"), fs::directory_iterator{}), 1)
+  EXPECT_EQ(std::distance(fs::directory_iterator(home / "Schreibtisch"), fs::directory_iterator{}), 1)
       << "no temporary file left behind";
   EXPECT_TRUE(marker_appears()) << "started in the application folder";
   EXPECT_TRUE(host.messages.empty());
   EXPECT_EQ(host.unloads, 1);
-}
-
-TEST_F(Finish, FollowsTheUsersDesktopFolderSetting) {
-  fs::create_directories(home / ".config");
-  fs::create_directories(home / "Schreibtisch");
-  test::write_file(home / ".config/user-dirs.dirs", "XDG_DESKTOP_DIR=\"$HOME/Schreibtisch\"\n");
-  const auto shell = make_desktop_shell();
-  create_desktop_shortcut(*form, *shell, "main.exe");
-  EXPECT_EQ(test::read_file(shortcut_in(home / "Schreibtisch")), expected_entry(at("main.exe")));
 }
 
 TEST_F(Finish, WithoutADesktopFolderTheUserIsToldAndTheProgramStillStarts) {

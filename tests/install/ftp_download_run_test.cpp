@@ -51,7 +51,7 @@ class FtpDownloadRun : public ::testing::Test, public test::InstallFixture {
   ScopedEnv locale_;
 };
 
-TEST_F(FtpDownloadRun, FetchesStampsGoesOnPastAMissingFileAndLeavesNothingDue) {
+TEST_F(FtpDownloadRun, PlacesAndStampsEachFileGoesOnPastAFailedOneAndLeavesOnlyThatDue) {
   test::write_file(remote / "a.dll", std::string(100000, 'a'));
   test::write_file(remote / "b.jpg", "jpeg");
   test::write_file(remote / "qor_base.db3", "base");
@@ -59,6 +59,9 @@ TEST_F(FtpDownloadRun, FetchesStampsGoesOnPastAMissingFileAndLeavesNothingDue) {
   fs::create_directories(at("pics"));
   fs::create_directories(at("SQLite3"));
   test::write_file(at("qor_buch.db3"), "the user's own");
+  test::write_file(at("gone.dll"), "old");
+  const DateValue old_stamp{2020, 1, 1, 12, 0, 0};
+  ASSERT_TRUE(set_file_write_time(at("gone.dll"), old_stamp, true));
   const std::vector<std::string> records = {
       "id=1|fn=a.dll|ve=12/7/2026 2:05:09 PM|pa=|ar=dll|ja=0|st=0",
       "id=2|fn=gone.dll|ve=12/7/2026|pa=|ar=dll|ja=0|st=0",
@@ -76,7 +79,9 @@ TEST_F(FtpDownloadRun, FetchesStampsGoesOnPastAMissingFileAndLeavesNothingDue) {
 
   EXPECT_EQ(host.messages, (std::vector<std::string>{"Übertragunsfehler"}));
   EXPECT_EQ(test::read_file(at("a.dll")), std::string(100000, 'a'));
-  EXPECT_FALSE(fs::exists(at("gone.dll")));
+  // The old file stays and must not pass for the new version.
+  EXPECT_EQ(test::read_file(at("gone.dll")), "old");
+  EXPECT_EQ(local_stamp("gone.dll"), old_stamp);
   EXPECT_EQ(test::read_file(at("pics/b.jpg")), "jpeg");
   EXPECT_EQ(test::read_file(at("SQLite3/qor_base.db3")), "base");
   EXPECT_EQ(test::read_file(at("qor_buch.db3")), "the user's own");

@@ -93,8 +93,7 @@ struct InstallFixture {
   std::vector<std::string> due() const { return form->List3.texts(); }
 };
 
-// Copies a file from `source` into the local folder, as the FTP fetch does
-// (by a temporary name, then renamed). Records every call.
+// Copies a file from `source` into the local folder. Records every call.
 struct CopyingFetch {
   std::string source;
   std::vector<std::string> calls;
@@ -107,11 +106,7 @@ struct CopyingFetch {
       for (const auto& f : failing)
         if (f == name) return false;
       std::error_code ec;
-      const fs::path target = fs::path(folder) / name;
-      const fs::path temp = fs::path(folder) / (name + ".part");
-      if (!fs::copy_file(fs::path(source) / name, temp, fs::copy_options::overwrite_existing, ec)) return false;
-      fs::rename(temp, target, ec);
-      return !ec;
+      return fs::copy_file(fs::path(source) / name, fs::path(folder) / name, fs::copy_options::overwrite_existing, ec);
     };
   }
 };
