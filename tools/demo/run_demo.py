@@ -98,7 +98,7 @@ def snapshot(folder):
     return state
 
 
-def report(before, after, program, home):
+def report(before, after, program, home, published):
     stamp = lambda t: time.strftime("%Y-%m-%d %H:%M:%S", time.localtime(t))
     print("\nWhat the run did in the program folder %s:" % program)
     for path in sorted(after):
@@ -108,7 +108,9 @@ def report(before, after, program, home):
             if old is None:
                 print("  created folder   %s" % path)
             continue
-        if old is None:
+        if old is None and not os.path.exists(os.path.join(published, os.path.basename(path))):
+            print("  written by the main application  %s" % path)
+        elif old is None:
             print("  downloaded       %-28s %6d bytes, last written %s" % (path, size, stamp(mtime)))
         elif old[3] != digest:
             print("  replaced         %-28s %6d bytes, last written %s" % (path, size, stamp(mtime)))
@@ -206,9 +208,15 @@ def main():
             print("No display: running the window on a private X display with a scripted user.")
             display = start_xvfb(procs)
             colours = sample_packages.COLOURS
-            scripted_run(display, procs, client_cmd, env, args.screens, colours)
+            try:
+                scripted_run(display, procs, client_cmd, env, args.screens, colours)
+            except Exception:
+                su.Desktop(dict(env, DISPLAY=display)).screenshot(os.path.join(args.screens, "failure.png"))
+                print("The scripted run failed; the screen at that moment: %s"
+                      % os.path.join(args.screens, "failure.png"))
+                raise
         time.sleep(0.5)  # the main application writes its note
-        report(before, snapshot(program), program, home)
+        report(before, snapshot(program), program, home, published)
     finally:
         procs.stop_all()
         if not args.keep:

@@ -16,9 +16,9 @@ MESSAGE_TITLE = "QOR_sync_PRO"
 # Points of the client area (pixels) whose colour tells the panel apart.
 HEADER_POINT = (5, 5)              # language panel: white; header strip: col_head
 LIST2_ONLY = (40, 360)             # inside List2, outside List3
-LIST3_ONLY = (50, 152)             # inside List3, outside List2
-PAGE_BUTTON = (389, 466)           # panel buttons 0, 1 and 2
-FINISH_BUTTON = (277, 401)         # panel button 3
+LIST3_ONLY = (266, 320)            # inside List3 (below its items), outside List2
+PAGE_BUTTON = (268, 466)           # panel buttons 0, 1 and 2 (left of the caption text)
+FINISH_BUTTON = (156, 401)         # panel button 3 (left of the caption text)
 FLAG = {"de": (249, 280), "en": (305, 280)}
 # The heading line of the page panels and the offline message.
 HEADING_BOX = (36, 100, 536, 138)
@@ -82,7 +82,7 @@ class Desktop:
         return subprocess.run(args, env=self.env, check=check, timeout=timeout, capture_output=True)
 
     def screenshot(self, png_path=None):
-        ppm = self.run("import", "-silent", "-window", "root", "ppm:-").stdout
+        ppm = self.run("import", "-silent", "-window", "root", "-depth", "8", "ppm:-").stdout
         if png_path:
             subprocess.run(["convert", "ppm:-", png_path], input=ppm, check=True, timeout=20)
         return parse_ppm(ppm)
