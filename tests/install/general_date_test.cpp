@@ -7,8 +7,6 @@
 namespace qor {
 namespace {
 
-using test::ScopedEnv;
-
 struct Form {
   const char* locale;
   const char* afternoon;  // 2026-12-07 14:05:09
@@ -55,19 +53,6 @@ TEST(GeneralDate, AnythingButTheExactFormIsNoDate) {
   for (const auto& [locale, text] : not_dates) {
     EXPECT_FALSE(parse_general_date(text, locale).has_value()) << locale << " \"" << text << "\"";
   }
-}
-
-TEST(GeneralDate, TheUsersLocaleComesFromLcAllThenLcTimeThenLang) {
-  ScopedEnv all("LC_ALL", nullptr), time("LC_TIME", nullptr), lang("LANG", nullptr);
-  EXPECT_EQ(user_time_locale(), "");
-  ::setenv("LANG", "en_GB.UTF-8", 1);
-  EXPECT_EQ(user_time_locale(), "en_GB.UTF-8");
-  ::setenv("LC_TIME", "de_DE.UTF-8", 1);
-  EXPECT_EQ(user_time_locale(), "de_DE.UTF-8");
-  ::setenv("LC_ALL", "", 1);  // empty counts as unset
-  EXPECT_EQ(user_time_locale(), "de_DE.UTF-8");
-  ::setenv("LC_ALL", "C", 1);
-  EXPECT_EQ(user_time_locale(), "C");
 }
 
 }  // namespace
