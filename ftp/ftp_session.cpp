@@ -97,8 +97,7 @@ std::unique_ptr<FtpSession> FtpSession::login(const std::string& base_url, const
   curl_easy_setopt(h, CURLOPT_ERRORBUFFER, session->error_buffer_);
   curl_easy_setopt(h, CURLOPT_PROTOCOLS_STR, "ftp");
   curl_easy_setopt(h, CURLOPT_NOSIGNAL, 1L);
-  // Everything lives in the login folder; libcurl's own folder changes
-  // ("CWD /" after a listing) would leave it on servers with a home folder.
+  // Every name is addressed in the login folder: no folder changes.
   curl_easy_setopt(h, CURLOPT_FTP_FILEMETHOD, static_cast<long>(CURLFTPMETHOD_NOCWD));
   curl_easy_setopt(h, CURLOPT_USERNAME, user.c_str());
   curl_easy_setopt(h, CURLOPT_PASSWORD, password.c_str());
