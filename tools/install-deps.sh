@@ -8,6 +8,7 @@ packages=(
   python3 python3-pyftpdlib curl
   xvfb xauth xdotool imagemagick fonts-liberation
   g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64
+  clang libclang-rt-14-dev
 )
 
 missing=()

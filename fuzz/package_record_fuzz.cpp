@@ -1,0 +1,146 @@
+// A package answer as the install and update lists take it: records into a
+// list, fields read per row, and the places on disk built from them. Also
+// every record as a new-package folder name and as a caption colour.
+//
+// Oracles: the fields at a row equal a plain left-to-right fold over the
+// rows before it (nothing reset between rows); a place that is accepted lies
+// lexically inside the program folder, names a file below it and holds no
+// NUL; a colour is accepted exactly for [+-]digits within 32 bits.
+#include <cstddef>
+#include <cstdint>
+#include <limits>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "answer_grammar.hpp"
+#include "caption_colour.hpp"
+#include "controls.hpp"
+#include "file_system.hpp"
+#include "fuzz_check.hpp"
+#include "package_fields.hpp"
+#include "package_name.hpp"
+#include "package_place.hpp"
+
+namespace {
+
+using qor::fuzz::check;
+
+constexpr std::string_view kProgramFolder = "/srv/qor/app/";
+constexpr int kMaxRows = 64;  // the walk-back is checked against an O(rows) fold per row
+
+// Depth of `path` below `folder` after resolving "." and ".." by text
+// alone; -1 when it is not below `folder` or climbs out of it.
+int depth_below(std::string_view path, std::string_view folder) {
+  if (!path.starts_with(folder)) return -1;
+  int depth = 0;
+  for (std::string_view rest = path.substr(folder.size()); !rest.empty();) {
+    const auto slash = rest.find('/');
+    const std::string_view part = rest.substr(0, slash);
+    rest = slash == std::string_view::npos ? std::string_view() : rest.substr(slash + 1);
+    if (part.empty() || part == ".") continue;
+    if (part == "..") {
+      if (--depth < 0) return -1;
+    } else {
+      ++depth;
+    }
+  }
+  return depth;
+}
+
+bool has_dot_dot_part(std::string_view path) {
+  for (auto part : qor::answer::split(path, "/"))
+    if (part == "..") return true;
+  return false;
+}
+
+// [+-]digits that fit 32 bits, read without the library's number parsers.
+std::optional<std::int64_t> plain_integer(std::string_view text, std::int64_t min, std::int64_t max) {
+  bool negative = false;
+  if (!text.empty() && (text.front() == '+' || text.front() == '-')) {
+    negative = text.front() == '-';
+    text.remove_prefix(1);
+  }
+  if (text.empty()) return std::nullopt;
+  std::int64_t value = 0;
+  for (char c : text) {
+    if (c < '0' || c > '9') return std::nullopt;
+    value = value * 10 + (c - '0');
+    if (value > max + 1) return std::nullopt;
+  }
+  if (negative) value = -value;
+  if (value < min || value > max) return std::nullopt;
+  return value;
+}
+
+void check_colour(std::string_view text) {
+  const auto parsed = qor::parse_colour(text);
+  const auto expected =
+      plain_integer(text, std::numeric_limits<std::int32_t>::min(), std::numeric_limits<std::int32_t>::max());
+  check(parsed.has_value() == expected.has_value(), "a colour is accepted exactly for [+-]digits in 32 bits");
+  if (parsed) check(*parsed == *expected, "a colour has the value of its digits");
+}
+
+// The SQLite3 placement: the line's last "st=" value, spaces around it
+// ignored, equal to 10.
+bool sqlite_placement(std::string_view line) {
+  std::optional<std::string_view> last;
+  for (auto field : qor::answer::split(line, "|"))
+    if (field.starts_with("st=")) last = field.substr(3);
+  if (!last) return false;
+  std::string_view v = *last;
+  while (!v.empty() && v.front() == ' ') v.remove_prefix(1);
+  while (!v.empty() && v.back() == ' ') v.remove_suffix(1);
+  const auto n = plain_integer(v, std::numeric_limits<std::int16_t>::min(), std::numeric_limits<std::int16_t>::max());
+  return n && *n == qor::kPlacementSQLite3;
+}
+
+void check_place(const qor::PackageFields& f) {
+  const auto place = qor::package_place(std::string(kProgramFolder), f.file, f.path, f.placement);
+  const bool plain = !f.file.empty() && f.path.size() < 40 &&
+                     f.file.find_first_not_of("abcdefghijklmnopqrstuvwxyz0123456789_") == std::string::npos &&
+                     f.path.find_first_not_of("abcdefghijklmnopqrstuvwxyz0123456789_") == std::string::npos;
+  if (plain) check(place.has_value(), "a plain name in a plain folder is accepted");
+  if (!place) return;
+  const std::string& file = place->local_file;
+  check(file.find('\0') == std::string::npos, "an accepted place holds no NUL");
+  check(!has_dot_dot_part(file.substr(kProgramFolder.size() - 1)), "an accepted place has no \"..\" part");
+  check(depth_below(file, kProgramFolder) >= 1, "an accepted file lies below the program folder");
+  check(depth_below(place->local_folder + "/", kProgramFolder) >= 0, "its folder lies inside the program folder");
+  check(file == place->local_folder + "/" + f.file, "the file is the record's name in its folder");
+  if (f.placement == qor::kPlacementSQLite3) check(place->local_folder.ends_with("/SQLite3"), "placement 10");
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  const std::string_view answer(reinterpret_cast<const char*>(data), size);
+  qor::ListBox list1("List1");
+  for (const std::string_view record : qor::answer::record_list(answer)) {
+    if (list1.ListCount() == kMaxRows) break;
+    list1.AddItem(std::string(record));
+  }
+
+  qor::PackageFields folded;
+  for (int row = 0; row < list1.ListCount(); ++row) {
+    const std::string& line = list1.List(row);
+    qor::apply_record_fields(line, folded);
+    const qor::PackageFields at = qor::package_fields_at(list1, row);
+    check(at.file == folded.file && at.path == folded.path && at.version == folded.version && at.kind == folded.kind,
+          "the fields at a row are the left-to-right fold up to it");
+    check(at.placement == qor::placement_of(line) && at.placement == folded.placement,
+          "the placement is the row's own");
+    check((at.placement == qor::kPlacementSQLite3) == sqlite_placement(line), "placement 10 from the last \"st=\"");
+    check_place(at);
+
+    if (qor::stays_inside_program_folder(line)) {
+      const std::string folder = qor::local_path(std::string(kProgramFolder) + line + "\\");
+      check(line.find('\0') == std::string::npos, "an accepted folder name holds no NUL");
+      check(depth_below(folder, kProgramFolder) >= 0, "an accepted folder name stays inside the program folder");
+    }
+    check_colour(line);
+  }
+  const auto bad = qor::package_fields_at(list1, list1.ListCount());
+  check(bad.file.empty() && bad.placement == 0, "a row past the end gives empty fields");
+  return 0;
+}
