@@ -1,0 +1,220 @@
+"""The machinery of the end-to-end test: a private X display, the update
+server, the client in a temporary program folder, screenshots kept as
+artefacts, and the message boxes the client raises."""
+
+import os
+import shutil
+import signal
+import subprocess
+import sys
+import threading
+import time
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+ROOT = os.path.dirname(os.path.dirname(HERE))
+TOOLS = os.path.join(ROOT, "tools")
+sys.path.insert(0, os.path.join(TOOLS, "demo"))
+import sample_packages  # noqa: E402
+import scripted_user as su  # noqa: E402
+
+PYTHON = "/usr/bin/python3"
+
+
+class Processes:
+    """Everything the test starts, stopped in reverse order, also on failure."""
+
+    def __init__(self):
+        self.started = []
+
+    def start(self, args, **kwargs):
+        proc = subprocess.Popen(args, start_new_session=True, **kwargs)
+        self.started.append(proc)
+        return proc
+
+    @staticmethod
+    def stop(proc):
+        if proc.poll() is None:
+            try:
+                os.killpg(proc.pid, signal.SIGTERM)
+            except ProcessLookupError:
+                pass
+            try:
+                proc.wait(timeout=10)
+            except subprocess.TimeoutExpired:
+                os.killpg(proc.pid, signal.SIGKILL)
+                proc.wait()
+        # The group may outlive its leader (the main application the client starts).
+        try:
+            os.killpg(proc.pid, signal.SIGKILL)
+        except (ProcessLookupError, PermissionError):
+            pass
+
+    def stop_all(self):
+        while self.started:
+            self.stop(self.started.pop())
+
+
+class LoggedServer:
+    """A test server whose stdout ("LISTENING", "READY", then its log) is read
+    by a thread, so a long log never blocks it."""
+
+    def __init__(self, procs, args):
+        self.proc = procs.start(args, stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True)
+        self.ports, self.lines = {}, []
+        self._ready = threading.Event()
+        threading.Thread(target=self._read, daemon=True).start()
+        if not self._ready.wait(60) or not self.ports:
+            raise RuntimeError("the server %s did not start: %s" % (os.path.basename(args[1]), self.stderr_text()))
+
+    def _read(self):
+        for line in self.proc.stdout:
+            words = line.split()
+            if not self._ready.is_set():
+                if words[:1] == ["LISTENING"] and len(words) == 3:
+                    self.ports[words[1]] = int(words[2])
+                if words == ["READY"]:
+                    self._ready.set()
+                continue
+            self.lines.append(line.rstrip("\n"))
+        self._ready.set()
+
+    def stderr_text(self):
+        if self.proc.poll() is None:
+            return "(still running)"
+        return self.proc.stderr.read()
+
+    def log(self, since=0):
+        return list(self.lines[since:])
+
+
+def update_server(procs, published, *extra):
+    return LoggedServer(procs, [PYTHON, os.path.join(TOOLS, "update_server.py"), "--root", published,
+                                "--ftp-login-fail-delay", "0", *extra])
+
+
+def ftp_server(procs, published, user, password):
+    return LoggedServer(procs, [PYTHON, os.path.join(TOOLS, "ftp_server.py"), "--root", published,
+                                "--user", user, "--password", password])
+
+
+def start_xvfb(procs):
+    read_fd, write_fd = os.pipe()
+    procs.start(["Xvfb", "-displayfd", str(write_fd), "-screen", "0", "1024x768x24", "-nolisten", "tcp"],
+                pass_fds=(write_fd,), stderr=subprocess.DEVNULL)
+    os.close(write_fd)
+    with os.fdopen(read_fd) as f:
+        number = f.readline().strip()
+    if not number:
+        raise RuntimeError("Xvfb did not start")
+    return ":" + number
+
+
+def client_environment(display, home):
+    env = dict(os.environ, DISPLAY=display, HOME=home, LC_ALL="C.UTF-8", QT_QPA_PLATFORM="xcb",
+               XDG_CONFIG_HOME=os.path.join(home, ".config"))
+    env.pop("XDG_DESKTOP_DIR", None)
+    return env
+
+
+def file_state(folder):
+    """relative path -> (bytes, mtime) of every file below folder, and the set of folders."""
+    files, folders = {}, set()
+    for root, dirs, names in os.walk(folder):
+        folders.update(os.path.relpath(os.path.join(root, d), folder) for d in dirs)
+        for name in names:
+            path = os.path.join(root, name)
+            with open(path, "rb") as f:
+                files[os.path.relpath(path, folder)] = (f.read(), os.stat(path).st_mtime)
+    return files, folders
+
+
+class Failure(AssertionError):
+    pass
+
+
+def expect(condition, message):
+    if not condition:
+        raise Failure(message)
+
+
+def wait_for(condition, timeout, what, interval=0.25):
+    try:
+        return su.wait_for(condition, timeout, what, interval)
+    except TimeoutError as e:
+        raise Failure(str(e)) from None
+
+
+class Scenario:
+    """One scenario's temporary folders, client, screen and artefacts."""
+
+    def __init__(self, name, client, artefacts, display, procs):
+        self.name, self.procs, self.display = name, procs, display
+        self.work = os.path.join(artefacts, "work-" + name)
+        self.screens = os.path.join(artefacts, name)
+        for d in (self.work, self.screens):
+            shutil.rmtree(d, ignore_errors=True)
+            os.makedirs(d)
+        self.published = os.path.join(self.work, "published")
+        self.program = os.path.join(self.work, "program")
+        self.home = os.path.join(self.work, "home")
+        os.makedirs(os.path.join(self.home, "Desktop"))
+        self.client_binary = client
+        self.env = client_environment(display, self.home)
+        self.desktop = su.Desktop(self.env)
+        self.shots, self.client, self.client_log = [], None, None
+
+    def start_client(self, http_port, run=1):
+        self.client_log = os.path.join(self.work, "client-%d.log" % run)
+        with open(self.client_log, "wb") as log:
+            self.client = self.procs.start([os.path.join(self.program, "QOR_sync_PRO"), "--update-server",
+                                            "127.0.0.1:%d" % http_port], env=self.env, stdout=log, stderr=log)
+        try:
+            window = su.ClientWindow(self.desktop, sample_packages.COLOURS, timeout=60)
+        except TimeoutError as e:
+            raise Failure(str(e)) from None
+        return window
+
+    def screen(self):
+        return self.desktop.screenshot()
+
+    def shot(self, label):
+        path = os.path.join(self.screens, "%02d-%s.png" % (len(self.shots) + 1, label))
+        image = self.desktop.screenshot(path)
+        self.shots.append(path)
+        return image
+
+    def message_boxes(self):
+        return self.desktop.windows("^" + su.MESSAGE_TITLE + "$")
+
+    def close_message_box(self, wid):
+        """Screenshots the box, presses Return on it and waits until it is gone."""
+        self.shot("message")
+        self.desktop.run("xdotool", "windowfocus", "--sync", wid, check=False)
+        self.desktop.run("xdotool", "key", "--clearmodifiers", "Return", check=False)
+        wait_for(lambda: wid not in self.message_boxes(), 30, "the message box to close")
+
+    def wait_client_exit(self, timeout=60):
+        try:
+            return self.client.wait(timeout=timeout)
+        except subprocess.TimeoutExpired:
+            raise Failure("the client did not end within %d s after the finish click" % timeout) from None
+
+    def keep_artefacts(self):
+        print("  screenshots kept:")
+        for path in self.shots:
+            print("    " + path)
+        try:
+            failure = os.path.join(self.screens, "failure.png")
+            self.desktop.screenshot(failure)
+            print("    " + failure + "  (the screen at the failure)")
+        except Exception as e:  # the display itself may be gone
+            print("    (no screenshot of the failure: %s)" % e)
+        if self.client_log and os.path.exists(self.client_log):
+            with open(self.client_log, "rb") as f:
+                tail = f.read()[-2000:].decode(errors="replace")
+            print("  client output (%s):\n    %s" % (self.client_log, tail.strip().replace("\n", "\n    ") or "(none)"))
+        print("  work folder kept: " + self.work)
+
+    def discard_artefacts(self):
+        shutil.rmtree(self.screens, ignore_errors=True)
+        shutil.rmtree(self.work, ignore_errors=True)

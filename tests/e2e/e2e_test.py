@@ -1,0 +1,320 @@
+#!/usr/bin/python3
+"""Whole runs of the real client in a real X window against the bundled
+update server, driven by real pointer clicks.
+
+    e2e_test.py --client build/app/QOR_sync_PRO --artefacts DIR [--only NAME ...]
+
+Scenarios: a first run and a second run with nothing to do, an offline flag
+click, and transfers failing half-way (FTP transfers broken off; the FTP
+server stopped). The screenshots of a failing scenario stay in DIR/<name>/.
+"""
+
+import argparse
+import os
+import shutil
+import sys
+import time
+import traceback
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+sys.path.insert(0, HERE)
+import e2e_checks as checks  # noqa: E402
+import e2e_screens as screens  # noqa: E402
+from e2e_screens import BUTTON, HEADING, PageWatch, check_caption  # noqa: E402
+from e2e_support import (Failure, Processes, Scenario, expect, file_state, ftp_server, sample_packages,  # noqa: E402
+                         start_xvfb, su, update_server, wait_for)
+
+PAGES = ("language", "folder", "install", "update", "package", "finish")
+STEP_TIMEOUT = 180  # a step on a loaded two-core machine, transfers included
+
+
+def settled_page(watch, leaving, timeout, what):
+    """Waits for a page other than `leaving` and the header strip, and
+    returns it once two readings in a row agree."""
+    def arrived():
+        first = watch.current()
+        return first in PAGES and first not in leaving and watch.current() == first and first
+    return wait_for(arrived, timeout, what)
+
+
+def click_flag(scenario, window, watch):
+    wait_for(lambda: watch.current() == "language", 60, "the language panel")
+    window.move(su.FLAG["de"])
+    scenario.shot("language")
+    window.click(su.FLAG["de"])
+
+
+def first_pages(scenario, window, watch, on_install=None):
+    """Flag, folder panel, install panel: returns once the install button was clicked."""
+    click_flag(scenario, window, watch)
+    page = settled_page(watch, ("language",), STEP_TIMEOUT, "the first page after the flag")
+    expect(page == "folder", "after the flag the window shows the %s page, not the folder panel" % page)
+    image = scenario.shot("folder")
+    check_caption(window, image, screens.TITLE_BOX, "lab6_0", HEADING, "header strip")
+    check_caption(window, image, screens.HEADING_BOX, "lab6_1", HEADING, "folder panel")
+    check_caption(window, image, screens.PAGE_BUTTON_BOX, "com6_1", BUTTON, "folder panel button")
+    window.click(su.PAGE_BUTTON)
+
+    page = settled_page(watch, ("folder",), STEP_TIMEOUT, "the install list")
+    image = scenario.shot("install")
+    check_caption(window, image, screens.HEADING_BOX, "lab6_2", HEADING, "package panel, install")
+    expect(page == "install", "after the folder panel the window shows the %s page" % page)
+    check_caption(window, image, screens.PAGE_BUTTON_BOX, "com6_2", BUTTON, "install button")
+    if on_install:
+        on_install()
+    window.click(su.PAGE_BUTTON)
+    return window.heading(image)
+
+
+def check_update_page(scenario, window, install_heading):
+    image = scenario.shot("update")
+    check_caption(window, image, screens.HEADING_BOX, "lab6_3", HEADING, "package panel, update")
+    check_caption(window, image, screens.PAGE_BUTTON_BOX, "com6_3", BUTTON, "update button")
+    expect(window.heading(image) != install_heading, "the update heading looks like the install heading")
+
+
+def finish(scenario, window):
+    image = scenario.shot("finish")
+    check_caption(window, image, screens.HEADING_BOX, "lab6_4", HEADING, "finish panel")
+    check_caption(window, image, screens.FINISH_BUTTON_BOX, "com6_4", BUTTON, "finish button")
+    window.click(su.FINISH_BUTTON)
+    code = scenario.wait_client_exit()
+    expect(code == 0, "the client ended with exit code %d" % code)
+    expect(not window.is_open(), "the window is still open after the client ended")
+
+
+def wait_for_note(program):
+    note = os.path.join(program, checks.MAIN_APP_NOTE)
+    wait_for(lambda: os.path.exists(note) and os.path.getsize(note) > 0, 60, "the main application's note")
+    with open(note) as f:
+        return f.read()
+
+
+def full_run(sc):
+    """A first run through every panel, then a second run with nothing to do."""
+    server = update_server(sc.procs, sc.published)
+    port = server.ports["http"]
+    before, folders_before = file_state(sc.program)
+
+    window = sc.start_client(port)
+    watch = PageWatch(sc, window)
+    install_heading = first_pages(sc, window, watch)
+    page = settled_page(watch, ("install", "package"), STEP_TIMEOUT, "the update list")
+    expect(page == "update", "after the install run the window shows the %s page" % page)
+    check_update_page(sc, window, install_heading)
+    window.click(su.PAGE_BUTTON)
+    page = settled_page(watch, ("update", "package"), STEP_TIMEOUT, "the finish panel")
+    expect(page == "finish", "after the update run the window shows the %s page" % page)
+    finish(sc, window)
+    expect(watch.pages() == ["language", "folder", "install", "update", "finish"],
+           "pages seen in this order: %s" % watch.pages())
+
+    note = wait_for_note(sc.program)
+    expect(sc.program in note, "the main application ran elsewhere: %r" % note)
+    after, folders_after = file_state(sc.program)
+    for folder in checks.catalogue(sc.published)["new"]:
+        expect(folder in folders_after, "the package folder %s was not created" % folder)
+    checks.check_installed(sc.published, before, after)
+    expected = set(before) | {checks.place(r) for r in checks.records(sc.published)} | {checks.MAIN_APP_NOTE}
+    expect(set(after) == expected, "unexpected files in the program folder: %s" % sorted(set(after) - expected))
+    for path in set(before) - {checks.place(r) for r in checks.records(sc.published)}:
+        expect(after[path] == before[path], "%s, not a package file, was changed" % path)
+    checks.check_desktop_entry(sc.home, sc.program)
+    print("  first run: pages %s, %d files in place, stamps and desktop entry right"
+          % (" > ".join(watch.pages()), len(checks.records(sc.published))))
+
+    # Second run: a fresh client in the same folder finds everything current.
+    mark = len(server.lines)
+    before = after
+    window = sc.start_client(port, run=2)
+    watch = PageWatch(sc, window)
+    click_flag(sc, window, watch)
+    page = settled_page(watch, ("language",), STEP_TIMEOUT, "the first page of the second run")
+    expect(page == "finish", "the second run shows the %s page, though nothing is due" % page)
+    finish(sc, window)
+    expect(watch.pages() == ["language", "finish"], "second run, pages seen: %s" % watch.pages())
+    fetched = [line for line in server.log(mark) if line.startswith("RETR")]
+    expect(not fetched, "the second run fetched files: %s" % fetched)
+    wait_for(lambda: wait_for_note(sc.program).count("started") == 2, 60, "the second start of the main application")
+    after, _ = file_state(sc.program)
+    changed = sorted(p for p in set(before) | set(after) if p != checks.MAIN_APP_NOTE and before.get(p) != after.get(p))
+    expect(not changed, "the second run changed %s" % changed)
+    print("  second run: pages %s, nothing fetched, nothing changed" % " > ".join(watch.pages()))
+
+
+def offline_lines(window, image):
+    """The red lines of the offline message: their ink widths, top to bottom."""
+    x0, y0, x1, y1 = window.box(su.OFFLINE_BOX)
+    red = lambda p: p is not None and p[0] > 150 and p[1] < 110 and p[2] < 110
+    bands, current = [], None
+    for y in range(y0, y1):
+        xs = [x for x in range(x0, x1) if red(image.at(x, y))]
+        if xs:
+            current = [min(xs), max(xs)] if current is None else [min(current[0], *xs), max(current[1], *xs)]
+        elif current is not None:
+            bands.append(current[1] - current[0] + 1)
+            current = None
+    if current is not None:
+        bands.append(current[1] - current[0] + 1)
+    return bands
+
+
+def offline(sc):
+    """A flag click while nothing answers: the offline message, nothing else;
+    a click once the server is back goes on."""
+    server = update_server(sc.procs, sc.published)
+    port = server.ports["http"]
+    sc.procs.stop(server.proc)  # nothing listens on its port any more
+    before = file_state(sc.program)
+
+    window = sc.start_client(port)
+    watch = PageWatch(sc, window)
+    click_flag(sc, window, watch)
+    wait_for(lambda: window.offline_message_shown(sc.screen()), 60, "the offline message")
+    image = sc.shot("offline")
+    widths = offline_lines(window, image)
+    want = [su.text_width("FEHLER: keine Internetverbindung"), su.text_width("ERROR: no internet connection")]
+    expect(len(widths) == 2 and all(abs(w - v) <= screens.tolerance(v) for w, v in zip(widths, want)),
+           "the offline message should be two red lines %s px wide, the screen shows %s" % (want, widths))
+    expect(watch.current() == "language", "the window left the language panel: %s" % watch.current())
+    expect(sc.client.poll() is None, "the client ended after the offline click")
+    expect(file_state(sc.program) == before, "the offline click changed the program folder")
+    expect(not os.listdir(os.path.join(sc.home, "Desktop")), "the offline click wrote to the desktop")
+    print("  offline: two-line message %s px, language panel kept, nothing changed" % widths)
+
+    try:
+        back = update_server(sc.procs, sc.published, "--http-port", str(port))
+    except RuntimeError as e:
+        print("  offline: the port was taken meanwhile, the retry part is skipped (%s)" % e)
+        return
+    window.click(su.FLAG["de"])
+    page = settled_page(watch, ("language",), STEP_TIMEOUT, "the first page after the retry")
+    expect(page == "folder", "the retry shows the %s page, not the folder panel" % page)
+    expect(not window.offline_message_shown(sc.shot("retry")), "the offline message stayed after the retry")
+    expect(any(line.startswith("LOGIN") for line in back.log()), "the retry did not log in to the FTP server")
+    print("  offline: a click with the server back goes on to the folder panel")
+
+
+def close_messages_until(sc, watch, pages, what):
+    """Closes every message box until one of `pages` shows; returns their number."""
+    closed = 0
+
+    def reached():
+        nonlocal closed
+        boxes = sc.message_boxes()
+        for wid in boxes:
+            sc.close_message_box(wid)
+            closed += 1
+        # The window is judged only with no message box over it.
+        return not boxes and not sc.message_boxes() and watch.current() in pages and watch.current() in pages
+    wait_for(reached, STEP_TIMEOUT * 2, what)
+    return closed
+
+
+def transfers_fail(sc, stop_ftp):
+    """FTP transfers failing after the listing: one transfer message per file,
+    the run goes on to the finish panel, no file damaged."""
+    catalogue_extra = ()
+    if stop_ftp:
+        settings = checks.catalogue(sc.published)["settings"]
+        ftp = ftp_server(sc.procs, sc.published, settings["us"], settings["pa"])
+        checks.set_ftp_server(sc.published, "127.0.0.1:%d" % ftp.ports["ftp"])
+    else:
+        catalogue_extra = ("--ftp-fault", "abort_after=7")
+    server = update_server(sc.procs, sc.published, *catalogue_extra)
+    before, _ = file_state(sc.program)
+    ftp_log = ftp if stop_ftp else server
+
+    window = sc.start_client(server.ports["http"])
+    watch = PageWatch(sc, window)
+    on_install = (lambda: sc.procs.stop(ftp.proc)) if stop_ftp else None
+    first_pages(sc, window, watch, on_install)
+    install_messages = close_messages_until(sc, watch, ("update", "finish"), "the update list")
+    installs = len(checks.catalogue(sc.published)["install"]) - sum(
+        1 for r in checks.catalogue(sc.published)["install"] if checks.place(r) in before)
+    expect(install_messages == installs, "%d transfer messages for %d files to install" % (install_messages, installs))
+    expect(watch.current() == "update", "after the failed install run the window shows %s" % watch.current())
+    window.click(su.PAGE_BUTTON)
+    update_messages = close_messages_until(sc, watch, ("finish",), "the finish panel")
+    expect(update_messages > 0, "no transfer message during the update run")
+    finish(sc, window)
+    expect(watch.pages() == ["language", "folder", "install", "update", "finish"],
+           "pages seen in this order: %s" % watch.pages())
+
+    after, _ = file_state(sc.program)
+    checks.check_nothing_damaged(sc.published, before, after)
+    expect(checks.MAIN_APP_NOTE not in after, "a main application that never arrived was started")
+    if not stop_ftp:
+        fetches = [line for line in ftp_log.log() if line.startswith("RETR")]
+        expect(len(fetches) >= install_messages + update_messages,
+               "%d transfer messages but only %d transfers reached the server" % (
+                   install_messages + update_messages, len(fetches)))
+    print("  %s: %d + %d transfer messages closed, run went on to the finish panel, nothing damaged"
+          % (sc.name, install_messages, update_messages))
+
+
+SCENARIOS = {
+    "full_run": full_run,
+    "offline": offline,
+    "ftp_abort": lambda sc: transfers_fail(sc, stop_ftp=False),
+    "ftp_stopped": lambda sc: transfers_fail(sc, stop_ftp=True),
+}
+
+
+def make_template(folder, client):
+    """The published set (with the test's captions) and the older program
+    folder, built once and copied for every scenario."""
+    shutil.rmtree(folder, ignore_errors=True)
+    os.makedirs(folder)
+    sample_packages.make_published(os.path.join(folder, "published"), folder)
+    screens.use_test_captions(os.path.join(folder, "published"))
+    sample_packages.make_program_folder(os.path.join(folder, "program"), client, folder)
+    return folder
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+    parser.add_argument("--client", required=True)
+    parser.add_argument("--artefacts", required=True, help="screenshots of failing scenarios go here")
+    parser.add_argument("--only", nargs="*", choices=sorted(SCENARIOS), help="run only these scenarios")
+    args = parser.parse_args()
+    # A zone with an offset from UTC, so a UTC/local mix-up in stamping shows.
+    if os.path.exists("/usr/share/zoneinfo/Europe/Berlin"):
+        os.environ["TZ"] = "Europe/Berlin"
+        time.tzset()
+    artefacts = os.path.abspath(args.artefacts)
+    os.makedirs(artefacts, exist_ok=True)
+
+    procs = Processes()
+    failed = []
+    try:
+        display = start_xvfb(procs)
+        template = make_template(os.path.join(artefacts, "template"), os.path.abspath(args.client))
+        for name in args.only or list(SCENARIOS):
+            print("scenario %s" % name, flush=True)
+            scenario_procs = Processes()
+            sc = Scenario(name, args.client, artefacts, display, scenario_procs)
+            shutil.copytree(os.path.join(template, "published"), sc.published)
+            shutil.copytree(os.path.join(template, "program"), sc.program, symlinks=True)
+            try:
+                SCENARIOS[name](sc)
+                print("  PASS", flush=True)
+                scenario_procs.stop_all()
+                sc.discard_artefacts()
+            except Exception as e:
+                print("  FAIL: %s" % e if isinstance(e, Failure) else "  ERROR:\n" + traceback.format_exc())
+                sc.keep_artefacts()
+                failed.append(name)
+            finally:
+                scenario_procs.stop_all()
+            sys.stdout.flush()
+        shutil.rmtree(template, ignore_errors=True)
+    finally:
+        procs.stop_all()
+    print("%d of %d scenarios failed%s" % (len(failed), len(args.only or SCENARIOS),
+                                            (": " + ", ".join(failed)) if failed else ""))
+    return 1 if failed else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
