@@ -13,6 +13,7 @@ import argparse
 import os
 import shutil
 import sys
+import tempfile
 import time
 import traceback
 
@@ -264,8 +265,6 @@ SCENARIOS = {
 def make_template(folder, client):
     """The published set (with the test's captions) and the older program
     folder, built once and copied for every scenario."""
-    shutil.rmtree(folder, ignore_errors=True)
-    os.makedirs(folder)
     sample_packages.make_published(os.path.join(folder, "published"), folder)
     screens.use_test_captions(os.path.join(folder, "published"))
     sample_packages.make_program_folder(os.path.join(folder, "program"), client, folder)
@@ -276,6 +275,7 @@ def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("--client", required=True)
     parser.add_argument("--artefacts", required=True, help="screenshots of failing scenarios go here")
+    parser.add_argument("--keep", action="store_true", help="keep the screenshots of passing scenarios too")
     parser.add_argument("--only", nargs="*", choices=sorted(SCENARIOS), help="run only these scenarios")
     args = parser.parse_args()
     # A zone with an offset from UTC, so a UTC/local mix-up in stamping shows.
@@ -287,9 +287,10 @@ def main():
 
     procs = Processes()
     failed = []
+    template = tempfile.mkdtemp(prefix="template-", dir=artefacts)
     try:
         display = start_xvfb(procs)
-        template = make_template(os.path.join(artefacts, "template"), os.path.abspath(args.client))
+        make_template(template, os.path.abspath(args.client))
         for name in args.only or list(SCENARIOS):
             print("scenario %s" % name, flush=True)
             scenario_procs = Processes()
@@ -300,7 +301,8 @@ def main():
                 SCENARIOS[name](sc)
                 print("  PASS", flush=True)
                 scenario_procs.stop_all()
-                sc.discard_artefacts()
+                if not args.keep:
+                    sc.discard_artefacts()
             except Exception as e:
                 print("  FAIL: %s" % e if isinstance(e, Failure) else "  ERROR:\n" + traceback.format_exc())
                 sc.keep_artefacts()
@@ -308,9 +310,9 @@ def main():
             finally:
                 scenario_procs.stop_all()
             sys.stdout.flush()
-        shutil.rmtree(template, ignore_errors=True)
     finally:
         procs.stop_all()
+        shutil.rmtree(template, ignore_errors=True)
     print("%d of %d scenarios failed%s" % (len(failed), len(args.only or SCENARIOS),
                                             (": " + ", ".join(failed)) if failed else ""))
     return 1 if failed else 0
