@@ -190,6 +190,7 @@ void bench_listing(const std::string& work, int count) {
   shared.mod.ftp_user = kUser;
   shared.mod.ftp_password = kPassword;
   std::vector<double> whole, show, curl_list;
+  const long rss_before = max_rss_kb();
   for (int round = 0; round < rounds; ++round) {
     curl_list.push_back(seconds([&] {
       if (!run({"curl", "-s", "-S", "-o", "/dev/null", curl_url(*server, "")})) std::printf("  curl failed\n");
@@ -203,6 +204,7 @@ void bench_listing(const std::string& work, int count) {
   std::printf("  connect, login, LIST, parse, order and show  %.3f s\n", median(whole));
   std::printf("  order and show alone                         %.3f s (target < 0.5)\n", median(show));
   std::printf("  curl tool: connect, login, LIST alone        %.3f s\n", median(curl_list));
+  std::printf("  peak memory growth over %d listings: %ld KB\n", rounds, max_rss_kb() - rss_before);
   shared = qor::SharedVariables{};
   fs::remove_all(root);
 }
