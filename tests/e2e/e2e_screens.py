@@ -4,6 +4,7 @@ stand in the window, and which page the screen shows."""
 
 import json
 import os
+import subprocess
 
 from e2e_support import Failure, sample_packages, su
 
@@ -108,3 +109,37 @@ class PageWatch:
             if p != "header" and (not out or out[-1] != p):
                 out.append(p)
         return out
+
+
+def _default_font_file():
+    # Message boxes use the toolkit's default font: fontconfig's sans-serif.
+    out = subprocess.run(["fc-match", "-f", "%{file}", "sans-serif"], capture_output=True, text=True, timeout=20)
+    return out.stdout.strip()
+
+
+def message_width(text):
+    """Ink width of a message box text in the default font, 9 pt at 96 dpi."""
+    key = (text, "message")
+    if key not in _rendered:
+        out = subprocess.run(["convert", "-font", _default_font_file(), "-pointsize", "12", "label:" + text,
+                              "-trim", "-format", "%w", "info:"], capture_output=True, check=True, timeout=20)
+        _rendered[key] = int(out.stdout.decode().strip() or 0)
+    return _rendered[key]
+
+
+def message_text_ink(image, geometry):
+    """Width of the first line of dark ink in a message box (its text; the
+    button lies below it). Bands a few rows apart (accents) count as one."""
+    x, y, w, h = geometry
+    dark = lambda p: p is not None and max(p) < 110
+    band, gap = None, 0
+    for row in range(y, y + h):
+        xs = [col for col in range(x, x + w) if dark(image.at(col, row))]
+        if xs:
+            band = [min(xs), max(xs)] if band is None else [min(band[0], *xs), max(band[1], *xs)]
+            gap = 0
+        elif band is not None:
+            gap += 1
+            if gap > 3:
+                break
+    return band[1] - band[0] + 1 if band else 0

@@ -2,6 +2,7 @@
 server, the client in a temporary program folder, screenshots kept as
 artefacts, and the message boxes the client raises."""
 
+import ctypes
 import os
 import shutil
 import signal
@@ -20,6 +21,16 @@ import scripted_user as su  # noqa: E402
 PYTHON = "/usr/bin/python3"
 
 
+_libc = ctypes.CDLL(None, use_errno=True)
+_PR_SET_PDEATHSIG = 1
+
+
+def _die_with_parent():
+    # A test killed outright (ctest's timeout) must not leave its display,
+    # servers or client behind.
+    _libc.prctl(_PR_SET_PDEATHSIG, signal.SIGTERM)
+
+
 class Processes:
     """Everything the test starts, stopped in reverse order, also on failure."""
 
@@ -27,7 +38,7 @@ class Processes:
         self.started = []
 
     def start(self, args, **kwargs):
-        proc = subprocess.Popen(args, start_new_session=True, **kwargs)
+        proc = subprocess.Popen(args, start_new_session=True, preexec_fn=_die_with_parent, **kwargs)
         self.started.append(proc)
         return proc
 
@@ -175,7 +186,14 @@ class Scenario:
         return window
 
     def screen(self):
-        return self.desktop.screenshot()
+        # A window mapped or unmapped at that moment can make one capture fail.
+        for attempt in range(3):
+            try:
+                return self.desktop.screenshot()
+            except subprocess.CalledProcessError:
+                if attempt == 2:
+                    raise
+                time.sleep(0.5)
 
     def shot(self, label):
         path = os.path.join(self.screens, "%02d-%s.png" % (len(self.shots) + 1, label))
@@ -187,11 +205,14 @@ class Scenario:
         return self.desktop.windows("^" + su.MESSAGE_TITLE + "$")
 
     def close_message_box(self, wid):
-        """Screenshots the box, presses Return on it and waits until it is gone."""
-        self.shot("message")
+        """Screenshots the box, presses Return on it and waits until it is
+        gone; returns the screenshot and the box's place (x, y, w, h)."""
+        geometry = self.desktop.geometry(wid)
+        image = self.shot("message")
         self.desktop.run("xdotool", "windowfocus", "--sync", wid, check=False)
         self.desktop.run("xdotool", "key", "--clearmodifiers", "Return", check=False)
         wait_for(lambda: wid not in self.message_boxes(), 30, "the message box to close")
+        return image, geometry
 
     def wait_client_exit(self, timeout=60):
         try:
