@@ -14,6 +14,7 @@ and left alone. Everything it starts is stopped again.
 
 import argparse
 import hashlib
+import json
 import os
 import shutil
 import signal
@@ -98,33 +99,64 @@ def snapshot(folder):
     return state
 
 
+def version_dates(published):
+    """file name -> "ve=" text of the date-versioned packages."""
+    with open(os.path.join(published, "catalogue.json"), encoding="utf-8") as f:
+        catalogue = json.load(f)
+    return {r["fn"]: r["ve"] for r in catalogue["install"] + catalogue["update"]
+            if isinstance(r, dict) and (r.get("ar") in ("dll", "jpg") or r.get("fn") == "qor_base.db3")}
+
+
+def stamped_note(name, mtime, dates):
+    """Says whether a date-versioned file carries its version date."""
+    if name not in dates:
+        return ""
+    form = "%Y-%m-%d %H:%M:%S" if " " in dates[name] else "%Y-%m-%d"
+    try:
+        wanted = time.mktime(time.strptime(dates[name], form))
+    except ValueError:
+        return "  (version %r is not a date of this locale)" % dates[name]
+    return "  stamped with its version date" if abs(mtime - wanted) < 1 else "  NOT stamped with %s" % dates[name]
+
+
 def report(before, after, program, home, published):
     stamp = lambda t: time.strftime("%Y-%m-%d %H:%M:%S", time.localtime(t))
+    dates = version_dates(published)
+    counts = dict.fromkeys(("created folder", "downloaded", "replaced", "left alone"), 0)
     print("\nWhat the run did in the program folder %s:" % program)
-    for path in sorted(after):
+    for path in sorted(after, key=lambda p: (after[p][0] != "folder", p)):
         kind, size, mtime, digest = after[path]
         old = before.get(path)
+        name = os.path.basename(path)
         if kind == "folder":
             if old is None:
-                print("  created folder   %s" % path)
+                counts["created folder"] += 1
+                print("  created folder  %s" % path)
             continue
-        if old is None and not os.path.exists(os.path.join(published, os.path.basename(path))):
-            print("  written by the main application  %s" % path)
-        elif old is None:
-            print("  downloaded       %-28s %6d bytes, last written %s" % (path, size, stamp(mtime)))
-        elif old[3] != digest:
-            print("  replaced         %-28s %6d bytes, last written %s" % (path, size, stamp(mtime)))
-        else:
-            print("  left alone       %-28s last written %s" % (path, stamp(mtime)))
+        if old is None and not os.path.exists(os.path.join(published, name)):
+            print("  written by the main application: %s" % path)
+            continue
+        what = "downloaded" if old is None else "replaced" if old[3] != digest else "left alone"
+        counts[what] += 1
+        note = stamped_note(name, mtime, dates) if what != "left alone" else ""
+        if what == "left alone" and name in ("qor_buch.db3", "qor_data_1.db3"):
+            note = "  the user's database, never replaced"
+        print("  %-14s  %-24s %6d bytes  %s%s" % (what, path, size, stamp(mtime), note))
+    print("In all: %d folders created, %d files downloaded, %d replaced, %d left alone"
+          % tuple(counts.values()))
     entry = os.path.join(home, "Desktop", "QOR_software_PRO.desktop")
     if os.path.exists(entry):
         print("\nDesktop entry %s:" % entry)
         with open(entry) as f:
             print("  " + f.read().strip().replace("\n", "\n  "))
+    else:
+        print("\nNo desktop entry was written.")
     marker = os.path.join(program, "main_app_started.txt")
     if os.path.exists(marker):
         with open(marker) as f:
             print("\nThe main application ran: " + f.read().strip())
+    else:
+        print("\nThe main application was not started.")
 
 
 def scripted_run(display, procs, client_cmd, env, screens, colours):
@@ -141,8 +173,25 @@ def scripted_run(display, procs, client_cmd, env, screens, colours):
         shots.append(path)
         return image
 
+    messages = []
+
+    def closing_messages(condition):
+        """The condition, checked only while no message box is open; a box
+        that opens is saved, reported and closed with Return."""
+        def check():
+            for wid in desktop.message_boxes():
+                name = "message-%d.png" % (len(messages) + 1)
+                shot(name)
+                print("  the client shows a message box (%s); pressing Return" % name)
+                desktop.press(wid, "Return")
+                su.wait_for(lambda: wid not in desktop.message_boxes(), 30, "the message box to close")
+                messages.append(name)
+                return False
+            return condition()
+        return check
+
     def panel_is(wanted):
-        return lambda: window.panel(desktop.screenshot()) == wanted
+        return closing_messages(lambda: window.panel(desktop.screenshot()) == wanted)
 
     su.wait_for(panel_is("language"), 30, "the language panel")
     window.move(su.FLAG["de"])  # the flag lights up under the pointer
@@ -151,18 +200,21 @@ def scripted_run(display, procs, client_cmd, env, screens, colours):
     print("  the language panel is shown; clicking the German flag")
     window.click(su.FLAG["de"])
 
-    su.wait_for(lambda: window.panel(desktop.screenshot()) in ("folder", "package", "finish"), 60, "the first page")
+    su.wait_for(closing_messages(lambda: window.panel(desktop.screenshot()) in ("folder", "package", "finish")), 60,
+                "the first page")
     if window.panel(desktop.screenshot()) == "folder":
         shot("2-folders.png")
         print("  the folder panel lists the missing package folders; clicking its button")
         window.click(su.PAGE_BUTTON)
-        su.wait_for(lambda: window.panel(desktop.screenshot()) in ("package", "finish"), 60, "the next page")
+        su.wait_for(closing_messages(lambda: window.panel(desktop.screenshot()) in ("package", "finish")), 60,
+                    "the next page")
     if window.panel(desktop.screenshot()) == "package":
         install_heading = window.heading(shot("3-install.png"))
         print("  the package panel lists the files to install; clicking its button")
         window.click(su.PAGE_BUTTON)
-        su.wait_for(lambda: window.panel(desktop.screenshot()) == "finish"
-                    or window.heading(desktop.screenshot()) != install_heading, 120, "the update list")
+        su.wait_for(closing_messages(lambda: window.panel(desktop.screenshot()) == "finish"
+                                     or window.heading(desktop.screenshot()) != install_heading), 120,
+                    "the update list")
         if window.panel(desktop.screenshot()) == "package":
             time.sleep(0.3)
             shot("4-update.png")
@@ -174,7 +226,18 @@ def scripted_run(display, procs, client_cmd, env, screens, colours):
     window.click(su.FINISH_BUTTON)
     client.wait(timeout=30)
     print("  the window closed and the client ended (exit code %d)" % client.returncode)
+    if messages:
+        print("  %d message box(es) were shown during the run" % len(messages))
     print("\nScreenshots: " + ", ".join(shots))
+
+
+def wait_for_note(program, timeout=10):
+    """Gives the started main application time to write its note; a run
+    that started nothing (the main application was not installed) goes on."""
+    note = os.path.join(program, "main_app_started.txt")
+    deadline = time.time() + timeout
+    while not os.path.exists(note) and time.time() < deadline:
+        time.sleep(0.2)
 
 
 def main():
@@ -215,7 +278,7 @@ def main():
                 print("The scripted run failed; the screen at that moment: %s"
                       % os.path.join(args.screens, "failure.png"))
                 raise
-        time.sleep(0.5)  # the main application writes its note
+        wait_for_note(program)
         report(before, snapshot(program), program, home, published)
     finally:
         procs.stop_all()

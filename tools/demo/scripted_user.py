@@ -96,9 +96,18 @@ class Desktop:
         values = dict(line.split("=", 1) for line in out.split() if "=" in line)
         return int(values["X"]), int(values["Y"]), int(values["WIDTH"]), int(values["HEIGHT"])
 
+    def pointer(self):
+        out = self.run("xdotool", "getmouselocation", "--shell").stdout.decode()
+        values = dict(line.split("=", 1) for line in out.split() if "=" in line)
+        return int(values.get("X", -1)), int(values.get("Y", -1))
+
     def press(self, wid, key):
-        self.run("xdotool", "windowactivate", "--sync", wid, check=False)
-        self.run("xdotool", "key", "--window", wid, key, check=False)
+        # windowfocus, not windowactivate: the private display has no window manager.
+        self.run("xdotool", "windowfocus", "--sync", wid, check=False)
+        self.run("xdotool", "key", "--clearmodifiers", key, check=False)
+
+    def message_boxes(self):
+        return self.windows("^" + MESSAGE_TITLE + "$")
 
 
 class ClientWindow:
@@ -126,7 +135,11 @@ class ClientWindow:
         return (self.origin[0] + x0, self.origin[1] + y0, self.origin[0] + x1, self.origin[1] + y1)
 
     def move(self, xy):
-        self.desktop.run("xdotool", "mousemove", "--sync", str(self.origin[0] + xy[0]), str(self.origin[1] + xy[1]))
+        # Not "mousemove --sync": it can wait forever for a motion event when
+        # the pointer already stands there. The pointer's place is asked instead.
+        x, y = self.origin[0] + xy[0], self.origin[1] + xy[1]
+        self.desktop.run("xdotool", "mousemove", str(x), str(y))
+        wait_for(lambda: self.desktop.pointer() == (x, y), 20, "the pointer to reach %d,%d" % (x, y), 0.05)
 
     def click(self, xy):
         self.move(xy)
