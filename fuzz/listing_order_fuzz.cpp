@@ -16,7 +16,7 @@ namespace {
 
 using qor::fuzz::check;
 
-constexpr std::size_t kLiteralLimit = 96;  // the m^2 sort is run up to this many keys
+constexpr std::size_t kLiteralLimit = 64;  // the m^2 sort is run up to this many keys
 
 // The sort as written in the listing's description, on keys padded with
 // spaces to one width and compared byte by byte (unsigned).
