@@ -20,6 +20,8 @@ TITLE_BOX = (8, 8, 480, 60)          # Label6(0) in the header strip, left of th
 HEADING_BOX = su.HEADING_BOX         # Label6(1) to Label6(4)
 PAGE_BUTTON_BOX = (263, 451, 517, 481)
 FINISH_BUTTON_BOX = (151, 386, 405, 416)
+LANGUAGE_TITLE_BOX = (10, 140, 545, 192)
+LANGUAGE_PROMPT_BOX = (10, 322, 545, 362)
 # The toolkit's hinted glyphs run 1 to 2 % narrower than ImageMagick's.
 def tolerance(width):
     return 3 + width * 0.025
@@ -62,19 +64,39 @@ def rendered_width(text, size):
     return _rendered[(text, size)]
 
 
-def caption_matches(window, image, box, key, size):
-    background = su.BUTTON_FACE if size == BUTTON else su.bgr(sample_packages.COLOURS["col_head"])
-    ink = (0, 0, 0) if size == BUTTON else su.bgr(sample_packages.COLOURS["col_thead"])
+def text_matches(window, image, box, text, size, background, ink):
     measured = ink_width(window, image, box, background, ink)
-    expected = rendered_width(CAPTIONS[key], size)
+    expected = rendered_width(text, size)
     return abs(measured - expected) <= tolerance(expected), measured
 
 
-def check_caption(window, image, box, key, size, where):
-    ok, measured = caption_matches(window, image, box, key, size)
+def check_text(window, image, box, text, size, background, ink, where):
+    ok, measured = text_matches(window, image, box, text, size, background, ink)
     if not ok:
-        raise Failure("%s: caption %s %r should be %d px wide, the screen shows %d px of ink"
-                      % (where, key, CAPTIONS[key], rendered_width(CAPTIONS[key], size), measured))
+        raise Failure("%s: %r should be %d px wide, the screen shows %d px of ink"
+                      % (where, text, rendered_width(text, size), measured))
+
+
+def _caption_colours(size):
+    if size == BUTTON:
+        return su.BUTTON_FACE, (0, 0, 0)
+    return su.bgr(sample_packages.COLOURS["col_head"]), su.bgr(sample_packages.COLOURS["col_thead"])
+
+
+def caption_matches(window, image, box, key, size):
+    return text_matches(window, image, box, CAPTIONS[key], size, *_caption_colours(size))
+
+
+def check_caption(window, image, box, key, size, where):
+    check_text(window, image, box, CAPTIONS[key], size, *_caption_colours(size), where + " (" + key + ")")
+
+
+def check_language_panel(window, image):
+    """The title and the prompt the window sets itself at start-up."""
+    check_text(window, image, LANGUAGE_TITLE_BOX, "QOR synchro center", HEADING, su.WHITE, (0, 0, 0),
+               "language panel title")
+    check_text(window, image, LANGUAGE_PROMPT_BOX, "Sprache wählen / Choose language", BUTTON, su.WHITE, (0, 0, 0),
+               "language panel prompt")
 
 
 def page(window, image):

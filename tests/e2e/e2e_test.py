@@ -42,7 +42,7 @@ def settled_page(watch, leaving, timeout, what):
 def click_flag(scenario, window, watch):
     wait_for(lambda: watch.current() == "language", 60, "the language panel")
     window.move(su.FLAG["de"])
-    scenario.shot("language")
+    screens.check_language_panel(window, scenario.shot("language"))
     window.click(su.FLAG["de"])
 
 
