@@ -2,6 +2,7 @@
 """Shows a whole run of the client against the bundled update server.
 
     run_demo.py --client build/app/QOR_sync_PRO [--scripted] [--screens DIR]
+                [--ftp-fault abort_after=7]
 
 Publishes the sample package set, starts tools/update_server.py (HTTP and
 FTP on free loopback ports), lays out an older program folder in a temporary
@@ -9,7 +10,9 @@ place and starts the client there. With a display the user clicks through
 the window; without one (or with --scripted) the window runs on a private
 Xvfb display and a scripted user clicks through it, saving a screenshot of
 every panel. Afterwards it prints what the run created, downloaded, stamped
-and left alone. Everything it starts is stopped again.
+and left alone. Everything it starts is stopped again. --ftp-fault shows
+what a user sees when transfers fail (one message box per file; the scripted
+user saves and closes each).
 """
 
 import argparse
@@ -246,6 +249,8 @@ def main():
     parser.add_argument("--scripted", action="store_true", help="click through on a private display")
     parser.add_argument("--screens", default=os.path.abspath("demo-screens"), help="where screenshots go")
     parser.add_argument("--keep", action="store_true", help="keep the temporary folders")
+    parser.add_argument("--ftp-fault", action="append", default=[], metavar="KNOB[=VALUE]",
+                        help="a fault knob of the FTP server (see tools/UPDATE_SERVER.md)")
     args = parser.parse_args()
 
     work = tempfile.mkdtemp(prefix="qor-demo-")
@@ -256,7 +261,8 @@ def main():
         print("Publishing the sample packages and laying out an older program folder in %s" % work)
         sample_packages.make_published(published, work)
         sample_packages.make_program_folder(program, os.path.abspath(args.client), work)
-        _, ports = start_update_server(procs, published)
+        extra = [arg for knob in args.ftp_fault for arg in ("--ftp-fault", knob)]
+        _, ports = start_update_server(procs, published, extra)
         server = "127.0.0.1:%d" % ports["http"]
         print("The update server answers on http://%s, its FTP server on port %d" % (server, ports["ftp"]))
         env = dict(os.environ, HOME=home, LC_ALL="C.UTF-8", XDG_CONFIG_HOME=os.path.join(home, ".config"))
