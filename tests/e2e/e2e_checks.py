@@ -25,6 +25,16 @@ def set_ftp_server(published, address):
         json.dump(c, f, indent=2, ensure_ascii=False)
 
 
+def set_version(published, name, version):
+    """Publishes a new "ve=" for every record of the file."""
+    c = catalogue(published)
+    for r in c["install"] + c["update"]:
+        if r["fn"] == name:
+            r["ve"] = version
+    with open(os.path.join(published, "catalogue.json"), "w", encoding="utf-8") as f:
+        json.dump(c, f, indent=2, ensure_ascii=False)
+
+
 def records(published):
     """Every package record of the install and update lists, once per file."""
     c = catalogue(published)
