@@ -4,9 +4,9 @@ update server, driven by real pointer clicks.
 
     e2e_test.py --client build/app/QOR_sync_PRO --artefacts DIR [--only NAME ...]
 
-Scenarios: a first run and a second run with nothing to do, an offline flag
-click, and transfers failing half-way (FTP transfers broken off; the FTP
-server stopped). The screenshots of a failing scenario stay in DIR/<name>/.
+Scenarios: a first run, a second with nothing to do and a third with one
+newer file; an offline flag click; transfers failing half-way (broken off
+by the FTP server; the FTP server stopped). The screenshots of a failing scenario stay in DIR/<name>/.
 """
 
 import argparse
@@ -94,10 +94,11 @@ def wait_for_note(program):
 
 
 def full_run(sc):
-    """A first run through every panel, then a second run with nothing to do."""
+    """A first run through every panel, a second with nothing to do, a third
+    with one newer file."""
     server = update_server(sc.procs, sc.published)
     port = server.ports["http"]
-    before, folders_before = file_state(sc.program)
+    before, _ = file_state(sc.program)
 
     window = sc.start_client(port)
     watch = PageWatch(sc, window)
