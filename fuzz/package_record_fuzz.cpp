@@ -27,7 +27,7 @@ namespace {
 using qor::fuzz::check;
 
 constexpr std::string_view kProgramFolder = "/srv/qor/app/";
-constexpr int kMaxRows = 64;  // the walk-back is checked against an O(rows) fold per row
+constexpr int kMaxRows = 16;  // the walk-back is checked against an O(rows) fold per row
 
 // Depth of `path` below `folder` after resolving "." and ".." by text
 // alone; -1 when it is not below `folder` or climbs out of it.

@@ -25,7 +25,7 @@ using qor::WIN32_FIND_DATA;
 using qor::fuzz::check;
 
 constexpr std::size_t kNameField = 260;
-constexpr std::size_t kMaxEntries = 24;
+constexpr std::size_t kMaxEntries = 12;
 
 struct Entry {
   std::uint32_t attributes;
