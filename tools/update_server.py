@@ -35,19 +35,21 @@ def say(line):
 # --- the catalogue -----------------------------------------------------------
 
 def parse_fault(text):
-    """"status:503", "close", "stall:5", each optionally "@N" (first N requests)."""
+    """"status:503", "close", "stall:5", "cut:100", each optionally "@N" (first N requests)."""
     times = None
     if "@" in text:
         text, count = text.rsplit("@", 1)
         times = int(count)
     mode, _, arg = text.partition(":")
-    if mode not in ("close", "status", "stall"):
+    if mode not in ("close", "status", "stall", "cut"):
         raise ValueError("unknown fault mode %r" % mode)
     fault = {"mode": mode}
     if mode == "status":
         fault["status"] = int(arg or 500)
     if mode == "stall":
         fault["seconds"] = float(arg or 600)
+    if mode == "cut" and arg:
+        fault["bytes"] = int(arg)
     if times is not None:
         fault["times"] = times
     return fault
@@ -152,7 +154,7 @@ class QueryHandler(BaseHTTPRequestHandler):
         try:
             data = state.catalogue.load()
             fault = state.catalogue.fault(data, query) if query in QUERIES else None
-            if fault is not None and state.take_fault(query, fault):
+            if fault is not None and fault["mode"] != "cut" and state.take_fault(query, fault):
                 self.fail(fault)
                 return
             body = None
@@ -166,7 +168,20 @@ class QueryHandler(BaseHTTPRequestHandler):
             sys.stderr.write("update_server: %s\n" % error)
             self.send_body(500, b"catalogue error\n")
             return
+        if fault is not None and fault["mode"] == "cut" and state.take_fault(query, fault):
+            self.cut(body, int(fault.get("bytes", len(body) // 2)))
+            return
         self.send_body(200, body)
+
+    def cut(self, body, sent):
+        """Announces the whole answer, sends only its first bytes and closes."""
+        self.send_response(200)
+        self.send_header("Content-Type", "text/plain; charset=utf-8")
+        self.send_header("Content-Length", str(len(body)))
+        self.send_header("Connection", "close")
+        self.end_headers()
+        self.wfile.write(body[:max(0, min(sent, len(body) - 1))])
+        self.wfile.flush()
 
     def fail(self, fault):
         mode = fault["mode"]
@@ -240,7 +255,7 @@ def main():
     parser.add_argument("--ftp-fault", action="append", default=[], metavar="KNOB[=VALUE]",
                         help="abort_after=N, truncate_after=N, stall_after=N, idle_close=S, refuse_login")
     parser.add_argument("--fail", action="append", default=[], metavar="QUERY=MODE[:ARG][@N]",
-                        help="fail a query: close, status[:CODE], stall[:SECONDS]; @N: first N requests only")
+                        help="fail a query: close, status[:CODE], stall[:SECONDS], cut[:BYTES]; @N: first N requests only")
     parser.add_argument("--answer", action="append", default=[], metavar="QUERY=FILE",
                         help="answer a query with the bytes of FILE (caption.de for one language)")
     args = parser.parse_args()

@@ -1,0 +1,263 @@
+#include "fault_fixture.hpp"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cstdint>
+#include <cstdlib>
+
+#include "fault_test.hpp"
+#include "transfer_layer.hpp"
+#include "wire_steps.hpp"
+
+namespace qor::faults {
+
+MsgResult ScriptedHost::MsgBox(const std::string& text, MsgButtons buttons, const std::string&) {
+  messages.push_back({text, buttons});
+  if (answers.empty()) return buttons == MsgButtons::OK ? MsgResult::OK : MsgResult::Cancel;
+  const MsgResult answer = answers.front();
+  answers.pop_front();
+  return answer;
+}
+
+void ScriptedHost::DoEvents() {
+  if (on_yield) on_yield();
+}
+
+ScopedEnv::ScopedEnv(const char* name, const std::string& value) : name_(name) {
+  if (const char* old = std::getenv(name)) old_ = old;
+  ::setenv(name, value.c_str(), 1);
+}
+
+ScopedEnv::~ScopedEnv() {
+  if (old_) ::setenv(name_.c_str(), old_->c_str(), 1);
+  else ::unsetenv(name_.c_str());
+}
+
+namespace {
+
+// Bytes of every value, NUL and invalid UTF-8 included, the same every run.
+std::string noise(std::size_t size, std::uint32_t seed) {
+  std::string out(size, '\0');
+  for (auto& c : out) {
+    seed = seed * 1664525u + 1013904223u;
+    c = static_cast<char>(seed >> 24);
+  }
+  return out;
+}
+
+const char* const kCatalogue = R"({
+  "captions": {"de": {"lab6_0": "Aktualisierung", "com6_2": "Installieren", "com6_4": "Beenden"}},
+  "settings": {"fo": "/", "us": "qor", "pa": "secret"},
+  "new": ["Daten"],
+  "install": [
+    {"id": 1, "fn": "a.dll", "ve": "2026-12-01 08:00:00", "pa": "", "ar": "dll", "ja": 2026, "st": 0},
+    {"id": 2, "fn": "kunden.db3", "ve": "1", "pa": "Daten", "ar": "db3", "ja": 2026, "st": 0}
+  ],
+  "update": [
+    {"id": 3, "fn": "logo.jpg", "ve": "2026-11-02 09:30:00", "pa": "Bilder", "ar": "jpg", "ja": 2026, "st": 0},
+    {"id": 4, "fn": "big.exe", "ve": "2.0.0.0", "pa": "", "ar": "exe", "ja": 2026, "st": 0},
+    {"id": 5, "fn": "qor_buch.db3", "ve": "9", "pa": "", "ar": "db3", "ja": 2026, "st": 0}
+  ],
+  "mainprogram": "QOR_main.exe",
+  "updaprogram": "QOR_sync.exe"
+})";
+
+void set_mtime(const fs::path& path, std::int64_t seconds) {
+  const timespec times[2] = {{seconds, 0}, {seconds, 0}};
+  ::utimensat(AT_FDCWD, path.c_str(), times, AT_SYMLINK_NOFOLLOW);
+}
+
+void walk(const fs::path& root, const std::string& relative, Tree& tree) {
+  const fs::path folder = relative.empty() ? root : root / relative;
+  DIR* dir = ::opendir(folder.c_str());
+  if (dir == nullptr) return;
+  const std::unique_ptr<DIR, int (*)(DIR*)> closer(dir, ::closedir);
+  std::vector<std::string> names;
+  while (const dirent* e = ::readdir(dir)) {
+    const std::string name = e->d_name;
+    if (name != "." && name != "..") names.push_back(name);
+  }
+  for (const auto& name : names) {
+    const std::string rel = relative.empty() ? name : relative + "/" + name;
+    struct stat st {};
+    if (::lstat((root / rel).c_str(), &st) != 0) continue;
+    FileState state;
+    state.mode = st.st_mode;
+    state.mtime = st.st_mtim;
+    state.folder = S_ISDIR(st.st_mode);
+    if (S_ISREG(st.st_mode)) state.content = test::read_file((root / rel).string());
+    tree[rel] = state;
+    if (state.folder) walk(root, rel, tree);
+  }
+}
+
+bool same(const FileState& a, const FileState& b) {
+  // A folder's time changes with every file put into it.
+  if (a.folder || b.folder) return a.folder == b.folder && a.mode == b.mode;
+  return a.folder == b.folder && a.content == b.content && a.mode == b.mode && a.mtime.tv_sec == b.mtime.tv_sec &&
+         a.mtime.tv_nsec == b.mtime.tv_nsec;
+}
+
+std::string base_name(const std::string& rel) {
+  const auto slash = rel.rfind('/');
+  return slash == std::string::npos ? rel : rel.substr(slash + 1);
+}
+
+}  // namespace
+
+const std::map<std::string, std::string>& published_files() {
+  static const std::map<std::string, std::string> files = {
+      {"a.dll", noise(20000, 1)},
+      {"kunden.db3", noise(5000, 2)},
+      {"logo.jpg", noise(8000, 3)},
+      // Large enough that every fault knob hits it in the middle.
+      {"big.exe", noise(std::size_t{3} << 20, 4)},
+      {"qor_buch.db3", "the server's empty template"},
+  };
+  return files;
+}
+
+FaultServer::FaultServer(std::vector<std::string> extra_args) {
+  test::write_file(root_ / "catalogue.json", kCatalogue);
+  for (const auto& [name, content] : published_files()) test::write_file(root_ / name, content);
+  std::vector<std::string> argv = {test::python(), test::tools_dir() + "/update_server.py", "--root", root_.path(),
+                                   "--ftp-login-fail-delay", "0"};
+  argv.insert(argv.end(), extra_args.begin(), extra_args.end());
+  process_ = std::make_unique<test::ServerProcess>(argv);
+}
+
+Tree snapshot(const fs::path& root) {
+  Tree tree;
+  walk(root, "", tree);
+  return tree;
+}
+
+Sandbox::Sandbox() : program(fs::path(dir_.path()) / "program"), home(fs::path(dir_.path()) / "home") {
+  fs::create_directories(program);
+  fs::create_directories(home / "Desktop");
+  fill_program_folder();
+}
+
+void Sandbox::fill_program_folder() const {
+  constexpr std::int64_t kLongAgo = 1577880000;  // 2020-01-01
+  fs::create_directories(program / "Bilder");
+  test::write_file((program / "big.exe").string(), "the old program");
+  fs::permissions(program / "big.exe", fs::perms(0755));
+  test::write_file((program / "Bilder/logo.jpg").string(), "the old logo");
+  test::write_file((program / kUserDatabase).string(), "the user's bookings");
+  fs::permissions(program / kUserDatabase, fs::perms(0600));
+  test::write_file((program / "readme.txt").string(), "notes");
+  for (const char* name : {"big.exe", "Bilder/logo.jpg", "qor_buch.db3", "readme.txt"})
+    set_mtime(program / name, kLongAgo);
+}
+
+std::vector<std::string> Sandbox::strays() const {
+  std::vector<std::string> out;
+  for (const auto& entry : fs::directory_iterator(program.parent_path())) {
+    if (entry.path() != program && entry.path() != home) out.push_back(entry.path().filename().string());
+  }
+  return out;
+}
+
+ClientRun::ClientRun(Sandbox& sandbox, const std::string& update_server) {
+  shared_variables() = SharedVariables{};
+  form = std::make_unique<QOR_sync_FRM>(FormServices{&host, make_local_file_system, sandbox.program.string()});
+  form->Form_Load();
+  form->steps = make_program_steps(*form, update_server);
+}
+
+ClientRun::~ClientRun() {
+  form.reset();
+  shared_variables() = SharedVariables{};
+}
+
+template <class F>
+void ClientRun::timed(F&& handler) {
+  const auto start = std::chrono::steady_clock::now();
+  handler();
+  const auto took = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start);
+  if (took > longest_) longest_ = took;
+}
+
+void ClientRun::click_through(bool finish) {
+  QOR_sync_FRM& f = *form;
+  timed([&] { f.Image1_Click(0); });
+  std::set<int> clicked;
+  const auto click = [&](int button) {
+    if (!clicked.insert(button).second) return false;
+    timed([&] { f.Label3_Click(button); });
+    return true;
+  };
+  for (int guard = 0; guard < 20; ++guard) {
+    if (f.Timer1.Enabled) timed([&] { f.Timer1_Timer(); });
+    else if (f.Timer2.Enabled) timed([&] { f.Timer2_Timer(); });
+    else if (f.Timer3.Enabled) timed([&] { f.Timer3_Timer(); });
+    else if (f.Timer4.Enabled) timed([&] { f.Timer4_Timer(); });
+    else if (f.Picture1(0).Visible && click(0)) continue;
+    else if (f.Picture1(1).Visible && f.Picture3(1).Visible && click(1)) continue;
+    else if (f.Picture1(1).Visible && f.Picture3(2).Visible && click(2)) continue;
+    else if (finish && f.Picture1(2).Visible && click(3)) continue;
+    else return;
+  }
+}
+
+std::vector<std::string> ClientRun::message_texts() const {
+  std::vector<std::string> out;
+  for (const auto& m : host.messages) out.push_back(m.text);
+  return out;
+}
+
+std::vector<std::string> damage(const Tree& before, const Tree& after) {
+  std::vector<std::string> problems;
+  const auto& published = published_files();
+  const auto is_whole_new = [&](const std::string& rel, const FileState& s) {
+    const auto it = published.find(base_name(rel));
+    return !s.folder && it != published.end() && s.content == it->second;
+  };
+  for (const auto& [rel, old] : before) {
+    const auto now = after.find(rel);
+    if (now == after.end()) {
+      problems.push_back(rel + ": gone");
+    } else if (!same(old, now->second) && !(kReplaceable.count(rel) && is_whole_new(rel, now->second))) {
+      problems.push_back(rel + ": changed, and not into the published version");
+    }
+  }
+  for (const auto& [rel, state] : after) {
+    if (before.count(rel) || state.folder) continue;
+    if (!is_whole_new(rel, state)) problems.push_back(rel + ": new, and not a whole published file");
+  }
+  return problems;
+}
+
+std::vector<std::string> outside_writes(const Sandbox& sandbox, const Tree& home_before) {
+  std::vector<std::string> problems;
+  for (const auto& name : sandbox.strays()) problems.push_back("beside the program folder: " + name);
+  for (const auto& [rel, state] : snapshot(sandbox.home)) {
+    if (home_before.count(rel)) continue;
+    if (rel != "Desktop/QOR_software_PRO.desktop") problems.push_back("in the home folder: " + rel);
+  }
+  return problems;
+}
+
+bool is_query_failure(const Message& m, const std::string& query) {
+  return m.buttons == MsgButtons::RetryCancel && m.text.find("(art=" + query) != std::string::npos;
+}
+
+void shorten_transfer_limits(ClientRun& run) {
+  QOR_sync_FRM& form = *run.form;
+  form.steps.connect_ftp = [&form, connect = form.steps.connect_ftp] {
+    connect();
+    auto& ftp = form.shared().ftp;
+    if (!ftp.ftp_handle) return;
+    const auto& mod = form.shared().mod;
+    auto internet = transfer::open("QOR sync", TransferOptions{2, 2});
+    auto connection = transfer::connect(internet, mod.ftp_server, mod.ftp_user, mod.ftp_password);
+    if (!connection) return;
+    ftp.internet_handle = std::move(internet);
+    ftp.ftp_handle = std::move(connection);
+  };
+}
+
+}  // namespace qor::faults

@@ -1,0 +1,61 @@
+// The FTP server misbehaves: it refuses the login, breaks a transfer off,
+// ends it early, stalls in the middle of a file, or is gone between two
+// files. Each failed file is reported once and the file the user had stays.
+#include "QOR_sync_ftp_MOD.hpp"
+#include "fault_test.hpp"
+#include "install_steps.hpp"
+
+namespace qor::faults {
+namespace {
+
+TEST_F(FaultTest, RefusedLoginIsReportedOnceThenEveryDueFileFails) {
+  start({"--ftp-fault", "refuse_login"});
+  click_through();
+  EXPECT_EQ(run->message_texts(),
+            (Texts{kConnectFailed, kTransferFailed, kTransferFailed, kTransferFailed, kTransferFailed}));
+  EXPECT_FALSE(exists("a.dll"));
+  expect_sound_end();
+}
+
+class BrokenTransfer : public FaultTest, public ::testing::WithParamInterface<std::string> {};
+
+// Only big.exe is larger than the point where the server breaks off.
+TEST_P(BrokenTransfer, OnlyTheBrokenFileFailsAndItsOldVersionStays) {
+  start({"--ftp-fault", GetParam()});
+  shorten_transfer_limits(*run);
+  click_through(true);
+  EXPECT_EQ(run->message_texts(), Texts{kTransferFailed});
+  EXPECT_EQ(file("big.exe"), "the old program");
+  EXPECT_EQ(file("Bilder/logo.jpg"), published("logo.jpg"));
+  EXPECT_EQ(file("Daten/kunden.db3"), published("kunden.db3"));
+  EXPECT_EQ(run->host.unloads, 1);
+  // The stall is given up after two seconds without data.
+  expect_sound_end(std::chrono::seconds(12));
+}
+
+INSTANTIATE_TEST_SUITE_P(Faults, BrokenTransfer,
+                         ::testing::Values("abort_after=100000", "truncate_after=100000", "stall_after=100000"),
+                         [](const auto& info) { return info.param.substr(0, info.param.find('_')); });
+
+TEST_F(FaultTest, ServerGoneBetweenTwoFilesFailsTheRestAndTheNextQuery) {
+  start();
+  QOR_sync_FRM& form = *run->form;
+  int fetched = 0;
+  form.steps.download_packages = [&] {
+    download_packages(form, [&](const std::string& name, const std::string& folder) {
+      const bool arrived = ftp_get_file(form, name, folder);
+      if (++fetched == 1) server->stop();
+      return arrived;
+    });
+  };
+  click_through();
+  ASSERT_EQ(run->host.messages.size(), 2u);
+  EXPECT_EQ(run->host.messages[0].text, kTransferFailed);
+  EXPECT_TRUE(is_query_failure(run->host.messages[1], "update"));
+  EXPECT_EQ(file("a.dll"), published("a.dll"));
+  EXPECT_FALSE(exists("Daten/kunden.db3"));
+  expect_sound_end();
+}
+
+}  // namespace
+}  // namespace qor::faults
