@@ -2,6 +2,7 @@
 // date-versioned files with their version date, and shows a growing bar.
 #include "QOR_sync_FRM.hpp"
 #include "QOR_sync_file_MOD.hpp"
+#include "app_title.hpp"
 #include "executable.hpp"
 #include "general_date.hpp"
 #include "install_steps.hpp"
@@ -17,7 +18,13 @@ void install_one(QOR_sync_FRM& form, const FetchFile& fetch, int row) {
   // where it was looked for.
   const PackageFields fields = package_fields_at(form.List1, row);
   const auto place = package_place(form.program_folder, fields.file, fields.path, fields.placement);
-  if (!place) return;
+  if (!place) {
+    // Listed as due (the check may have read a file name left over from an
+    // earlier record), yet nothing can be fetched: the user must not take
+    // silence for success.
+    form.host().MsgBox("Übertragunsfehler", MsgButtons::OK, kApplicationTitle);
+    return;
+  }
 
   const bool existed = form.file_system->FileExists(place->local_file);
   // A failed transfer leaves the old file; stamping it would pass it off as
