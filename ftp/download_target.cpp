@@ -34,6 +34,14 @@ void sync_folder(const std::string& folder) {
   ::close(dir);
 }
 
+// A write error that sync_file_range reports is reported once only: the
+// final fsync would no longer see it, so it fails the download here. Any
+// other failure only means that write-back is left to the final flush.
+bool sync_range(int fd, std::uint64_t from, std::uint64_t to, unsigned flags) {
+  if (::sync_file_range(fd, static_cast<off_t>(from), static_cast<off_t>(to - from), flags) == 0) return true;
+  return errno != EIO && errno != ENOSPC && errno != EDQUOT;
+}
+
 }  // namespace
 
 DownloadTarget::DownloadTarget(const std::string& path) : target_(path) {
@@ -65,6 +73,7 @@ DownloadTarget::~DownloadTarget() { discard(); }
 
 void DownloadTarget::discard() {
   if (fd_ >= 0) {
+    // A background flush holds its own reference to the file.
     ::close(fd_);
     fd_ = -1;
   }
@@ -86,25 +95,41 @@ bool DownloadTarget::write(const char* data, std::size_t size) {
     size -= static_cast<std::size_t>(n);
     written_ += static_cast<std::uint64_t>(n);
   }
-  // Starts writing back what has arrived while the rest is still coming, so
-  // the flush before the rename has little left to wait for.
-  if (written_ - flushed_from_ >= kWritebackStep) {
-    ::sync_file_range(fd_, static_cast<off_t>(flushed_from_), static_cast<off_t>(written_ - flushed_from_),
-                      SYNC_FILE_RANGE_WRITE);
-    flushed_from_ = written_;
+  return written_ - submitted_ < kWritebackStep || write_back();
+}
+
+// The disk is kept busy while the rest of the file is still arriving, so
+// that the flush before the rename has little left to do: the page cache
+// hands completed ranges to the disk, and a flush in the background empties
+// the disk's own cache, which otherwise holds most of the file until the
+// final fsync. Waiting for the oldest ranges bounds the memory a download
+// holds when the disk is slower than the network.
+bool DownloadTarget::write_back() {
+  if (!sync_range(fd_, submitted_, written_, SYNC_FILE_RANGE_WRITE)) return false;
+  submitted_ = written_;
+  if (submitted_ > settled_ + kDirtyLimit) {
+    const std::uint64_t upto = submitted_ - kDirtyLimit;
+    const unsigned wait_for_disk = SYNC_FILE_RANGE_WAIT_BEFORE | SYNC_FILE_RANGE_WRITE | SYNC_FILE_RANGE_WAIT_AFTER;
+    if (!sync_range(fd_, settled_, upto, wait_for_disk)) return false;
+    settled_ = upto;
   }
-  return true;
+  if (written_ - flush_started_at_ >= kFlushStep && flush_.start(fd_)) flush_started_at_ = written_;
+  return !flush_.failed();
 }
 
 bool DownloadTarget::rewind() {
   written_ = 0;
-  flushed_from_ = 0;
+  submitted_ = 0;
+  settled_ = 0;
+  flush_started_at_ = 0;
   return fd_ >= 0 && ::ftruncate(fd_, 0) == 0 && ::lseek(fd_, 0, SEEK_SET) == 0;
 }
 
 bool DownloadTarget::commit() {
   if (fd_ < 0) return false;
-  const bool flushed = ::fchmod(fd_, mode_) == 0 && ::fsync(fd_) == 0;
+  flush_.wait();
+  // fsync rather than fdatasync: the permission bits must last as well.
+  const bool flushed = !flush_.failed() && ::fchmod(fd_, mode_) == 0 && ::fsync(fd_) == 0;
   const bool closed = ::close(fd_) == 0;
   fd_ = -1;
   if (!flushed || !closed || std::rename(temp_.c_str(), target_.c_str()) != 0) {

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <string>
 
+#include "background_flush.hpp"
 #include "byte_sink.hpp"
 
 namespace qor {
@@ -30,16 +31,25 @@ class DownloadTarget : public ByteSink {
   bool commit();
 
  private:
+  bool write_back();
   void discard();
+
+  // Write-back starts every kWritebackStep bytes; at most kDirtyLimit bytes
+  // wait in memory for the disk, whatever the size of the file.
+  static constexpr std::uint64_t kWritebackStep = std::uint64_t{8} << 20;
+  static constexpr std::uint64_t kDirtyLimit = std::uint64_t{64} << 20;
+  // A background flush starts once this much has arrived since the last one.
+  static constexpr std::uint64_t kFlushStep = std::uint64_t{16} << 20;
 
   std::string target_;
   std::string temp_;
-  static constexpr std::uint64_t kWritebackStep = std::uint64_t{8} << 20;
-
   int fd_ = -1;
   mode_t mode_ = 0644;
   std::uint64_t written_ = 0;
-  std::uint64_t flushed_from_ = 0;
+  std::uint64_t submitted_ = 0;  // write-back started below this offset
+  std::uint64_t settled_ = 0;    // on its way to the disk below this offset
+  std::uint64_t flush_started_at_ = 0;
+  BackgroundFlush flush_;
 };
 
 }  // namespace qor

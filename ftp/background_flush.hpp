@@ -1,0 +1,40 @@
+// An fdatasync that runs in the kernel (Linux AIO) while the caller goes on
+// writing. Only fdatasync empties the disk's own write cache, and that cache
+// can hold hundreds of megabytes; flushing it bit by bit during a download
+// leaves little for the final, blocking flush. Where the kernel refuses AIO
+// nothing starts and the final flush does all the work.
+#pragma once
+
+#include <linux/aio_abi.h>
+
+namespace qor {
+
+class BackgroundFlush {
+ public:
+  BackgroundFlush();
+  BackgroundFlush(const BackgroundFlush&) = delete;
+  BackgroundFlush& operator=(const BackgroundFlush&) = delete;
+  // Waits for a flush still running.
+  ~BackgroundFlush();
+
+  // Starts flushing fd unless a flush is still running or AIO is not
+  // available; true when one started.
+  bool start(int fd);
+  // True when no flush is running; collects one that has finished.
+  bool idle();
+  // Blocks until no flush is running.
+  void wait();
+  // True once a flush has reported a write error. The kernel tells such an
+  // error only once, so a later fdatasync of the same file may not repeat it.
+  bool failed() const { return failed_; }
+
+ private:
+  void collect(long min_events);
+
+  aio_context_t context_ = 0;
+  bool available_ = false;
+  bool running_ = false;
+  bool failed_ = false;
+};
+
+}  // namespace qor
