@@ -34,6 +34,10 @@ def _log(line):
     sys.stdout.flush()
 
 
+class _HoldBack(Exception):
+    """Raised by a stalling file that has given all it will give."""
+
+
 class _LimitedFile:
     """A file opened for download that delivers only its first `limit` bytes,
     then fails (abort), ends early (truncate) or holds back the rest (stall)."""
@@ -51,7 +55,10 @@ class _LimitedFile:
             if self._mode == "abort":
                 raise OSError(5, "transfer broken off on purpose")
             if self._mode == "stall":
+                # An empty read would end the transfer; the data channel
+                # catches this and waits instead.
                 self.stalled = True
+                raise _HoldBack()
             return b""
         want = self._left if size is None or size < 0 else min(size, self._left)
         data = self._real.read(want)
@@ -78,12 +85,18 @@ class _StallingDTP(DTPHandler):
         if getattr(self.file_obj, "stalled", False) and not isinstance(first, (bytes, bytearray)):
             self.modify_ioloop_events(self.ioloop.READ)
             return
-        DTPHandler.initiate_send(self)
+        try:
+            DTPHandler.initiate_send(self)
+        except _HoldBack:
+            self.modify_ioloop_events(self.ioloop.READ)
 
     def refill_buffer(self):
         if getattr(self.file_obj, "stalled", False):
             return
-        DTPHandler.refill_buffer(self)
+        try:
+            DTPHandler.refill_buffer(self)
+        except _HoldBack:
+            pass
 
     def handle_read(self):
         # Only a closing client makes this readable while we stall.
