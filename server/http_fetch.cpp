@@ -69,6 +69,7 @@ FetchResult http_fetch(const std::string& url, const FetchLimits& limits) {
   curl_easy_setopt(h, CURLOPT_CONNECTTIMEOUT, limits.connect_timeout_s);
   curl_easy_setopt(h, CURLOPT_LOW_SPEED_LIMIT, limits.low_speed_limit);
   curl_easy_setopt(h, CURLOPT_LOW_SPEED_TIME, limits.low_speed_time_s);
+  curl_easy_setopt(h, CURLOPT_TIMEOUT, limits.total_timeout_s);
   curl_easy_setopt(h, CURLOPT_NOSIGNAL, 1L);
   curl_easy_setopt(h, CURLOPT_WRITEFUNCTION, write_body);
   curl_easy_setopt(h, CURLOPT_WRITEDATA, &sink);

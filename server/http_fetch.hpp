@@ -12,6 +12,9 @@ struct FetchLimits {
   // Below this many bytes per second for low_speed_time_s seconds is a stall.
   long low_speed_limit = 1;
   long low_speed_time_s = 30;
+  // A server that keeps sending a byte now and then passes any low-speed
+  // limit; this bounds the whole query so the window is never held for good.
+  long total_timeout_s = 300;
   // No answer of the update server comes near this; a larger body is refused
   // rather than held in memory.
   std::size_t max_body_bytes = std::size_t{64} << 20;

@@ -35,13 +35,13 @@ def say(line):
 # --- the catalogue -----------------------------------------------------------
 
 def parse_fault(text):
-    """"status:503", "close", "stall:5", "cut:100", each optionally "@N" (first N requests)."""
+    """"status:503", "close", "stall:5", "cut:100", "trickle:0.5", each optionally "@N" (first N requests)."""
     times = None
     if "@" in text:
         text, count = text.rsplit("@", 1)
         times = int(count)
     mode, _, arg = text.partition(":")
-    if mode not in ("close", "status", "stall", "cut"):
+    if mode not in ("close", "status", "stall", "cut", "trickle"):
         raise ValueError("unknown fault mode %r" % mode)
     fault = {"mode": mode}
     if mode == "status":
@@ -50,6 +50,8 @@ def parse_fault(text):
         fault["seconds"] = float(arg or 600)
     if mode == "cut" and arg:
         fault["bytes"] = int(arg)
+    if mode == "trickle":
+        fault["seconds"] = float(arg or 0.5)
     if times is not None:
         fault["times"] = times
     return fault
@@ -192,6 +194,19 @@ class QueryHandler(BaseHTTPRequestHandler):
         elif mode == "stall":
             # Accepts the request and sends nothing until the client gives up.
             self.server.state.stopping.wait(float(fault.get("seconds", 600)))
+        elif mode == "trickle":
+            # Fast enough for any low-speed limit, never done: one byte at a time.
+            self.send_response(200)
+            self.send_header("Content-Type", "text/plain; charset=utf-8")
+            self.send_header("Connection", "close")
+            self.end_headers()
+            stopping = self.server.state.stopping
+            try:
+                while not stopping.wait(float(fault.get("seconds", 0.5))):
+                    self.wfile.write(b"|")
+                    self.wfile.flush()
+            except OSError:
+                pass  # the client gave up
         # "close": no answer at all, the connection just ends.
 
 
@@ -255,7 +270,8 @@ def main():
     parser.add_argument("--ftp-fault", action="append", default=[], metavar="KNOB[=VALUE]",
                         help="abort_after=N, truncate_after=N, stall_after=N, idle_close=S, refuse_login")
     parser.add_argument("--fail", action="append", default=[], metavar="QUERY=MODE[:ARG][@N]",
-                        help="fail a query: close, status[:CODE], stall[:SECONDS], cut[:BYTES]; @N: first N requests only")
+                        help="fail a query: close, status[:CODE], stall[:SECONDS], cut[:BYTES], trickle[:SECONDS]; "
+                             "@N: first N requests only")
     parser.add_argument("--answer", action="append", default=[], metavar="QUERY=FILE",
                         help="answer a query with the bytes of FILE (caption.de for one language)")
     args = parser.parse_args()

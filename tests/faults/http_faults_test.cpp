@@ -4,6 +4,8 @@
 #include <algorithm>
 
 #include "fault_test.hpp"
+#include "http_fetch.hpp"
+#include "http_query.hpp"
 
 namespace qor::faults {
 namespace {
@@ -92,6 +94,22 @@ TEST_F(FaultTest, RetryAfterAPassingFailureFinishesTheWholeRun) {
   EXPECT_TRUE(fs::exists(sandbox.home / "Desktop/QOR_software_PRO.desktop"));
   EXPECT_EQ(run->host.unloads, 1);
   expect_sound_end();
+}
+
+// Two bytes a second pass the low-speed limit for ever; only the limit on
+// the whole query ends it. Shortened here from its five minutes.
+TEST_F(FaultTest, AnAnswerTrickledWithoutEndIsGivenUpAtTheQueryLimit) {
+  start({"--fail", "install=trickle:0.5"});
+  FetchLimits limits;
+  limits.low_speed_time_s = 2;
+  limits.total_timeout_s = 4;
+  const auto started = std::chrono::steady_clock::now();
+  const FetchResult result = http_fetch(query_url(server->address(), "art=install"), limits);
+  const auto took = std::chrono::steady_clock::now() - started;
+  EXPECT_FALSE(result.ok);
+  EXPECT_EQ(result.text, "");
+  EXPECT_GE(took, std::chrono::seconds(4));
+  EXPECT_LT(took, std::chrono::seconds(12));
 }
 
 }  // namespace
