@@ -1,9 +1,14 @@
 // The FTP server misbehaves: it refuses the login, breaks a transfer off,
 // ends it early, stalls in the middle of a file, or is gone between two
 // files. Each failed file is reported once and the file the user had stays.
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
 #include "QOR_sync_ftp_MOD.hpp"
 #include "fault_test.hpp"
 #include "install_steps.hpp"
+#include "transfer_layer.hpp"
 
 namespace qor::faults {
 namespace {
@@ -58,6 +63,43 @@ TEST_F(FaultTest, ServerGoneBetweenTwoFilesFailsTheRestAndTheNextQuery) {
   EXPECT_EQ(file("a.dll"), published("a.dll"));
   EXPECT_FALSE(exists("Daten/kunden.db3"));
   expect_sound_end();
+}
+
+// A socket on the loopback whose connections the kernel accepts and nobody
+// ever answers: an FTP server that never sends its greeting.
+class SilentListener {
+ public:
+  SilentListener() : fd_(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0)) {
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t len = sizeof addr;
+    if (fd_ < 0 || ::bind(fd_, reinterpret_cast<sockaddr*>(&addr), len) != 0 || ::listen(fd_, 8) != 0 ||
+        ::getsockname(fd_, reinterpret_cast<sockaddr*>(&addr), &len) != 0)
+      return;
+    port_ = ntohs(addr.sin_port);
+  }
+  SilentListener(const SilentListener&) = delete;
+  SilentListener& operator=(const SilentListener&) = delete;
+  ~SilentListener() {
+    if (fd_ >= 0) ::close(fd_);
+  }
+  int port() const { return port_; }
+
+ private:
+  int fd_;
+  int port_ = 0;
+};
+
+TEST(SilentFtpServer, TheLoginIsGivenUpAtTheStallLimit) {
+  SilentListener silent;
+  ASSERT_NE(silent.port(), 0);
+  const auto internet = transfer::open("QOR sync", TransferOptions{2, 2});
+  const auto started = std::chrono::steady_clock::now();
+  const auto connection = transfer::connect(internet, "127.0.0.1:" + std::to_string(silent.port()), "qor", "secret");
+  const auto took = std::chrono::steady_clock::now() - started;
+  EXPECT_EQ(connection, nullptr);
+  EXPECT_LT(took, std::chrono::seconds(10));
 }
 
 }  // namespace
