@@ -82,6 +82,7 @@ TEST_F(DiskFault, FullDiskFailsTheFileThatDoesNotFitAndFreesWhatItTook) {
   sandbox.fill_program_folder();
   run_expecting({kTransferFailed}, {"Bilder/logo.jpg"});
   EXPECT_EQ(file("a.dll"), published("a.dll"));
+  EXPECT_EQ(file("after.dll"), published("after.dll"));
 }
 
 TEST_F(DiskFault, ReadOnlyProgramFolderFailsEveryFolderAndFile) {
@@ -96,7 +97,8 @@ TEST_F(DiskFault, ReadOnlyProgramFolderFailsEveryFolderAndFile) {
     read_only = std::make_unique<ScopedReadOnlyFolders>(
         std::vector<fs::path>{sandbox.program, sandbox.program / "Bilder"});
   }
-  run_expecting({kFolderFailed, kTransferFailed, kTransferFailed, kTransferFailed, kTransferFailed}, {});
+  run_expecting({kFolderFailed, kTransferFailed, kTransferFailed, kTransferFailed, kTransferFailed, kTransferFailed},
+                {});
 }
 
 TEST_F(DiskFault, WriteProtectedFilesAreNotReplacedAndKeepTheirMode) {

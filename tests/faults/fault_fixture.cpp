@@ -58,6 +58,7 @@ const char* const kCatalogue = R"({
   "update": [
     {"id": 3, "fn": "logo.jpg", "ve": "2026-11-02 09:30:00", "pa": "Bilder", "ar": "jpg", "ja": 2026, "st": 0},
     {"id": 4, "fn": "big.exe", "ve": "2.0.0.0", "pa": "", "ar": "exe", "ja": 2026, "st": 0},
+    {"id": 6, "fn": "after.dll", "ve": "2026-11-03 10:00:00", "pa": "", "ar": "dll", "ja": 2026, "st": 0},
     {"id": 5, "fn": "qor_buch.db3", "ve": "9", "pa": "", "ar": "db3", "ja": 2026, "st": 0}
   ],
   "mainprogram": "QOR_main.exe",
@@ -114,6 +115,8 @@ const std::map<std::string, std::string>& published_files() {
       {"logo.jpg", noise(8000, 3)},
       // Large enough that every fault knob hits it in the middle.
       {"big.exe", noise(std::size_t{3} << 20, 4)},
+      // Fetched after big.exe: the run must go on past its failure.
+      {"after.dll", noise(3000, 5)},
       {"qor_buch.db3", "the server's empty template"},
   };
   return files;

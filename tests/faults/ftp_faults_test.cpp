@@ -17,7 +17,8 @@ TEST_F(FaultTest, RefusedLoginIsReportedOnceThenEveryDueFileFails) {
   start({"--ftp-fault", "refuse_login"});
   click_through();
   EXPECT_EQ(run->message_texts(),
-            (Texts{kConnectFailed, kTransferFailed, kTransferFailed, kTransferFailed, kTransferFailed}));
+            (Texts{kConnectFailed, kTransferFailed, kTransferFailed, kTransferFailed, kTransferFailed,
+                   kTransferFailed}));
   EXPECT_FALSE(exists("a.dll"));
   expect_sound_end();
 }
@@ -33,6 +34,7 @@ TEST_P(BrokenTransfer, OnlyTheBrokenFileFailsAndItsOldVersionStays) {
   EXPECT_EQ(file("big.exe"), "the old program");
   EXPECT_EQ(file("Bilder/logo.jpg"), published("logo.jpg"));
   EXPECT_EQ(file("Daten/kunden.db3"), published("kunden.db3"));
+  EXPECT_EQ(file("after.dll"), published("after.dll"));
   EXPECT_EQ(run->host.unloads, 1);
   // The stall is given up after two seconds without data (and did happen).
   if (GetParam().starts_with("stall")) {

@@ -93,20 +93,24 @@ std::vector<Garbage> garbage_cases() {
 INSTANTIATE_TEST_SUITE_P(Queries, GarbageAnswer, ::testing::ValuesIn(garbage_cases()),
                          [](const auto& info) { return info.param.query + (info.param.dense ? "_dense" : "_random"); });
 
-// A record without "fn=" at the top of the update list: the version check
-// reads it with the file name left over from the install list and lists it
-// as due, while the download run finds no file in the record itself. The
-// user must be told the file did not arrive rather than see nothing happen.
-TEST_F(FaultTest, ADueRecordWithoutItsOwnFileNameIsReportedNotSkipped) {
+// Records the run cannot place. One without "fn=" at the top of the update
+// list: the version check reads it with the file name left over from the
+// install list and lists it as due, while the download run finds no file in
+// the record itself; the user must be told rather than see nothing happen.
+// One whose folder is a file of the user's: the file stays as it was.
+TEST_F(FaultTest, DueRecordsThatCannotBePlacedAreReportedNotSkipped) {
   test::TempDir answers;
   const std::string path = answers / "update";
   test::write_file(path,
                    "mainprogram=QOR_main.exe||id=3|ve=9|ar=db3||id=4|fn=../../escape.dll|pa=|ar=dll"
-                   "||id=5|fn=x.dll|pa=../..|ar=dll||id=6|fn=/tmp/abs.dll|ar=dll");
+                   "||id=5|fn=x.dll|pa=../..|ar=dll||id=6|fn=/tmp/abs.dll|ar=dll"
+                   // A file of the user's where the server puts a folder.
+                   "||id=7|fn=after.dll|pa=readme.txt|ar=dll");
   start({"--answer", "update=" + path});
   click_through(true);
-  EXPECT_EQ(run->form->List3.texts(), Texts{"kunden.db3"});
-  EXPECT_EQ(run->message_texts(), Texts{kTransferFailed});
+  EXPECT_EQ(run->form->List3.texts(), (Texts{"kunden.db3", "after.dll"}));
+  EXPECT_EQ(run->message_texts(), (Texts{kTransferFailed, kTransferFailed}));
+  EXPECT_EQ(file("readme.txt"), "notes");
   EXPECT_EQ(file("Daten/kunden.db3"), published("kunden.db3"));
   expect_sound_end();
 }

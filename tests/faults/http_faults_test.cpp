@@ -88,7 +88,7 @@ TEST_F(FaultTest, RetryAfterAPassingFailureFinishesTheWholeRun) {
   click_through(true);
   ASSERT_EQ(run->host.messages.size(), 1u);
   EXPECT_TRUE(is_query_failure(run->host.messages[0], "install"));
-  for (const char* name : {"a.dll", "Daten/kunden.db3", "Bilder/logo.jpg", "big.exe"})
+  for (const char* name : {"a.dll", "Daten/kunden.db3", "Bilder/logo.jpg", "big.exe", "after.dll"})
     EXPECT_EQ(file(name), published(fs::path(name).filename().string())) << name;
   EXPECT_EQ(file(kUserDatabase), "the user's bookings");
   EXPECT_TRUE(fs::exists(sandbox.home / "Desktop/QOR_software_PRO.desktop"));
