@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <functional>
 
 #include "fault_test.hpp"
@@ -113,6 +114,28 @@ TEST_F(DiskFault, AFolderWhereAFileIsToGoStaysWithItsContent) {
   test::write_file((sandbox.program / "a.dll/keep.txt").string(), "kept");
   run_expecting({kTransferFailed}, {"big.exe", "Bilder/logo.jpg"});
   EXPECT_EQ(file("a.dll/keep.txt"), "kept");
+}
+
+TEST_F(DiskFault, AFullDesktopGetsNoShortcutAndNoLeftoverButTheRunEnds) {
+  tmpfs = std::make_unique<ScopedTmpfs>(sandbox.home / "Desktop", "4k");
+  if (!tmpfs->mounted()) GTEST_SKIP() << "mounting a small tmpfs needs root";
+  // Fills the desktop to the last block.
+  {
+    std::FILE* filler = std::fopen((sandbox.home / "Desktop/filler").c_str(), "wb");
+    ASSERT_NE(filler, nullptr);
+    const std::string block(512, 'x');
+    while (std::fwrite(block.data(), 1, block.size(), filler) == block.size() && std::fflush(filler) == 0) {
+    }
+    std::fclose(filler);
+  }
+  start();
+  click_through(true);
+  const Texts texts = run->message_texts();
+  ASSERT_EQ(texts.size(), 1u);
+  EXPECT_TRUE(texts[0].starts_with("Verknüpfung konnte nicht angelegt werden")) << texts[0];
+  EXPECT_EQ(run->host.unloads, 1);
+  EXPECT_FALSE(fs::exists(sandbox.home / "Desktop/QOR_software_PRO.desktop"));
+  expect_sound_end();
 }
 
 }  // namespace

@@ -111,6 +111,8 @@ TEST_F(FaultTest, DueRecordsThatCannotBePlacedAreReportedNotSkipped) {
   EXPECT_EQ(run->form->List3.texts(), (Texts{"kunden.db3", "after.dll"}));
   EXPECT_EQ(run->message_texts(), (Texts{kTransferFailed, kTransferFailed}));
   EXPECT_EQ(file("readme.txt"), "notes");
+  // The one name that would land outside the sandbox.
+  EXPECT_FALSE(fs::exists("/tmp/abs.dll"));
   EXPECT_EQ(file("Daten/kunden.db3"), published("kunden.db3"));
   expect_sound_end();
 }
