@@ -91,7 +91,7 @@ TEST_F(DiskFault, ReadOnlyProgramFolderFailsEveryFolderAndFile) {
   if (::geteuid() == 0) {
     // Root writes through permission bits; only a read-only mount refuses it.
     tmpfs = std::make_unique<ScopedTmpfs>(sandbox.program, "16m");
-    ASSERT_TRUE(tmpfs->mounted());
+    if (!tmpfs->mounted()) GTEST_SKIP() << "root without the right to mount: no folder is read-only to it";
     sandbox.fill_program_folder();
     ASSERT_TRUE(tmpfs->make_read_only());
   } else {
