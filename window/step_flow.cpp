@@ -1,5 +1,6 @@
 // Start-up, the language choice, the panel buttons and the hidden command
 // buttons: which step runs when, and what is shown between the steps.
+#include <string>
 #include <utility>
 
 #include "QOR_sync_FRM.hpp"
@@ -122,12 +123,23 @@ void QOR_sync_FRM::run_download_packages() {
 }
 
 void QOR_sync_FRM::create_missing_folders() {
+  // Failures are gathered into one message: a long list of bad names must
+  // not become a long row of message boxes.
+  constexpr int kNamedFailures = 10;
+  std::string failed;
+  int failures = 0;
   for (int i = 0; i < List2.ListCount(); ++i) {
     const std::string path = program_folder + List2.List(i);
     if (!file_system->FolderExists(path) && !file_system->CreateFolder(path)) {
-      host().MsgBox("Ordner konnte nicht angelegt werden / Folder could not be created:\r\n" + path,
-                    MsgButtons::OK, kApplicationTitle);
+      if (++failures <= kNamedFailures) failed += "\r\n" + path;
     }
+  }
+  if (failures > kNamedFailures) {
+    failed += "\r\n(+" + std::to_string(failures - kNamedFailures) + ")";
+  }
+  if (failures > 0) {
+    host().MsgBox("Ordner konnte nicht angelegt werden / Folder could not be created:" + failed, MsgButtons::OK,
+                  kApplicationTitle);
   }
   Picture1(0).Visible = false;
   Timer3.Enabled = true;

@@ -263,9 +263,10 @@ TEST_F(Flow, CreateMissingFoldersSkipsExistingAndGoesOnPastFailures) {
   EXPECT_EQ(test::read_file((base / "AFile").string()), "not a folder");
   for (const auto& path : fs_double.created) EXPECT_EQ(path.find("Old"), std::string::npos) << path;
   // One message per folder that could not be made, and the others went on.
-  ASSERT_EQ(host.messages.size(), 2u);
+  // One message names every folder that could not be created.
+  ASSERT_EQ(host.messages.size(), 1u);
   EXPECT_NE(host.messages[0].text.find("NoParent\\Child"), std::string::npos);
-  EXPECT_NE(host.messages[1].text.find("AFile"), std::string::npos);
+  EXPECT_NE(host.messages[0].text.find("AFile"), std::string::npos);
   EXPECT_EQ(host.messages[0].caption, kApplicationTitle);
   EXPECT_EQ(host.messages[0].buttons, MsgButtons::OK);
   EXPECT_FALSE(form.Picture1(0).Visible);
