@@ -4,7 +4,7 @@ files over FTP, both from one published folder.
 
 Prints "LISTENING http <port>", "LISTENING ftp <port>", "READY", then one line
 "REQUEST <request line>" per HTTP request. What it answers comes from the
-catalogue (JSON, see tools/UPDATE_SERVER.md), read again for every request so
+catalogue (JSON, see the README), read again for every request so
 that a vendor (or a test) can change it while the server runs.
 """
 

@@ -250,7 +250,7 @@ def main():
     parser.add_argument("--screens", default=os.path.abspath("demo-screens"), help="where screenshots go")
     parser.add_argument("--keep", action="store_true", help="keep the temporary folders")
     parser.add_argument("--ftp-fault", action="append", default=[], metavar="KNOB[=VALUE]",
-                        help="a fault knob of the FTP server (see tools/UPDATE_SERVER.md)")
+                        help="a fault knob of the FTP server (see the README)")
     args = parser.parse_args()
 
     work = tempfile.mkdtemp(prefix="qor-demo-")
