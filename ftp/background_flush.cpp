@@ -22,16 +22,19 @@ long io_getevents(aio_context_t context, long min_events, long max_events, io_ev
 
 }  // namespace
 
-BackgroundFlush::BackgroundFlush() { available_ = io_setup(1, &context_) == 0; }
-
 BackgroundFlush::~BackgroundFlush() {
-  if (!available_) return;
+  if (!set_up_) return;
   wait();
   io_destroy(context_);
 }
 
 bool BackgroundFlush::start(int fd) {
   if (!available_ || !idle()) return false;
+  if (!set_up_) {
+    set_up_ = io_setup(1, &context_) == 0;
+    available_ = set_up_;
+    if (!set_up_) return false;
+  }
   iocb request{};
   request.aio_lio_opcode = IOCB_CMD_FDSYNC;
   request.aio_fildes = static_cast<__u32>(fd);

@@ -11,7 +11,7 @@ namespace qor {
 
 class BackgroundFlush {
  public:
-  BackgroundFlush();
+  BackgroundFlush() = default;
   BackgroundFlush(const BackgroundFlush&) = delete;
   BackgroundFlush& operator=(const BackgroundFlush&) = delete;
   // Waits for a flush still running.
@@ -27,12 +27,17 @@ class BackgroundFlush {
   // True once a flush has reported a write error. The kernel tells such an
   // error only once, so a later fdatasync of the same file may not repeat it.
   bool failed() const { return failed_; }
+  // False once the kernel has refused AIO.
+  bool available() const { return available_; }
 
  private:
   void collect(long min_events);
 
+  // Set up on the first flush only: releasing a context costs tens of
+  // milliseconds, too much for each of a thousand small files.
   aio_context_t context_ = 0;
-  bool available_ = false;
+  bool set_up_ = false;
+  bool available_ = true;
   bool running_ = false;
   bool failed_ = false;
 };

@@ -99,21 +99,25 @@ bool DownloadTarget::write(const char* data, std::size_t size) {
 }
 
 // The disk is kept busy while the rest of the file is still arriving, so
-// that the flush before the rename has little left to do: the page cache
-// hands completed ranges to the disk, and a flush in the background empties
-// the disk's own cache, which otherwise holds most of the file until the
-// final fsync. Waiting for the oldest ranges bounds the memory a download
-// holds when the disk is slower than the network.
+// that the flush before the rename has little left to do. A flush in the
+// background writes out what has arrived and empties the disk's own cache,
+// which otherwise holds most of the file until the final fsync; it runs in
+// the kernel, so the transfer does not wait for it. Without one, ranges are
+// handed to the disk from here. Waiting for the oldest ranges bounds the
+// memory a download holds when the disk is slower than the network.
 bool DownloadTarget::write_back() {
-  if (!sync_range(fd_, submitted_, written_, SYNC_FILE_RANGE_WRITE)) return false;
+  if (written_ - flush_started_at_ >= kFlushStep && flush_.start(fd_)) {
+    flush_started_at_ = written_;
+  } else if (!flush_.available() && !sync_range(fd_, submitted_, written_, SYNC_FILE_RANGE_WRITE)) {
+    return false;
+  }
   submitted_ = written_;
-  if (submitted_ > settled_ + kDirtyLimit) {
-    const std::uint64_t upto = submitted_ - kDirtyLimit;
+  if (written_ > settled_ + kDirtyLimit) {
+    const std::uint64_t upto = written_ - kDirtyLimit;
     const unsigned wait_for_disk = SYNC_FILE_RANGE_WAIT_BEFORE | SYNC_FILE_RANGE_WRITE | SYNC_FILE_RANGE_WAIT_AFTER;
     if (!sync_range(fd_, settled_, upto, wait_for_disk)) return false;
     settled_ = upto;
   }
-  if (written_ - flush_started_at_ >= kFlushStep && flush_.start(fd_)) flush_started_at_ = written_;
   return !flush_.failed();
 }
 

@@ -46,7 +46,7 @@ class DownloadTarget : public ByteSink {
   int fd_ = -1;
   mode_t mode_ = 0644;
   std::uint64_t written_ = 0;
-  std::uint64_t submitted_ = 0;  // write-back started below this offset
+  std::uint64_t submitted_ = 0;  // handed to write-back below this offset
   std::uint64_t settled_ = 0;    // on its way to the disk below this offset
   std::uint64_t flush_started_at_ = 0;
   BackgroundFlush flush_;
