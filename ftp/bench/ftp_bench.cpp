@@ -177,6 +177,7 @@ void bench_small(const std::string& work, int count) {
       for (const auto& n : names) failed += !qor::transfer::get_file(connection.get(), n, out + "/" + n);
       if (failed) std::printf("  %d of our downloads failed\n", failed);
     }));
+    std::printf("  round %d: client %.3f s\n", round + 1, ours.back());
     fs::remove_all(out);
     fs::create_directories(out);
     theirs.push_back(seconds([&] {
@@ -246,6 +247,8 @@ int main(int argc, char** argv) {
     if (!std::strcmp(argv[i], "--big-out")) big_out = argv[i + 1];
     if (!std::strcmp(argv[i], "--rounds")) rounds = std::max(1, std::stoi(argv[i + 1]));
   }
+  // Figures appear as they are taken, even when a run is cut short.
+  std::setvbuf(stdout, nullptr, _IOLBF, 0);
   const std::string work = "/tmp/qor-ftp-bench";
   fs::remove_all(work);
   fs::create_directories(work);
