@@ -46,8 +46,8 @@ bool valid_server_address(const std::string& address) {
   return valid_host_name(host);
 }
 
-std::optional<CommandLine> parse_command_line(const std::vector<std::string>& args,
-                                              const std::string& default_server, std::string& error) {
+std::optional<CommandLine> parse_command_line(const std::vector<std::string>& args, const std::string& default_server,
+                                              std::string& error) {
   CommandLine line;
   line.update_server = default_server;
   for (std::size_t i = 0; i < args.size(); ++i) {

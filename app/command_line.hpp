@@ -14,8 +14,8 @@ struct CommandLine {
 
 // The parsed line, or none with `error` set. Arguments Qt itself takes
 // (-platform, -style, ...) must be removed before.
-std::optional<CommandLine> parse_command_line(const std::vector<std::string>& args,
-                                              const std::string& default_server, std::string& error);
+std::optional<CommandLine> parse_command_line(const std::vector<std::string>& args, const std::string& default_server,
+                                              std::string& error);
 
 // True for "host" or "host:port" (port 1..65535), host a name, an IPv4
 // address or a bracketed IPv6 address. The value is pasted into URLs, so

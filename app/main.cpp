@@ -31,7 +31,8 @@ int main(int argc, char** argv) {
   std::string error;
   const auto line = qor::parse_command_line(args, QOR_UPDATE_SERVER, error);
   if (!line) {
-    std::fprintf(stderr, "QOR_sync_PRO: %s\n%s", error.c_str(), qor::usage_text("QOR_sync_PRO", QOR_UPDATE_SERVER).c_str());
+    std::fprintf(stderr, "QOR_sync_PRO: %s\n%s", error.c_str(),
+                 qor::usage_text("QOR_sync_PRO", QOR_UPDATE_SERVER).c_str());
     return 2;
   }
 

@@ -16,8 +16,7 @@ struct DateValue {
 };
 
 struct SYSTEMTIME {
-  std::uint16_t wYear = 0, wMonth = 0, wDayOfWeek = 0, wDay = 0, wHour = 0, wMinute = 0, wSecond = 0,
-                wMilliseconds = 0;
+  std::uint16_t wYear = 0, wMonth = 0, wDayOfWeek = 0, wDay = 0, wHour = 0, wMinute = 0, wSecond = 0, wMilliseconds = 0;
 };
 
 // True for a real calendar date and time of day in the years 1601 to 30827,

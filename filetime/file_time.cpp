@@ -35,8 +35,8 @@ SYSTEMTIME date_to_system_time(const DateValue& d) {
 FILETIME date_to_file_time(const DateValue& d) {
   if (!is_stampable_date(d)) return {};
   const sys_days day_start{year{d.year} / month{static_cast<unsigned>(d.month)} / day{static_cast<unsigned>(d.day)}};
-  const auto seconds_since = duration_cast<seconds>(day_start - epoch_1601()).count() + d.hour * 3600LL +
-                             d.minute * 60LL + d.second;
+  const auto seconds_since =
+      duration_cast<seconds>(day_start - epoch_1601()).count() + d.hour * 3600LL + d.minute * 60LL + d.second;
   return file_time_from_ticks(static_cast<std::uint64_t>(seconds_since) * kTicksPerSecond);
 }
 

@@ -18,9 +18,12 @@ DateValue utc_to_local_date(system_clock::time_point t, system_clock::time_point
   const auto day_start = floor<days>(local);
   const year_month_day ymd{day_start};
   const hh_mm_ss hms{local - day_start};
-  return DateValue{static_cast<int>(ymd.year()), static_cast<int>(static_cast<unsigned>(ymd.month())),
-                   static_cast<int>(static_cast<unsigned>(ymd.day())), static_cast<int>(hms.hours().count()),
-                   static_cast<int>(hms.minutes().count()), static_cast<int>(hms.seconds().count())};
+  return DateValue{static_cast<int>(ymd.year()),
+                   static_cast<int>(static_cast<unsigned>(ymd.month())),
+                   static_cast<int>(static_cast<unsigned>(ymd.day())),
+                   static_cast<int>(hms.hours().count()),
+                   static_cast<int>(hms.minutes().count()),
+                   static_cast<int>(hms.seconds().count())};
 }
 
 }  // namespace qor

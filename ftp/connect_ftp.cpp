@@ -14,8 +14,8 @@ void connect_ftp(QOR_sync_FRM& form) {
   ftp.transfer_type = 0;
   ftp.internet_handle = transfer::open("QOR sync");
   if (ftp.internet_handle) {
-    ftp.ftp_handle = transfer::connect(ftp.internet_handle, settings.ftp_server, settings.ftp_user,
-                                       settings.ftp_password);
+    ftp.ftp_handle =
+        transfer::connect(ftp.internet_handle, settings.ftp_server, settings.ftp_user, settings.ftp_password);
     if (ftp.ftp_handle) {
       read_remote_listing();
       show_remote_listing();

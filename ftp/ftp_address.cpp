@@ -7,9 +7,7 @@ namespace qor {
 
 namespace {
 
-bool host_char(unsigned char c) {
-  return std::isalnum(c) || c == '.' || c == '-' || c == '_' || c >= 0x80;
-}
+bool host_char(unsigned char c) { return std::isalnum(c) || c == '.' || c == '-' || c == '_' || c >= 0x80; }
 
 bool valid_port(const std::string& digits) {
   if (digits.empty() || digits.size() > 5) return false;
@@ -28,16 +26,15 @@ std::optional<std::string> ftp_base_url(const std::string& server) {
     const auto close = host.find(']');
     if (close == std::string::npos) return std::nullopt;
     const std::string inside = host.substr(1, close - 1);
-    if (inside.empty() || !std::all_of(inside.begin(), inside.end(), [](unsigned char c) {
-          return std::isxdigit(c) || c == ':' || c == '.';
-        }))
+    if (inside.empty() || !std::all_of(inside.begin(), inside.end(),
+                                       [](unsigned char c) { return std::isxdigit(c) || c == ':' || c == '.'; }))
       return std::nullopt;
     const std::string rest = host.substr(close + 1);
     if (!rest.empty()) {
       if (rest.front() != ':') return std::nullopt;
       port = rest.substr(1);
     }
-    host = host.substr(0, close + 1);
+    host.resize(close + 1);
   } else {
     const auto colon = host.find(':');
     if (colon != std::string::npos) {
@@ -53,9 +50,8 @@ std::optional<std::string> ftp_base_url(const std::string& server) {
 
 bool is_bare_file_name(const std::string& name) {
   if (name.empty() || name == "." || name == "..") return false;
-  return std::none_of(name.begin(), name.end(), [](unsigned char c) {
-    return c == '/' || c == '\\' || c < 0x20 || c == 0x7F;
-  });
+  return std::none_of(name.begin(), name.end(),
+                      [](unsigned char c) { return c == '/' || c == '\\' || c < 0x20 || c == 0x7F; });
 }
 
 }  // namespace qor

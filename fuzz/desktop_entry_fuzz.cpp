@@ -26,12 +26,23 @@ std::optional<std::string> unescape_string(std::string_view v) {
     }
     if (++i == v.size()) return std::nullopt;
     switch (v[i]) {
-      case 's': out += ' '; break;
-      case 'n': out += '\n'; break;
-      case 't': out += '\t'; break;
-      case 'r': out += '\r'; break;
-      case '\\': out += '\\'; break;
-      default: return std::nullopt;
+      case 's':
+        out += ' ';
+        break;
+      case 'n':
+        out += '\n';
+        break;
+      case 't':
+        out += '\t';
+        break;
+      case 'r':
+        out += '\r';
+        break;
+      case '\\':
+        out += '\\';
+        break;
+      default:
+        return std::nullopt;
     }
   }
   return out;

@@ -18,11 +18,14 @@ using qor::fuzz::check;
 
 // The fixed forms, then locales whose Qt data has other separators, 12-hour
 // times, non-Latin digits or text, and names Qt does not know.
-const char* const kLocales[] = {
-    "",         "C",        "POSIX",      "de_DE.UTF-8@euro", "de_AT", "de",    "en_US.UTF-8", "en",
-    "en_GB",    "fr_FR",    "ja_JP",      "ko_KR",            "zh_CN", "ar_EG", "fa_IR",       "hi_IN",
-    "ru_RU",    "nl_NL",    "es_ES",      "he_IL",            "th_TH", "bg_BG", "hu_HU",       "sv_SE",
-    "en_CA",    "pt_BR",    "my_MM",      "xx_YY",            "tr_TR", "pl_PL", "uk_UA",       "en_AU"};
+const char* const kLocales[] = {"",      "C",     "POSIX",       "de_DE.UTF-8@euro",
+                                "de_AT", "de",    "en_US.UTF-8", "en",
+                                "en_GB", "fr_FR", "ja_JP",       "ko_KR",
+                                "zh_CN", "ar_EG", "fa_IR",       "hi_IN",
+                                "ru_RU", "nl_NL", "es_ES",       "he_IL",
+                                "th_TH", "bg_BG", "hu_HU",       "sv_SE",
+                                "en_CA", "pt_BR", "my_MM",       "xx_YY",
+                                "tr_TR", "pl_PL", "uk_UA",       "en_AU"};
 
 int days_in_month(int year, int month) {
   static constexpr int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};

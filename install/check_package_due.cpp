@@ -27,7 +27,8 @@ void check_package_due(QOR_sync_FRM& form) {
   const QOR_sync_MOD& mod = form.shared().mod;
   const int row = mod.package_row;
   // The download run places by "st=", so the check must look there too.
-  const std::int16_t placement = row >= 0 && row < form.List1.ListCount() ? placement_of(form.List1.List(row)) : 0;
+  const std::int16_t placement =
+      row >= 0 && row < form.List1.ListCount() ? placement_of(form.List1.List(row)) : std::int16_t{0};
   const auto place = package_place(form.program_folder, mod.package_file, mod.package_path, placement);
   if (!place || (form.package_mode != 0 && form.package_mode != 1)) return;
 

@@ -6,11 +6,20 @@ std::string escape_string_value(const std::string& text) {
   std::string out;
   for (const char c : text) {
     switch (c) {
-      case '\\': out += "\\\\"; break;
-      case '\n': out += "\\n"; break;
-      case '\t': out += "\\t"; break;
-      case '\r': out += "\\r"; break;
-      default: out += c;
+      case '\\':
+        out += "\\\\";
+        break;
+      case '\n':
+        out += "\\n";
+        break;
+      case '\t':
+        out += "\\t";
+        break;
+      case '\r':
+        out += "\\r";
+        break;
+      default:
+        out += c;
     }
   }
   if (!out.empty() && out.front() == ' ') out.replace(0, 1, "\\s");
@@ -31,10 +40,17 @@ std::string exec_argument(const std::string& argument) {
 std::string desktop_entry_text(const std::string& target, const std::string& folder) {
   return "[Desktop Entry]\n"
          "Type=Application\n"
-         "Name=" + std::string(kShortcutName) + "\n"
-         "Exec=" + exec_argument(target) + "\n"
-         "Path=" + escape_string_value(folder) + "\n"
-         "Icon=" + escape_string_value(folder + "/" + kIconFile) + "\n";
+         "Name=" +
+         std::string(kShortcutName) +
+         "\n"
+         "Exec=" +
+         exec_argument(target) +
+         "\n"
+         "Path=" +
+         escape_string_value(folder) +
+         "\n"
+         "Icon=" +
+         escape_string_value(folder + "/" + kIconFile) + "\n";
 }
 
 }  // namespace qor

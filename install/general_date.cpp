@@ -17,9 +17,7 @@ struct DateForm {
 };
 
 // "de_DE.UTF-8@euro" -> "de_DE"
-std::string bare_locale_name(const std::string& name) {
-  return name.substr(0, name.find_first_of(".@"));
-}
+std::string bare_locale_name(const std::string& name) { return name.substr(0, name.find_first_of(".@")); }
 
 bool has_language(const std::string& bare, const std::string& language) {
   return bare == language || bare.rfind(language + "_", 0) == 0 || bare.rfind(language + "-", 0) == 0;

@@ -37,11 +37,16 @@ std::optional<std::string_view> last_keyed_value(std::string_view line, std::str
 void apply_record_fields(const std::string& line, PackageFields& fields) {
   fields.placement = 0;
   for (const std::string_view field : answer::record_fields(line)) {
-    if (const auto v = answer::keyed_value(field, "fn=")) fields.file = *v;
-    else if (const auto v = answer::keyed_value(field, "pa=")) fields.path = *v;
-    else if (const auto v = answer::keyed_value(field, "ve=")) fields.version = *v;
-    else if (const auto v = answer::keyed_value(field, "ar=")) fields.kind = *v;
-    else if (const auto v = answer::keyed_value(field, "st=")) fields.placement = to_placement(*v);
+    if (const auto v = answer::keyed_value(field, "fn="))
+      fields.file = *v;
+    else if (const auto v = answer::keyed_value(field, "pa="))
+      fields.path = *v;
+    else if (const auto v = answer::keyed_value(field, "ve="))
+      fields.version = *v;
+    else if (const auto v = answer::keyed_value(field, "ar="))
+      fields.kind = *v;
+    else if (const auto v = answer::keyed_value(field, "st="))
+      fields.placement = to_placement(*v);
   }
 }
 
@@ -62,8 +67,10 @@ PackageFields package_fields_at(const ListBox& list1, int row) {
     std::string PackageFields::*target;
     bool found = false;
   };
-  Key keys[] = {{"fn=", &PackageFields::file}, {"pa=", &PackageFields::path},
-                {"ve=", &PackageFields::version}, {"ar=", &PackageFields::kind}};
+  Key keys[] = {{"fn=", &PackageFields::file},
+                {"pa=", &PackageFields::path},
+                {"ve=", &PackageFields::version},
+                {"ar=", &PackageFields::kind}};
   int missing = 4;
   for (int r = row; r >= 0 && missing > 0; --r) {
     const std::string& line = list1.List(r);

@@ -10,10 +10,10 @@ namespace qor {
 class ListBox;
 
 struct PackageFields {
-  std::string file;     // "fn="
-  std::string path;     // "pa="
-  std::string version;  // "ve="
-  std::string kind;     // "ar="
+  std::string file;            // "fn="
+  std::string path;            // "pa="
+  std::string version;         // "ve="
+  std::string kind;            // "ar="
   std::int16_t placement = 0;  // "st="
 };
 

@@ -36,8 +36,7 @@ std::vector<std::string_view> field_list(std::string_view answer) { return non_b
 
 std::vector<std::string_view> record_fields(std::string_view record) { return split(record, kFieldSeparator); }
 
-std::optional<std::string_view> whole_field_value(const std::vector<std::string_view>& fields,
-                                                  std::string_view key) {
+std::optional<std::string_view> whole_field_value(const std::vector<std::string_view>& fields, std::string_view key) {
   if (fields.size() < 2 || fields[0] != key) return std::nullopt;
   return fields[1];
 }

@@ -29,8 +29,7 @@ std::vector<std::string_view> record_fields(std::string_view record);
 
 // Whole-field key: the first field equals `key`; the value is the second
 // field. None when the key differs or the record has no second field.
-std::optional<std::string_view> whole_field_value(const std::vector<std::string_view>& fields,
-                                                  std::string_view key);
+std::optional<std::string_view> whole_field_value(const std::vector<std::string_view>& fields, std::string_view key);
 
 // Three- and twelve-character keys ("fn=", "mainprogram="): the text starts
 // with `key`; the value is the rest, possibly empty.

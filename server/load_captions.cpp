@@ -13,8 +13,8 @@ namespace {
 
 struct CaptionKey {
   std::string_view key;
-  Label& (*caption)(QOR_sync_FRM&);          // set for text keys
-  std::int32_t& (*colour)(QOR_sync_MOD&);    // set for colour keys
+  Label& (*caption)(QOR_sync_FRM&);        // set for text keys
+  std::int32_t& (*colour)(QOR_sync_MOD&);  // set for colour keys
 };
 
 constexpr CaptionKey kCaptionKeys[] = {

@@ -9,8 +9,8 @@ constexpr const char* kArial = "Arial";
 const Font kHeadingFont{kArial, 15.75, true};
 const Font kTextFont{kArial, 12, false};
 
-void picture_box(PictureBox& box, Control& container, float l, float t, float w, float h, bool shown,
-                 Colour back, Colour fore) {
+void picture_box(PictureBox& box, Control& container, float l, float t, float w, float h, bool shown, Colour back,
+                 Colour fore) {
   container.add_child(box);
   box.place(l, t, w, h);
   box.Visible.set_quietly(shown);
@@ -126,11 +126,11 @@ void QOR_sync_FRM::build_control_set() {
     timer->Interval = 100;
   }
 
-  Control* tab_order[] = {&Command1, &List1, &List4, &Command3, &Label1(0), &Label1(1), &Label1(2),
-                          &Label1(3), &Command4, &Picture30, &Label6(0), &Picture1(0), &List2, &Picture1(1),
-                          &List3, &Label6(1), &Label6(2), &Label6(3), &Picture1(10), &Picture1(9), &Picture1(2),
-                          &Label6(4), &Picture2, &Label7(5), &Label7(6), &Picture3(0), &Label3(0), &Picture3(1),
-                          &Label3(1), &Picture3(2), &Label3(2), &Picture3(3), &Label3(3), &Label7(7)};
+  Control* tab_order[] = {&Command1,  &List1,       &List4,     &Command3,    &Label1(0),    &Label1(1),   &Label1(2),
+                          &Label1(3), &Command4,    &Picture30, &Label6(0),   &Picture1(0),  &List2,       &Picture1(1),
+                          &List3,     &Label6(1),   &Label6(2), &Label6(3),   &Picture1(10), &Picture1(9), &Picture1(2),
+                          &Label6(4), &Picture2,    &Label7(5), &Label7(6),   &Picture3(0),  &Label3(0),   &Picture3(1),
+                          &Label3(1), &Picture3(2), &Label3(2), &Picture3(3), &Label3(3),    &Label7(7)};
   int tab = 0;
   for (Control* control : tab_order) control->TabIndex = tab++;
 }

@@ -2,12 +2,9 @@
 
 namespace qor {
 
-Control::Control(ControlType type, std::string name, int index)
-    : type_(type), name_(std::move(name)), index_(index) {}
+Control::Control(ControlType type, std::string name, int index) : type_(type), name_(std::move(name)), index_(index) {}
 
-std::string Control::display_name() const {
-  return index_ < 0 ? name_ : name_ + "(" + std::to_string(index_) + ")";
-}
+std::string Control::display_name() const { return index_ < 0 ? name_ : name_ + "(" + std::to_string(index_) + ")"; }
 
 void Control::add_child(Control& child) {
   child.set_container(this);

@@ -56,7 +56,7 @@ enum class ControlType { PictureBox, Label, Image, ListBox, CommandButton, Timer
 
 // Design placement and look that a view needs once, when it creates the widget.
 struct Font {
-  std::string face;  // empty: the toolkit's default font
+  std::string face;   // empty: the toolkit's default font
   double points = 0;  // 0: the toolkit's default size
   bool bold = false;
 };
@@ -89,8 +89,12 @@ class Control {
   // Events, as the toolkit raises them; the window connects its handlers.
   std::function<void()> on_click;
   std::function<void()> on_mouse_move;
-  void Click() { if (on_click) on_click(); }
-  void MouseMove() { if (on_mouse_move) on_mouse_move(); }
+  void Click() {
+    if (on_click) on_click();
+  }
+  void MouseMove() {
+    if (on_mouse_move) on_mouse_move();
+  }
 
   Prop<float> Left{*this, Aspect::Geometry, 0};
   Prop<float> Top{*this, Aspect::Geometry, 0};
@@ -188,7 +192,9 @@ class Timer : public Control {
   int Interval = 0;  // milliseconds
   // The toolkit calls this on each tick while the timer is enabled.
   std::function<void()> on_timer;
-  void Tick() { if (on_timer) on_timer(); }
+  void Tick() {
+    if (on_timer) on_timer();
+  }
 };
 
 // A control array: elements addressed by their design index, enumerable in

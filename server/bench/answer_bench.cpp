@@ -14,8 +14,8 @@ namespace {
 std::string install_answer(std::int64_t records) {
   std::string answer;
   for (std::int64_t i = 0; i < records; ++i) {
-    answer += "id=" + std::to_string(i) + "|fn=file" + std::to_string(i) +
-              ".dll|ve=1.2.3.4|pa=Sub|ar=dll|ja=2026|st=0||";
+    answer +=
+        "id=" + std::to_string(i) + "|fn=file" + std::to_string(i) + ".dll|ve=1.2.3.4|pa=Sub|ar=dll|ja=2026|st=0||";
   }
   return answer;
 }

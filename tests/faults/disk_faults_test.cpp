@@ -28,9 +28,7 @@ class ScopedTmpfs {
     if (mounted_) ::umount2(where_.c_str(), MNT_DETACH);
   }
   bool mounted() const { return mounted_; }
-  bool make_read_only() {
-    return ::mount(nullptr, where_.c_str(), nullptr, MS_REMOUNT | MS_RDONLY, nullptr) == 0;
-  }
+  bool make_read_only() { return ::mount(nullptr, where_.c_str(), nullptr, MS_REMOUNT | MS_RDONLY, nullptr) == 0; }
 
  private:
   fs::path where_;
@@ -95,8 +93,8 @@ TEST_F(DiskFault, ReadOnlyProgramFolderFailsEveryFolderAndFile) {
     sandbox.fill_program_folder();
     ASSERT_TRUE(tmpfs->make_read_only());
   } else {
-    read_only = std::make_unique<ScopedReadOnlyFolders>(
-        std::vector<fs::path>{sandbox.program, sandbox.program / "Bilder"});
+    read_only =
+        std::make_unique<ScopedReadOnlyFolders>(std::vector<fs::path>{sandbox.program, sandbox.program / "Bilder"});
   }
   run_expecting({kFolderFailed, kTransferFailed, kTransferFailed, kTransferFailed, kTransferFailed, kTransferFailed},
                 {});

@@ -31,8 +31,10 @@ ScopedEnv::ScopedEnv(const char* name, const std::string& value) : name_(name) {
 }
 
 ScopedEnv::~ScopedEnv() {
-  if (old_) ::setenv(name_.c_str(), old_->c_str(), 1);
-  else ::unsetenv(name_.c_str());
+  if (old_)
+    ::setenv(name_.c_str(), old_->c_str(), 1);
+  else
+    ::unsetenv(name_.c_str());
 }
 
 namespace {
@@ -81,7 +83,9 @@ void walk(const fs::path& root, const std::string& relative, Tree& tree) {
     if (name != "." && name != "..") names.push_back(name);
   }
   for (const auto& name : names) {
-    const std::string rel = relative.empty() ? name : relative + "/" + name;
+    std::string rel = relative;
+    if (!rel.empty()) rel += '/';
+    rel += name;
     struct stat st {};
     if (::lstat((root / rel).c_str(), &st) != 0) continue;
     FileState state;
@@ -125,8 +129,8 @@ const std::map<std::string, std::string>& published_files() {
 FaultServer::FaultServer(std::vector<std::string> extra_args) {
   test::write_file(root_ / "catalogue.json", kCatalogue);
   for (const auto& [name, content] : published_files()) test::write_file(root_ / name, content);
-  std::vector<std::string> argv = {test::python(), test::tools_dir() + "/update_server.py", "--root", root_.path(),
-                                   "--ftp-login-fail-delay", "0"};
+  std::vector<std::string> argv = {
+      test::python(), test::tools_dir() + "/update_server.py", "--root", root_.path(), "--ftp-login-fail-delay", "0"};
   argv.insert(argv.end(), extra_args.begin(), extra_args.end());
   process_ = std::make_unique<test::ServerProcess>(argv);
 }
@@ -194,15 +198,21 @@ void ClientRun::click_through(bool finish) {
     return true;
   };
   for (int guard = 0; guard < 20; ++guard) {
-    if (f.Timer1.Enabled) timed([&] { f.Timer1_Timer(); });
-    else if (f.Timer2.Enabled) timed([&] { f.Timer2_Timer(); });
-    else if (f.Timer3.Enabled) timed([&] { f.Timer3_Timer(); });
-    else if (f.Timer4.Enabled) timed([&] { f.Timer4_Timer(); });
-    else if (f.Picture1(0).Visible && click(0)) continue;
-    else if (f.Picture1(1).Visible && f.Picture3(1).Visible && click(1)) continue;
-    else if (f.Picture1(1).Visible && f.Picture3(2).Visible && click(2)) continue;
-    else if (finish && f.Picture1(2).Visible && click(3)) continue;
-    else return;
+    if (f.Timer1.Enabled) {
+      timed([&] { f.Timer1_Timer(); });
+    } else if (f.Timer2.Enabled) {
+      timed([&] { f.Timer2_Timer(); });
+    } else if (f.Timer3.Enabled) {
+      timed([&] { f.Timer3_Timer(); });
+    } else if (f.Timer4.Enabled) {
+      timed([&] { f.Timer4_Timer(); });
+    } else {
+      // The panel that waits for the user, each clicked at most once.
+      const bool went_on =
+          (f.Picture1(0).Visible && click(0)) || (f.Picture1(1).Visible && f.Picture3(1).Visible && click(1)) ||
+          (f.Picture1(1).Visible && f.Picture3(2).Visible && click(2)) || (finish && f.Picture1(2).Visible && click(3));
+      if (!went_on) return;
+    }
   }
 }
 

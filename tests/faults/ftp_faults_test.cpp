@@ -16,9 +16,8 @@ namespace {
 TEST_F(FaultTest, RefusedLoginIsReportedOnceThenEveryDueFileFails) {
   start({"--ftp-fault", "refuse_login"});
   click_through();
-  EXPECT_EQ(run->message_texts(),
-            (Texts{kConnectFailed, kTransferFailed, kTransferFailed, kTransferFailed, kTransferFailed,
-                   kTransferFailed}));
+  EXPECT_EQ(run->message_texts(), (Texts{kConnectFailed, kTransferFailed, kTransferFailed, kTransferFailed,
+                                         kTransferFailed, kTransferFailed}));
   EXPECT_FALSE(exists("a.dll"));
   expect_sound_end();
 }

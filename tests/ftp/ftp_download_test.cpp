@@ -14,7 +14,9 @@ namespace qor::test {
 namespace {
 
 using Items = std::vector<std::string>;
-const std::string kFailed = "\xC3\x9C" "bertragunsfehler";
+const std::string kFailed =
+    "\xC3\x9C"
+    "bertragunsfehler";
 
 std::string pattern_bytes(std::size_t n) {
   std::string s(n, '\0');
@@ -33,7 +35,8 @@ TEST_F(FtpTest, OneLoginServesTheListingAndEveryDownload) {
   write_file(root / "big.bin", pattern_bytes(3'000'000));
   start_server();
   connect_ftp(form);
-  for (const char* name : {"a.dll", "b.exe", "c d.txt", "big.bin"}) EXPECT_TRUE(ftp_get_file(form, name, target.path()));
+  for (const char* name : {"a.dll", "b.exe", "c d.txt", "big.bin"})
+    EXPECT_TRUE(ftp_get_file(form, name, target.path()));
   EXPECT_TRUE(host.messages.empty());
   EXPECT_EQ(read_file(local("c d.txt")), "content of c d.txt");
   EXPECT_EQ(read_file(local("big.bin")), pattern_bytes(3'000'000));

@@ -20,8 +20,8 @@ FtpTest::FtpTest() : form({&host, nullptr, "/tmp"}) {
 FtpTest::~FtpTest() { shared_variables() = SharedVariables{}; }
 
 void FtpTest::start_server(const std::vector<std::string>& options) {
-  std::vector<std::string> argv{python(), tools_dir() + "/ftp_server.py", "--root", root.path(), "--user", "qor",
-                                "--password", "pass word"};
+  std::vector<std::string> argv{
+      python(), tools_dir() + "/ftp_server.py", "--root", root.path(), "--user", "qor", "--password", "pass word"};
   argv.insert(argv.end(), options.begin(), options.end());
   server = std::make_unique<ServerProcess>(argv);
   auto& mod = shared_variables().mod;
@@ -33,12 +33,14 @@ void FtpTest::start_server(const std::vector<std::string>& options) {
 int FtpTest::count_log(const std::string& prefix) {
   std::this_thread::sleep_for(std::chrono::milliseconds(200));
   for (auto& line : server->read_log()) log.push_back(line);
-  return static_cast<int>(std::count_if(log.begin(), log.end(), [&](const std::string& l) { return l.rfind(prefix, 0) == 0; }));
+  return static_cast<int>(
+      std::count_if(log.begin(), log.end(), [&](const std::string& l) { return l.rfind(prefix, 0) == 0; }));
 }
 
 std::vector<std::string> FtpTest::target_files() const {
   std::vector<std::string> names;
-  for (const auto& e : std::filesystem::directory_iterator(target.path())) names.push_back(e.path().filename().string());
+  for (const auto& e : std::filesystem::directory_iterator(target.path()))
+    names.push_back(e.path().filename().string());
   std::sort(names.begin(), names.end());
   return names;
 }

@@ -88,8 +88,8 @@ TEST_F(ListingSteps, FoldersFirstExactDirectoryBitAndDotsBeforeLettersAndDigits)
   add("b.dll", 128);
   add("A.exe", 128);
   show_remote_listing();
-  EXPECT_EQ(list.texts(), (std::vector<std::string>{".", "..", "0LIB", "DATA", "ZZ", "a.exe", "b.dll", "readme.txt",
-                                                    "readonlydir"}));
+  EXPECT_EQ(list.texts(),
+            (std::vector<std::string>{".", "..", "0LIB", "DATA", "ZZ", "a.exe", "b.dll", "readme.txt", "readonlydir"}));
   ASSERT_EQ(listing().size(), 10u);
   EXPECT_EQ(listing()[8].cFileName, "ReadOnlyDir");  // stored as delivered
   EXPECT_TRUE(listing()[9].cFileName.empty());       // the blank slot stays last
@@ -107,11 +107,16 @@ TEST_F(ListingSteps, EntryNamesAreCutAtNulTrimmedAndMustFitTheField) {
 }
 
 TEST_F(ListingSteps, CaseOfLettersBeyondAscii) {
-  add("\xC3\x84rger", 16);            // Ärger
-  add("\xC3\x9C" "BER.TXT", 128);     // ÜBER.TXT
-  add("\xC5\xA0koda.DLL", 128);       // Škoda.DLL
+  add("\xC3\x84rger", 16);  // Ärger
+  add("\xC3\x9C"
+      "BER.TXT",
+      128);                      // ÜBER.TXT
+  add("\xC5\xA0koda.DLL", 128);  // Škoda.DLL
   show_remote_listing();
-  EXPECT_EQ(list.texts(), (std::vector<std::string>{"\xC3\x84RGER", "\xC3\xBC" "ber.txt", "\xC5\xA1koda.dll"}));
+  EXPECT_EQ(list.texts(), (std::vector<std::string>{"\xC3\x84RGER",
+                                                    "\xC3\xBC"
+                                                    "ber.txt",
+                                                    "\xC5\xA1koda.dll"}));
 }
 
 // The whole step against the design's literal procedure: split by

@@ -99,9 +99,9 @@ TEST_F(BerlinTime, UsesTheOffsetInEffectWhenStampingAndReadsBackTheSameDate) {
     system_clock::time_point expected_utc;
   };
   const Case cases[] = {
-      {{2026, 1, 20, 12, 0, 0}, winter, utc(2026, 1, 20, 11)},  // +1 h, same season
-      {{2026, 7, 1, 12, 0, 0}, winter, utc(2026, 7, 1, 11)},    // summer date, winter offset
-      {{2026, 1, 20, 12, 0, 0}, summer, utc(2026, 1, 20, 10)},  // winter date, summer offset
+      {{2026, 1, 20, 12, 0, 0}, winter, utc(2026, 1, 20, 11)},     // +1 h, same season
+      {{2026, 7, 1, 12, 0, 0}, winter, utc(2026, 7, 1, 11)},       // summer date, winter offset
+      {{2026, 1, 20, 12, 0, 0}, summer, utc(2026, 1, 20, 10)},     // winter date, summer offset
       {{2026, 3, 29, 2, 30, 0}, winter, utc(2026, 3, 29, 1, 30)},  // a local time the spring skips
   };
   for (const Case& c : cases) {

@@ -37,14 +37,12 @@ struct RecordingShell : Shell {
 
 class Finish : public ::testing::Test, public InstallFixture {
  protected:
-  Finish()
-      : home_env_("HOME", home.path().c_str()),
-        config_env_("XDG_CONFIG_HOME", nullptr) {}
+  Finish() : home_env_("HOME", home.path().c_str()), config_env_("XDG_CONFIG_HOME", nullptr) {}
 
   std::string shortcut_in(const std::string& folder) const { return folder + "/QOR_software_PRO.desktop"; }
   std::string expected_entry(const std::string& target) const {
-    return "[Desktop Entry]\nType=Application\nName=QOR_software_PRO\nExec=\"" + target + "\"\nPath=" +
-           program.path() + "\nIcon=" + program.path() + "/QOR_Icons.dll\n";
+    return "[Desktop Entry]\nType=Application\nName=QOR_software_PRO\nExec=\"" + target + "\"\nPath=" + program.path() +
+           "\nIcon=" + program.path() + "/QOR_Icons.dll\n";
   }
   // A main application that leaves a marker in its working folder.
   void place_main_program(const std::string& name) {

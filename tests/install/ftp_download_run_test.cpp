@@ -22,9 +22,9 @@ class FtpDownloadRun : public ::testing::Test, public test::InstallFixture {
   ~FtpDownloadRun() override { shared_variables() = SharedVariables{}; }
 
   void connect() {
-    server = std::make_unique<test::ServerProcess>(std::vector<std::string>{
-        test::python(), test::tools_dir() + "/ftp_server.py", "--root", remote.path(), "--user", "qor", "--password",
-        "pw"});
+    server = std::make_unique<test::ServerProcess>(
+        std::vector<std::string>{test::python(), test::tools_dir() + "/ftp_server.py", "--root", remote.path(),
+                                 "--user", "qor", "--password", "pw"});
     auto& mod = shared_variables().mod;
     mod.ftp_server = server->address("ftp");
     mod.ftp_user = "qor";
@@ -36,7 +36,8 @@ class FtpDownloadRun : public ::testing::Test, public test::InstallFixture {
   int retrievals() {
     std::this_thread::sleep_for(std::chrono::milliseconds(200));
     const auto log = server->read_log();
-    return static_cast<int>(std::count_if(log.begin(), log.end(), [](const std::string& l) { return l.rfind("RETR", 0) == 0; }));
+    return static_cast<int>(
+        std::count_if(log.begin(), log.end(), [](const std::string& l) { return l.rfind("RETR", 0) == 0; }));
   }
   std::optional<DateValue> local_stamp(const std::string& relative) {
     const auto written = fs->DateLastModified(at(relative));
@@ -73,9 +74,8 @@ TEST_F(FtpDownloadRun, PlacesAndStampsEachFileGoesOnPastAFailedOneAndLeavesOnlyT
   build_lists(records, 1);
   ASSERT_EQ(due(), (std::vector<std::string>{"a.dll", "gone.dll", "b.jpg", "qor_base.db3"}));
 
-  download_packages(*form, [&](const std::string& name, const std::string& folder) {
-    return ftp_get_file(*form, name, folder);
-  });
+  download_packages(
+      *form, [&](const std::string& name, const std::string& folder) { return ftp_get_file(*form, name, folder); });
 
   EXPECT_EQ(host.messages, (std::vector<std::string>{"Übertragunsfehler"}));
   EXPECT_EQ(test::read_file(at("a.dll")), std::string(100000, 'a'));

@@ -7,8 +7,8 @@
 #include <filesystem>
 #include <functional>
 #include <map>
-#include <optional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -70,7 +70,8 @@ struct InstallFixture {
 
   InstallFixture() {
     shared_variables() = SharedVariables{};
-    FormServices services{&host, [this] {
+    FormServices services{&host,
+                          [this] {
                             auto made = std::make_unique<VersionTableFileSystem>();
                             fs = made.get();
                             return std::unique_ptr<FileSystem>(std::move(made));
@@ -116,14 +117,18 @@ class ScopedEnv {
  public:
   ScopedEnv(const char* name, const char* value) : name_(name) {
     if (const char* old = std::getenv(name)) old_ = old;
-    if (value) ::setenv(name, value, 1);
-    else ::unsetenv(name);
+    if (value)
+      ::setenv(name, value, 1);
+    else
+      ::unsetenv(name);
   }
   ScopedEnv(const ScopedEnv&) = delete;
   ScopedEnv& operator=(const ScopedEnv&) = delete;
   ~ScopedEnv() {
-    if (old_) ::setenv(name_.c_str(), old_->c_str(), 1);
-    else ::unsetenv(name_.c_str());
+    if (old_)
+      ::setenv(name_.c_str(), old_->c_str(), 1);
+    else
+      ::unsetenv(name_.c_str());
   }
 
  private:

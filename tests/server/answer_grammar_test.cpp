@@ -43,12 +43,8 @@ TEST(AnswerGrammar, BlankPiecesAreSkippedAndOthersKeptUntrimmed) {
     Pieces records;
   };
   const Case cases[] = {
-      {"||a||||b||", {"a", "b"}},
-      {"  ||a", {"a"}},
-      {"\n", {"\n"}},
-      {"\t", {"\t"}},
-      {" a ||b\r\n", {" a ", "b\r\n"}},
-      {"", {}},
+      {"||a||||b||", {"a", "b"}},       {"  ||a", {"a"}}, {"\n", {"\n"}}, {"\t", {"\t"}},
+      {" a ||b\r\n", {" a ", "b\r\n"}}, {"", {}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE("answer: " + c.answer);
@@ -98,10 +94,18 @@ TEST(CaptionColour, OnlyDecimalIntegersThatFitALong) {
     std::string text;
     std::optional<std::int32_t> value;
   };
-  const Case cases[] = {{"255", 255}, {"+16", 16}, {"-1", -1}, {"-2147483648", INT32_MIN},
-                        {"2147483648", std::nullopt}, {"", std::nullopt}, {"-", std::nullopt},
-                        {"+-1", std::nullopt}, {"0xFF", std::nullopt}, {" 255", std::nullopt},
-                        {"255\n", std::nullopt}, {"12.5", std::nullopt}};
+  const Case cases[] = {{"255", 255},
+                        {"+16", 16},
+                        {"-1", -1},
+                        {"-2147483648", INT32_MIN},
+                        {"2147483648", std::nullopt},
+                        {"", std::nullopt},
+                        {"-", std::nullopt},
+                        {"+-1", std::nullopt},
+                        {"0xFF", std::nullopt},
+                        {" 255", std::nullopt},
+                        {"255\n", std::nullopt},
+                        {"12.5", std::nullopt}};
   for (const Case& c : cases) {
     SCOPED_TRACE("colour: '" + c.text + "'");
     EXPECT_EQ(parse_colour(c.text), c.value);
@@ -114,14 +118,20 @@ TEST(AnswerText, Utf8StaysAndEverythingElseIsWindows1252) {
   };
   const Case cases[] = {
       {"plain", "plain"},
-      {"Gr\xC3\xBC\xC3\x9F" "e \xE2\x82\xAC", "Gr\xC3\xBC\xC3\x9F" "e \xE2\x82\xAC"},  // already UTF-8
-      {"Gr\xFC\xDF" "e \x80", "Gr\xC3\xBC\xC3\x9F" "e \xE2\x82\xAC"},                    // Windows-1252
+      {"Gr\xC3\xBC\xC3\x9F"
+       "e \xE2\x82\xAC",
+       "Gr\xC3\xBC\xC3\x9F"
+       "e \xE2\x82\xAC"},  // already UTF-8
+      {"Gr\xFC\xDF"
+       "e \x80",
+       "Gr\xC3\xBC\xC3\x9F"
+       "e \xE2\x82\xAC"},  // Windows-1252
       {"\x84\x93\x94\x96\x99", "\xE2\x80\x9E\xE2\x80\x9C\xE2\x80\x9D\xE2\x80\x93\xE2\x84\xA2"},
-      {"\x81\x8D\x8F\x90\x9D", "\xC2\x81\xC2\x8D\xC2\x8F\xC2\x90\xC2\x9D"},             // unassigned bytes
-      {"\xEF\xBB\xBFok", "ok"},                                                         // byte-order mark
-      {"\xC0\xAF", "\xC3\x80\xC2\xAF"},                   // overlong "/" is not UTF-8
-      {"\xED\xA0\x80", "\xC3\xAD\xC2\xA0\xE2\x82\xAC"},   // surrogate is not UTF-8
-      {"ab\xC3", "ab\xC3\x83"},                           // cut sequence
+      {"\x81\x8D\x8F\x90\x9D", "\xC2\x81\xC2\x8D\xC2\x8F\xC2\x90\xC2\x9D"},  // unassigned bytes
+      {"\xEF\xBB\xBFok", "ok"},                                              // byte-order mark
+      {"\xC0\xAF", "\xC3\x80\xC2\xAF"},                                      // overlong "/" is not UTF-8
+      {"\xED\xA0\x80", "\xC3\xAD\xC2\xA0\xE2\x82\xAC"},                      // surrogate is not UTF-8
+      {"ab\xC3", "ab\xC3\x83"},                                              // cut sequence
       {std::string("a\0b", 3), std::string("a\0b", 3)},
   };
   for (const Case& c : cases) {
@@ -136,8 +146,8 @@ TEST(PackageName, NamesThatLeaveTheProgramFolderAreRefused) {
   for (const std::string name : {"Bilder", " abc", "a/b", "a\\b", "a..b", "..a", "./x", "x/.", "C:x"}) {
     EXPECT_TRUE(stays_inside_program_folder(name)) << name;
   }
-  for (const std::string& name : std::vector<std::string>{"..", "../x", "..\\x", "a/../../x", "a\\..", "/etc",
-                                                         "\\etc", "a/..", std::string("a\0/../x", 7)}) {
+  for (const std::string& name : std::vector<std::string>{"..", "../x", "..\\x", "a/../../x", "a\\..", "/etc", "\\etc",
+                                                          "a/..", std::string("a\0/../x", 7)}) {
     EXPECT_FALSE(stays_inside_program_folder(name)) << name;
   }
 }

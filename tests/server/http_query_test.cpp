@@ -45,8 +45,8 @@ TEST(HttpQuery, EachQuerySendsExactlyItsRequestAndReturnsTheBody) {
 }
 
 TEST(HttpQuery, FailuresAreFailuresNotAnswers) {
-  UpdateServer server(kCatalogue, {"--fail", "new=status:500", "--fail", "install=close", "--fail",
-                                   "update=status:404"});
+  UpdateServer server(kCatalogue,
+                      {"--fail", "new=status:500", "--fail", "install=close", "--fail", "update=status:404"});
   for (const std::string query : {"art=new", "art=install", "art=update"}) {
     SCOPED_TRACE(query);
     const FetchResult result = http_fetch(query_url(server.address(), query));
@@ -104,10 +104,13 @@ TEST(HttpQuery, AFailedQueryAsksRetryOrCancel) {
 
 TEST(HttpQuery, Windows1252AnswersAreReadAsSuch) {
   TempDir files;
-  write_file(files / "caption.bin", "lab6_0|Gr\xFC\xDF" "e \x80");
+  write_file(files / "caption.bin",
+             "lab6_0|Gr\xFC\xDF"
+             "e \x80");
   UpdateServer server(kCatalogue, {"--answer", "caption=" + (files / "caption.bin")});
   EXPECT_EQ(http_get_text_or_empty(query_url(server.address(), "art=caption&was=de")),
-            "lab6_0|Gr\xC3\xBC\xC3\x9F" "e \xE2\x82\xAC");
+            "lab6_0|Gr\xC3\xBC\xC3\x9F"
+            "e \xE2\x82\xAC");
 }
 
 TEST(CheckInternet, OnlyExactlyOkIsOnline) {

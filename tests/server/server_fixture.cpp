@@ -15,8 +15,8 @@ MsgResult RecordingHost::MsgBox(const std::string& text, MsgButtons buttons, con
 
 UpdateServer::UpdateServer(const std::string& catalogue_json, std::vector<std::string> extra_args) {
   write_file(root_ / "catalogue.json", catalogue_json);
-  std::vector<std::string> argv = {python(), tools_dir() + "/update_server.py", "--root", root_.path(),
-                                   "--ftp-login-fail-delay", "0"};
+  std::vector<std::string> argv = {python(),     tools_dir() + "/update_server.py", "--root",
+                                   root_.path(), "--ftp-login-fail-delay",          "0"};
   argv.insert(argv.end(), extra_args.begin(), extra_args.end());
   process_ = std::make_unique<ServerProcess>(argv);
 }
@@ -47,7 +47,8 @@ void use_server_steps(QOR_sync_FRM& form, const std::string& update_server) {
 
 void due_when_missing(QOR_sync_FRM& form) {
   const QOR_sync_MOD& mod = form.shared().mod;
-  const std::string folder = mod.package_path.empty() ? form.program_folder : form.program_folder + mod.package_path + "/";
+  const std::string folder =
+      mod.package_path.empty() ? form.program_folder : form.program_folder + mod.package_path + "/";
   if (!form.file_system->FileExists(folder + mod.package_file)) {
     form.List3.AddItem(mod.package_file);
     form.List3.ItemData(form.List3.NewIndex()) = mod.package_row;
@@ -56,11 +57,16 @@ void due_when_missing(QOR_sync_FRM& form) {
 
 void run_timers(QOR_sync_FRM& form) {
   for (int guard = 0; guard < 100; ++guard) {
-    if (form.Timer1.Enabled) form.Timer1_Timer();
-    else if (form.Timer2.Enabled) form.Timer2_Timer();
-    else if (form.Timer3.Enabled) form.Timer3_Timer();
-    else if (form.Timer4.Enabled) form.Timer4_Timer();
-    else return;
+    if (form.Timer1.Enabled)
+      form.Timer1_Timer();
+    else if (form.Timer2.Enabled)
+      form.Timer2_Timer();
+    else if (form.Timer3.Enabled)
+      form.Timer3_Timer();
+    else if (form.Timer4.Enabled)
+      form.Timer4_Timer();
+    else
+      return;
   }
 }
 

@@ -21,7 +21,8 @@ std::string request_line(const std::string& query) { return "GET " + kScript + "
 struct RawAnswer {
   explicit RawAnswer(const std::string& query, const std::string& bytes) {
     write_file(files / "answer.bin", bytes);
-    server = std::make_unique<UpdateServer>("{}", std::vector<std::string>{"--answer", query + "=" + (files / "answer.bin")});
+    server = std::make_unique<UpdateServer>("{}",
+                                            std::vector<std::string>{"--answer", query + "=" + (files / "answer.bin")});
   }
   TempDir files;
   std::unique_ptr<UpdateServer> server;
@@ -49,7 +50,7 @@ TEST(LoadCaptions, TakesEachKnownKeyAndOpensTheMainView) {
   EXPECT_EQ(mod.colour_head, 255);
   EXPECT_EQ(mod.colour_list, 7);  // "0x10" is no decimal number and is skipped
   EXPECT_EQ(mod.colour_thead, -12);
-  EXPECT_EQ(mod.colour_tlist, 0);  // a "col_tlist" without value is skipped
+  EXPECT_EQ(mod.colour_tlist, 0);               // a "col_tlist" without value is skipped
   EXPECT_EQ(f.Picture30.BackColor.get(), 255);  // the colours were applied
   EXPECT_TRUE(f.Picture30.Visible);
   EXPECT_FALSE(f.Picture1(9).Visible);
@@ -150,8 +151,8 @@ TEST(ListUpdatePackages, ProgramNamesAreTakenOutAndTheRestIsChecked) {
   EXPECT_EQ(server.requests(), std::vector<std::string>{request_line("art=update")});
   EXPECT_EQ(f.package_mode, 1);
   EXPECT_EQ(f.shared().mod.main_program, "app.exe|fn=z");
-  EXPECT_EQ(f.List1.texts(), (std::vector<std::string>{"MAINPROGRAM=x|fn=up.exe",
-                                                       "id=4|fn=a.exe|ve=2|pa=|ar=exe|ja=1|st=0"}));
+  EXPECT_EQ(f.List1.texts(),
+            (std::vector<std::string>{"MAINPROGRAM=x|fn=up.exe", "id=4|fn=a.exe|ve=2|pa=|ar=exe|ja=1|st=0"}));
   EXPECT_EQ(f.List3.texts(), (std::vector<std::string>{"up.exe", "a.exe"}));
   EXPECT_TRUE(f.Picture1(1).Visible);
   EXPECT_FALSE(f.Picture3(1).Visible);
@@ -170,13 +171,12 @@ TEST(ParsePackageRecords, FieldsCarryOverAndEachLineKeepsItsRow) {
     seen.push_back(std::to_string(m.package_row) + ":" + m.package_file + "," + m.package_version + "," +
                    m.package_path + "," + m.package_kind);
   };
-  for (const char* line : {"fn=a|ve=1|pa=p|ar=exe|id=9|st=10", "junk| fn=x|FN=y", "fn=b|fn=c|ve=", "fn=c|ve=",
-                           "ar=a=b"}) {
+  for (const char* line :
+       {"fn=a|ve=1|pa=p|ar=exe|id=9|st=10", "junk| fn=x|FN=y", "fn=b|fn=c|ve=", "fn=c|ve=", "ar=a=b"}) {
     f.List1.AddItem(line);
   }
   parse_package_records(f);
-  EXPECT_EQ(seen, (std::vector<std::string>{"0:a,1,p,exe", "1:a,1,p,exe", "2:c,,p,exe", "3:c,,p,exe",
-                                            "4:c,,p,a=b"}));
+  EXPECT_EQ(seen, (std::vector<std::string>{"0:a,1,p,exe", "1:a,1,p,exe", "2:c,,p,exe", "3:c,,p,exe", "4:c,,p,a=b"}));
 }
 
 // What a cancelled step must leave alone.

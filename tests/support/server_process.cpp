@@ -70,7 +70,8 @@ std::string ServerProcess::read_line(std::chrono::steady_clock::time_point deadl
       buffer_.erase(0, nl + 1);
       return line;
     }
-    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+    const auto left =
+        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
     if (left.count() <= 0) throw std::runtime_error("test server did not report READY in time");
     pollfd p{out_fd_, POLLIN, 0};
     if (poll(&p, 1, static_cast<int>(left.count())) <= 0) continue;
@@ -106,9 +107,7 @@ int ServerProcess::port(const std::string& name) const {
   return it->second;
 }
 
-std::string ServerProcess::address(const std::string& name) const {
-  return "127.0.0.1:" + std::to_string(port(name));
-}
+std::string ServerProcess::address(const std::string& name) const { return "127.0.0.1:" + std::to_string(port(name)); }
 
 std::string python() { return QOR_TEST_PYTHON; }
 std::string tools_dir() { return QOR_TEST_SOURCE_DIR "/tools"; }

@@ -11,8 +11,8 @@ TEST(CommandLine, ServerAddressForms) {
   for (const char* good : {"localhost", "127.0.0.1:8080", "update.example.org", "a-b_c.d:1", "[::1]:65535", "[::1]"}) {
     EXPECT_TRUE(valid_server_address(good)) << good;
   }
-  for (const char* bad : {"", ":80", "host:", "host:0", "host:65536", "host:80x", "host/x", "host?art=x",
-                          "user@host", "host name", "http://host", "[::1", "[::1]x", "host:-1", "[]"}) {
+  for (const char* bad : {"", ":80", "host:", "host:0", "host:65536", "host:80x", "host/x", "host?art=x", "user@host",
+                          "host name", "http://host", "[::1", "[::1]x", "host:-1", "[]"}) {
     EXPECT_FALSE(valid_server_address(bad)) << bad;
   }
 }

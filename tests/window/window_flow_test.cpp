@@ -115,8 +115,8 @@ TEST_F(Flow, FullRoadWaitsAtEachPanelButton) {
   form.Label3(3).Click();  // row 11
   EXPECT_EQ(host.unloads, 1);
   EXPECT_EQ(calls, (Calls{"check_internet", "load_captions", "load_transfer_settings", "list_new_packages",
-                          "list_install_packages", "download_packages", "list_update_packages",
-                          "download_packages", "finish"}));
+                          "list_install_packages", "download_packages", "list_update_packages", "download_packages",
+                          "finish"}));
   EXPECT_TRUE(host.messages.empty());
 }
 

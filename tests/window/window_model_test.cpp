@@ -54,11 +54,12 @@ TEST(Layout, DesignSizeGivesTheTable) {
   expect_rect(form.List3, {420, 960, 3405, 2760});
 }
 
-
 // Every control's geometry, to compare whole layouts.
 std::vector<std::array<float, 4>> geometry(QOR_sync_FRM& form) {
   std::vector<std::array<float, 4>> out;
-  form.for_each_control([&out](Control& c) { out.push_back({c.Left.get(), c.Top.get(), c.Width.get(), c.Height.get()}); });
+  form.for_each_control([&out](Control& c) {
+    out.push_back({c.Left.get(), c.Top.get(), c.Width.get(), c.Height.get()});
+  });
   return out;
 }
 
@@ -124,7 +125,7 @@ TEST_F(Colours, AllZeroPaintsEverythingBlackButTheLanguagePanel) {
 
 TEST_F(Colours, AColourThatCannotBeShownIsSkippedAndTheOthersApplied) {
   auto& mod = shared_variables().mod;
-  mod.colour_head = -5;  // names no system colour
+  mod.colour_head = -5;                                // names no system colour
   mod.colour_list = static_cast<Colour>(0x80000063u);  // system colour 99 does not exist
   mod.colour_thead = 0x00FFFFFF;
   mod.colour_tlist = 0x000000FF;

@@ -2,6 +2,7 @@
 // events and timer ticks reach the handler the window wires for them.
 #include <memory>
 
+#include <gtest/gtest.h>
 #include <QApplication>
 #include <QFrame>
 #include <QLabel>
@@ -10,7 +11,6 @@
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
-#include <gtest/gtest.h>
 
 #include "QOR_sync_FRM.hpp"
 #include "app_title.hpp"
@@ -27,7 +27,9 @@ using Calls = std::vector<std::string>;
 using qt::FormView;
 using test::install_step_doubles;
 
-int count(const Calls& calls, const std::string& name) { return static_cast<int>(std::count(calls.begin(), calls.end(), name)); }
+int count(const Calls& calls, const std::string& name) {
+  return static_cast<int>(std::count(calls.begin(), calls.end(), name));
+}
 
 class Binding : public ::testing::Test {
  protected:

@@ -64,7 +64,8 @@ void FormView::build(Control& control, QWidget& parent) {
 
 void FormView::build_timer(Timer& timer) {
   auto qtimer = std::make_unique<QTimer>();
-  QObject::connect(qtimer.get(), &QTimer::timeout, qtimer.get(), [this, &timer] { guard_.run([&timer] { timer.Tick(); }); });
+  QObject::connect(qtimer.get(), &QTimer::timeout, qtimer.get(),
+                   [this, &timer] { guard_.run([&timer] { timer.Tick(); }); });
   timers_[&timer] = std::move(qtimer);
 }
 
