@@ -149,7 +149,7 @@ class PeImage {
     if (format != 0x10b && format != 0x20b) return std::nullopt;
     const std::uint64_t directories = format == 0x10b ? 96 : 112;
     constexpr std::uint32_t kResourceIndex = 2;
-    const std::uint64_t resource_entry = directories + 8 * kResourceIndex;
+    const std::uint64_t resource_entry = directories + std::uint64_t{8} * kResourceIndex;
     if (optional_size < resource_entry + 8) return std::nullopt;
     unsigned char count[4];
     unsigned char entry[8];

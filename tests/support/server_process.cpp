@@ -23,6 +23,7 @@ ServerProcess::ServerProcess(std::vector<std::string> argv, std::chrono::millise
     dup2(fds[1], STDOUT_FILENO);
     setpgid(0, 0);
     std::vector<char*> args;
+    args.reserve(argv.size() + 1);
     for (auto& a : argv) args.push_back(a.data());
     args.push_back(nullptr);
     execv(args[0], args.data());

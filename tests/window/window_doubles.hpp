@@ -41,23 +41,23 @@ struct Road {
 inline void install_step_doubles(QOR_sync_FRM& form, const Road& road, std::vector<std::string>& calls) {
   Steps& s = form.steps;
   s.check_internet = [&road, &calls] {
-    calls.push_back("check_internet");
+    calls.emplace_back("check_internet");
     return road.online;
   };
   s.load_captions = [&form, &calls] {
-    calls.push_back("load_captions");
+    calls.emplace_back("load_captions");
     form.apply_colours();
     form.Picture30.Visible = true;
     form.Picture1(9).Visible = false;
     form.Timer1.Enabled = true;
   };
   s.load_transfer_settings = [&form, &calls] {
-    calls.push_back("load_transfer_settings");
+    calls.emplace_back("load_transfer_settings");
     form.Timer2.Enabled = true;
   };
-  s.connect_ftp = [&calls] { calls.push_back("connect_ftp"); };
+  s.connect_ftp = [&calls] { calls.emplace_back("connect_ftp"); };
   s.list_new_packages = [&form, &road, &calls] {
-    calls.push_back("list_new_packages");
+    calls.emplace_back("list_new_packages");
     form.List2.Clear();
     for (const auto& folder : road.missing_folders) form.List2.AddItem(folder);
     if (form.List2.ListCount() > 0) {
@@ -89,16 +89,16 @@ inline void install_step_doubles(QOR_sync_FRM& form, const Road& road, std::vect
     form.Picture1(1).Visible = true;
   };
   s.list_install_packages = [&road, &calls, package_list] {
-    calls.push_back("list_install_packages");
+    calls.emplace_back("list_install_packages");
     package_list(road.install_due, true);
   };
   s.list_update_packages = [&road, &calls, package_list] {
-    calls.push_back("list_update_packages");
+    calls.emplace_back("list_update_packages");
     package_list(road.update_due, false);
   };
-  s.download_packages = [&calls] { calls.push_back("download_packages"); };
+  s.download_packages = [&calls] { calls.emplace_back("download_packages"); };
   s.finish = [&form, &calls] {
-    calls.push_back("finish");
+    calls.emplace_back("finish");
     form.host().Unload();
   };
 }
