@@ -198,7 +198,7 @@ class Timer : public Control {
 };
 
 // A control array: elements addressed by their design index, enumerable in
-// index order. Only the indices the design lists exist.
+// index order. Only the indices the window declares exist.
 template <class T>
 class ControlArray {
  public:

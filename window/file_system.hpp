@@ -28,7 +28,7 @@ class FileSystem {
 // The file system of this machine.
 std::unique_ptr<FileSystem> make_local_file_system();
 
-// Maps the design's "\" separators to this platform's "/".
+// Maps Windows-style "\" separators (as servers send them) to "/".
 std::string local_path(std::string path);
 
 }  // namespace qor

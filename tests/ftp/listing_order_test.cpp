@@ -119,7 +119,7 @@ TEST_F(ListingSteps, CaseOfLettersBeyondAscii) {
                                                     "\xC5\xA1koda.dll"}));
 }
 
-// The whole step against the design's literal procedure: split by
+// The whole step against a literal transcription of the exchange-sort procedure: split by
 // attributes, exchange sort on lower-cased names, records copied back.
 TEST_F(ListingSteps, ShowMatchesTheLiteralProcedureOnRandomListings) {
   std::mt19937 rng(7);
