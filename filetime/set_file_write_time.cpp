@@ -11,6 +11,7 @@
 
 #include "QOR_sync_file_MOD.hpp"
 #include "local_time.hpp"
+#include "unique_fd.hpp"
 
 namespace qor {
 namespace {
@@ -18,25 +19,6 @@ namespace {
 constexpr std::int64_t kTicksPerSecond = 10'000'000;
 // Seconds from 1601-01-01 to 1970-01-01.
 constexpr std::int64_t kUnixEpochIn1601Seconds = 11'644'473'600;
-
-class OpenFile {
- public:
-  explicit OpenFile(int fd) : fd_(fd) {}
-  OpenFile(const OpenFile&) = delete;
-  OpenFile& operator=(const OpenFile&) = delete;
-  ~OpenFile() {
-    if (fd_ >= 0) ::close(fd_);
-  }
-  int fd() const { return fd_; }
-  bool close() {
-    const int fd = fd_;
-    fd_ = -1;
-    return ::close(fd) == 0;
-  }
-
- private:
-  int fd_;
-};
 
 // Gives the owner write permission for its lifetime; the original bits come
 // back on destruction.
@@ -75,17 +57,17 @@ bool set_file_write_time(const std::string& path, const DateValue& date, bool da
 
   WritableForAMoment writable(path, before.st_mode);
   // O_NONBLOCK: a path swapped for a FIFO meanwhile must not hang the window.
-  OpenFile file(::open(path.c_str(), O_WRONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
-  if (file.fd() < 0) return false;
+  UniqueFd file(::open(path.c_str(), O_WRONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+  if (file.get() < 0) return false;
   struct stat opened {};
-  if (::fstat(file.fd(), &opened) != 0 || !S_ISREG(opened.st_mode)) return false;
+  if (::fstat(file.get(), &opened) != 0 || !S_ISREG(opened.st_mode)) return false;
 
   timespec times[2];
   times[0].tv_sec = 0;
   times[0].tv_nsec = UTIME_OMIT;
   times[1].tv_sec = static_cast<time_t>(seconds_1601 - kUnixEpochIn1601Seconds);
   times[1].tv_nsec = 0;
-  if (::futimens(file.fd(), times) != 0) return false;
+  if (::futimens(file.get(), times) != 0) return false;
   return file.close();
 }
 

@@ -11,28 +11,10 @@
 #include <QString>
 
 #include "shell.hpp"
+#include "unique_fd.hpp"
 
 namespace qor {
 namespace {
-
-class FileDescriptor {
- public:
-  explicit FileDescriptor(int fd) : fd_(fd) {}
-  FileDescriptor(const FileDescriptor&) = delete;
-  FileDescriptor& operator=(const FileDescriptor&) = delete;
-  ~FileDescriptor() {
-    if (fd_ >= 0) ::close(fd_);
-  }
-  int get() const { return fd_; }
-  bool close() {
-    const int fd = fd_;
-    fd_ = -1;
-    return ::close(fd) == 0;
-  }
-
- private:
-  int fd_;
-};
 
 bool write_all(int fd, const std::string& content) {
   const char* data = content.data();
@@ -59,7 +41,7 @@ class DesktopShell final : public Shell {
     std::string temp_name = path + ".XXXXXX";
     std::vector<char> name(temp_name.begin(), temp_name.end());
     name.push_back('\0');
-    FileDescriptor temp(::mkostemp(name.data(), O_CLOEXEC));
+    UniqueFd temp(::mkostemp(name.data(), O_CLOEXEC));
     if (temp.get() < 0) return false;
     temp_name = name.data();
     const bool written = write_all(temp.get(), content) && ::fchmod(temp.get(), static_cast<mode_t>(mode)) == 0 &&

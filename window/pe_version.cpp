@@ -1,4 +1,5 @@
 #include "pe_version.hpp"
+#include "unique_fd.hpp"
 
 #include <array>
 #include <cerrno>
@@ -38,20 +39,6 @@ class MemorySource final : public ByteSource {
 
  private:
   std::span<const unsigned char> bytes_;
-};
-
-class UniqueFd {
- public:
-  explicit UniqueFd(int fd) : fd_(fd) {}
-  UniqueFd(const UniqueFd&) = delete;
-  UniqueFd& operator=(const UniqueFd&) = delete;
-  ~UniqueFd() {
-    if (fd_ >= 0) ::close(fd_);
-  }
-  int get() const { return fd_; }
-
- private:
-  int fd_;
 };
 
 // Reads only the few pieces the walk asks for, so a large program costs no
