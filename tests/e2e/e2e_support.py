@@ -2,10 +2,8 @@
 server, the client in a temporary program folder, screenshots kept as
 artefacts, and the message boxes the client raises."""
 
-import ctypes
 import os
 import shutil
-import signal
 import subprocess
 import sys
 import threading
@@ -16,53 +14,10 @@ ROOT = os.path.dirname(os.path.dirname(HERE))
 TOOLS = os.path.join(ROOT, "tools")
 sys.path.insert(0, os.path.join(TOOLS, "demo"))
 import sample_packages  # noqa: E402
+from processes import Processes  # noqa: E402,F401
 import scripted_user as su  # noqa: E402
 
 PYTHON = "/usr/bin/python3"
-
-
-_libc = ctypes.CDLL(None, use_errno=True)
-_PR_SET_PDEATHSIG = 1
-
-
-def _die_with_parent():
-    # A test killed outright (ctest's timeout) must not leave its display,
-    # servers or client behind.
-    _libc.prctl(_PR_SET_PDEATHSIG, signal.SIGTERM)
-
-
-class Processes:
-    """Everything the test starts, stopped in reverse order, also on failure."""
-
-    def __init__(self):
-        self.started = []
-
-    def start(self, args, **kwargs):
-        proc = subprocess.Popen(args, start_new_session=True, preexec_fn=_die_with_parent, **kwargs)
-        self.started.append(proc)
-        return proc
-
-    @staticmethod
-    def stop(proc):
-        if proc.poll() is None:
-            try:
-                os.killpg(proc.pid, signal.SIGTERM)
-            except ProcessLookupError:
-                pass
-            try:
-                proc.wait(timeout=10)
-            except subprocess.TimeoutExpired:
-                os.killpg(proc.pid, signal.SIGKILL)
-                proc.wait()
-        # The group may outlive its leader (the main application the client starts).
-        try:
-            os.killpg(proc.pid, signal.SIGKILL)
-        except (ProcessLookupError, PermissionError):
-            pass
-
-    def stop_all(self):
-        while self.started:
-            self.stop(self.started.pop())
 
 
 class LoggedServer:

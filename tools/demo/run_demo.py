@@ -20,7 +20,6 @@ import hashlib
 import json
 import os
 import shutil
-import signal
 import subprocess
 import sys
 import tempfile
@@ -30,34 +29,10 @@ HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, HERE)
 import sample_packages  # noqa: E402
 import scripted_user as su  # noqa: E402
+from processes import Processes  # noqa: E402
 
 TOOLS = os.path.dirname(HERE)
 PYTHON = "/usr/bin/python3"
-
-
-class Processes:
-    """Every process the demo starts, stopped in reverse order at the end."""
-
-    def __init__(self):
-        self.started = []
-
-    def start(self, args, **kwargs):
-        proc = subprocess.Popen(args, start_new_session=True, **kwargs)
-        self.started.append(proc)
-        return proc
-
-    def stop_all(self):
-        for proc in reversed(self.started):
-            if proc.poll() is None:
-                try:
-                    os.killpg(proc.pid, signal.SIGTERM)
-                except ProcessLookupError:
-                    pass
-                try:
-                    proc.wait(timeout=10)
-                except subprocess.TimeoutExpired:
-                    os.killpg(proc.pid, signal.SIGKILL)
-                    proc.wait()
 
 
 def start_update_server(procs, published, extra=()):
