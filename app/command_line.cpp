@@ -46,15 +46,17 @@ bool valid_server_address(const std::string& address) {
   return valid_host_name(host);
 }
 
+bool asks_for_help(const std::vector<std::string>& args) {
+  return std::any_of(args.begin(), args.end(), [](const std::string& arg) { return arg == "--help" || arg == "-h"; });
+}
+
 std::optional<CommandLine> parse_command_line(const std::vector<std::string>& args, const std::string& default_server,
                                               std::string& error) {
   CommandLine line;
   line.update_server = default_server;
   for (std::size_t i = 0; i < args.size(); ++i) {
     const std::string& arg = args[i];
-    if (arg == "--help" || arg == "-h") {
-      line.help = true;
-    } else if (arg == "--update-server" || arg.rfind("--update-server=", 0) == 0) {
+    if (arg == "--update-server" || arg.rfind("--update-server=", 0) == 0) {
       std::string value;
       if (arg == "--update-server") {
         if (i + 1 >= args.size()) {

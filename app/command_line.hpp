@@ -9,8 +9,11 @@ namespace qor {
 
 struct CommandLine {
   std::string update_server;  // "host" or "host:port"
-  bool help = false;
 };
+
+// True when the arguments ask for the usage text (--help, -h); answered
+// before the window toolkit starts, so it needs no display.
+bool asks_for_help(const std::vector<std::string>& args);
 
 // The parsed line, or none with `error` set. Arguments Qt itself takes
 // (-platform, -style, ...) must be removed before.

@@ -17,17 +17,13 @@
 
 int main(int argc, char** argv) {
   // Help needs no display: answer it before Qt opens one.
-  for (int i = 1; i < argc; ++i) {
-    const std::string arg = argv[i];
-    if (arg == "--help" || arg == "-h") {
-      std::fputs(qor::usage_text("QOR_sync_PRO", QOR_UPDATE_SERVER).c_str(), stdout);
-      return 0;
-    }
+  if (qor::asks_for_help({argv + 1, argv + argc})) {
+    std::fputs(qor::usage_text("QOR_sync_PRO", QOR_UPDATE_SERVER).c_str(), stdout);
+    return 0;
   }
   QApplication app(argc, argv);  // takes its own arguments (-platform, ...) out of argv
 
-  std::vector<std::string> args;
-  for (int i = 1; i < argc; ++i) args.emplace_back(argv[i]);
+  const std::vector<std::string> args(argv + 1, argv + argc);
   std::string error;
   const auto line = qor::parse_command_line(args, QOR_UPDATE_SERVER, error);
   if (!line) {

@@ -6,8 +6,8 @@ namespace qor {
 namespace {
 
 constexpr const char* kArial = "Arial";
-const Font kHeadingFont{kArial, 15.75, true};
-const Font kTextFont{kArial, 12, false};
+const FontSpec kHeadingFont{kArial, 15.75, true};
+const FontSpec kTextFont{kArial, 12, false};
 
 void picture_box(PictureBox& box, Control& container, float l, float t, float w, float h, bool shown, Colour back,
                  Colour fore) {
@@ -19,15 +19,15 @@ void picture_box(PictureBox& box, Control& container, float l, float t, float w,
 }
 
 void label(Label& lbl, Control& container, float l, float t, float w, float h, bool shown, const char* caption,
-           const Font& font, Alignment alignment, bool transparent) {
+           const FontSpec& font, TextAlignment alignment, Background back_style) {
   container.add_child(lbl);
   lbl.place(l, t, w, h);
   lbl.Visible.set_quietly(shown);
   lbl.Caption.set_quietly(caption);
-  lbl.font = font;
-  lbl.FontBold.set_quietly(font.bold);
-  lbl.alignment = alignment;
-  lbl.transparent = transparent;
+  lbl.Font = font;
+  lbl.FontBold.set_quietly(font.Bold);
+  lbl.Alignment = alignment;
+  lbl.BackStyle = back_style;
 }
 
 void image(Image& img, Control& container, float l, float t, const char* asset, const char* tag = "") {
@@ -39,11 +39,11 @@ void image(Image& img, Control& container, float l, float t, const char* asset, 
   img.Tag = tag;
 }
 
-void list_box(ListBox& list, Control& container, float l, float t, float w, float h, bool shown, const Font& font) {
+void list_box(ListBox& list, Control& container, float l, float t, float w, float h, bool shown, const FontSpec& font) {
   container.add_child(list);
   list.place(l, t, w, h);
   list.Visible.set_quietly(shown);
-  list.font = font;
+  list.Font = font;
 }
 
 void command(CommandButton& button, Control& container, float l, float t, float w, float h, const char* caption) {
@@ -72,7 +72,7 @@ void QOR_sync_FRM::build_control_set() {
   picture_box(Picture3(1), Picture1(1), 210, 3960, 2085, 645, true, kDefaultBack, kDefaultFore);
   picture_box(Picture3(2), Picture1(1), 180, 4650, 2085, 645, true, kDefaultBack, kDefaultFore);
   picture_box(Picture3(3), Picture1(2), 180, 1020, 2085, 645, true, kDefaultBack, kDefaultFore);
-  Picture3.for_each([](PictureBox& box) { box.border = Border::Fixed3D; });
+  Picture3.for_each([](PictureBox& box) { box.BorderStyle = Border::FixedSingle3D; });
   picture_box(Picture2, Picture1(1), 210, 6210, 915, 345, false, 0x0080FF80, kDefaultFore);
 
   // Stacking on the window, top to bottom: Picture1(0), Picture1(9),
@@ -84,25 +84,27 @@ void QOR_sync_FRM::build_control_set() {
   Picture30.ZOrder = 2;
   Picture1(10).ZOrder = 1;
 
-  const auto left = Alignment::Left;
-  const auto centre = Alignment::Centre;
-  label(Label7(5), Picture1(9), 690, 1530, 2595, 465, true, "Label7", kHeadingFont, centre, true);
-  label(Label7(6), Picture1(9), 990, 3630, 4065, 465, true, "Label7", kTextFont, centre, true);
-  label(Label7(7), Picture1(9), 690, 4770, 2595, 795, false, "Label7", kHeadingFont, centre, true);
+  const auto left = TextAlignment::Left;
+  const auto centre = TextAlignment::Centre;
+  const auto transparent = Background::Transparent;
+  const auto opaque = Background::Opaque;
+  label(Label7(5), Picture1(9), 690, 1530, 2595, 465, true, "Label7", kHeadingFont, centre, transparent);
+  label(Label7(6), Picture1(9), 990, 3630, 4065, 465, true, "Label7", kTextFont, centre, transparent);
+  label(Label7(7), Picture1(9), 690, 4770, 2595, 795, false, "Label7", kHeadingFont, centre, transparent);
   Label7(7).ForeColor.set_quietly(0x000000FF);
-  label(Label6(0), Picture30, 360, 360, 9765, 465, true, "Label6", kHeadingFont, left, true);
-  label(Label6(1), Picture1(0), 270, 330, 9765, 465, true, "Label6", kHeadingFont, left, true);
-  label(Label6(2), Picture1(1), 360, 150, 9765, 465, true, "Label6", kHeadingFont, left, true);
-  label(Label6(3), Picture1(1), 390, 360, 9765, 465, true, "Label6", kHeadingFont, left, true);
-  label(Label6(4), Picture1(2), 150, 180, 9765, 465, true, "Label6", kHeadingFont, left, true);
-  label(Label3(0), Picture3(0), 60, 60, 1875, 315, true, "Label3", kTextFont, centre, false);
-  label(Label3(1), Picture3(1), 60, 90, 1875, 315, true, "Label3", kTextFont, centre, false);
-  label(Label3(2), Picture3(2), 60, 60, 1875, 315, true, "Label3", kTextFont, centre, false);
-  label(Label3(3), Picture3(3), 60, 60, 1875, 315, true, "Label3", kTextFont, centre, false);
-  label(Label1(0), Form, 11100, 2940, 2745, 315, true, "Label1", Font{}, left, false);
-  label(Label1(1), Form, 11100, 3300, 2745, 315, true, "Label1", Font{}, left, false);
-  label(Label1(2), Form, 11070, 3660, 2745, 315, true, "Label1", Font{}, left, false);
-  label(Label1(3), Form, 11070, 4020, 2745, 315, true, "Label1", Font{}, left, false);
+  label(Label6(0), Picture30, 360, 360, 9765, 465, true, "Label6", kHeadingFont, left, transparent);
+  label(Label6(1), Picture1(0), 270, 330, 9765, 465, true, "Label6", kHeadingFont, left, transparent);
+  label(Label6(2), Picture1(1), 360, 150, 9765, 465, true, "Label6", kHeadingFont, left, transparent);
+  label(Label6(3), Picture1(1), 390, 360, 9765, 465, true, "Label6", kHeadingFont, left, transparent);
+  label(Label6(4), Picture1(2), 150, 180, 9765, 465, true, "Label6", kHeadingFont, left, transparent);
+  label(Label3(0), Picture3(0), 60, 60, 1875, 315, true, "Label3", kTextFont, centre, opaque);
+  label(Label3(1), Picture3(1), 60, 90, 1875, 315, true, "Label3", kTextFont, centre, opaque);
+  label(Label3(2), Picture3(2), 60, 60, 1875, 315, true, "Label3", kTextFont, centre, opaque);
+  label(Label3(3), Picture3(3), 60, 60, 1875, 315, true, "Label3", kTextFont, centre, opaque);
+  label(Label1(0), Form, 11100, 2940, 2745, 315, true, "Label1", FontSpec{}, left, opaque);
+  label(Label1(1), Form, 11100, 3300, 2745, 315, true, "Label1", FontSpec{}, left, opaque);
+  label(Label1(2), Form, 11070, 3660, 2745, 315, true, "Label1", FontSpec{}, left, opaque);
+  label(Label1(3), Form, 11070, 4020, 2745, 315, true, "Label1", FontSpec{}, left, opaque);
 
   image(Image2, Picture1(9), 2550, 360, "logo");
   image(Image100, Picture30, 10590, 300, "logo");
@@ -115,8 +117,8 @@ void QOR_sync_FRM::build_control_set() {
 
   list_box(List2, Picture1(0), 240, 1170, 2925, 3000, true, kTextFont);
   list_box(List3, Picture1(1), 420, 960, 3405, 2760, true, kTextFont);
-  list_box(List1, Form, 10350, 6000, 2925, 2595, false, Font{});
-  list_box(List4, Form, 13680, 2220, 2955, 2400, true, Font{});
+  list_box(List1, Form, 10350, 6000, 2925, 2595, false, FontSpec{});
+  list_box(List4, Form, 13680, 2220, 2955, 2400, true, FontSpec{});
   command(Command1, Form, 7890, 6660, 2235, 375, "updates listen");
   command(Command3, Form, 7380, 3090, 2055, 435, "connect");
   command(Command4, Form, 7410, 3750, 2025, 345, "download");

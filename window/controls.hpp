@@ -55,14 +55,15 @@ class Prop {
 enum class ControlType { PictureBox, Label, Image, ListBox, CommandButton, Timer, Form };
 
 // Design placement and look that a view needs once, when it creates the widget.
-struct Font {
-  std::string face;   // empty: the toolkit's default font
-  double points = 0;  // 0: the toolkit's default size
-  bool bold = false;
+struct FontSpec {
+  std::string Name;  // empty: the toolkit's default font
+  double Size = 0;   // points; 0: the toolkit's default size
+  bool Bold = false;
 };
 
-enum class Alignment { Left, Centre };
-enum class Border { None, Fixed3D };
+enum class TextAlignment { Left, Centre };
+enum class Border { None, FixedSingle3D };
+enum class Background { Transparent, Opaque };
 
 class Control {
  public:
@@ -105,7 +106,7 @@ class Control {
   int TabIndex = 0;
   // Stacking among siblings: higher is drawn above lower.
   int ZOrder = 0;
-  Font font;
+  FontSpec Font;
 
   // Design geometry, set once when the window is built; tells no observer.
   void place(float left, float top, float width, float height);
@@ -130,7 +131,7 @@ class PictureBox : public Control {
   PictureBox(std::string name, int index = -1) : Control(ControlType::PictureBox, std::move(name), index) {}
   Prop<Colour> BackColor{*this, Aspect::BackColor, kSystemButtonFace};
   Prop<Colour> ForeColor{*this, Aspect::ForeColor, kSystemButtonText};
-  Border border = Border::None;
+  Border BorderStyle = Border::None;
 };
 
 class Label : public Control {
@@ -140,8 +141,8 @@ class Label : public Control {
   Prop<Colour> ForeColor{*this, Aspect::ForeColor, kSystemButtonText};
   Prop<Colour> BackColor{*this, Aspect::BackColor, kSystemButtonFace};
   Prop<bool> FontBold{*this, Aspect::FontBold, false};
-  bool transparent = false;
-  Alignment alignment = Alignment::Left;
+  Background BackStyle = Background::Opaque;
+  TextAlignment Alignment = TextAlignment::Left;
 };
 
 class Image : public Control {
@@ -208,7 +209,6 @@ class ControlArray {
   T& operator()(int index) { return elements_.at(index); }
   const T& operator()(int index) const { return elements_.at(index); }
   bool exists(int index) const { return elements_.count(index) != 0; }
-  std::size_t Count() const { return elements_.size(); }
   template <class F>
   void for_each(F&& f) {
     for (auto& [index, element] : elements_) f(element);

@@ -22,7 +22,6 @@ TEST(CommandLine, Arguments) {
   auto line = parse_command_line({}, "localhost", error);
   ASSERT_TRUE(line);
   EXPECT_EQ(line->update_server, "localhost");
-  EXPECT_FALSE(line->help);
 
   line = parse_command_line({"--update-server", "127.0.0.1:9000"}, "localhost", error);
   ASSERT_TRUE(line);
@@ -30,9 +29,8 @@ TEST(CommandLine, Arguments) {
   line = parse_command_line({"--update-server=10.0.0.2"}, "localhost", error);
   ASSERT_TRUE(line);
   EXPECT_EQ(line->update_server, "10.0.0.2");
-  line = parse_command_line({"--help"}, "localhost", error);
-  ASSERT_TRUE(line);
-  EXPECT_TRUE(line->help);
+  EXPECT_TRUE(asks_for_help({"--update-server", "x", "-h"}));
+  EXPECT_FALSE(asks_for_help({"--update-server", "x"}));
 
   for (const std::vector<std::string>& bad :
        {std::vector<std::string>{"--update-server"}, {"--update-server", "a/b"}, {"--verbose"}}) {

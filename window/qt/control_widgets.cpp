@@ -30,7 +30,7 @@ void set_role(QWidget& widget, QPalette::ColorRole role, Colour colour) {
 QWidget* create_picture_box(PictureBox& box, QWidget& parent) {
   auto* frame = new QFrame(&parent);
   frame->setAutoFillBackground(true);
-  if (box.border == Border::Fixed3D) {
+  if (box.BorderStyle == Border::FixedSingle3D) {
     frame->setFrameStyle(QFrame::Panel | QFrame::Sunken);
     frame->setLineWidth(2);
   }
@@ -42,8 +42,8 @@ QWidget* create_label(Label& label, QWidget& parent) {
   // Captions come from the server: never read them as markup.
   widget->setTextFormat(Qt::PlainText);
   widget->setWordWrap(true);
-  widget->setAlignment(Qt::AlignTop | (label.alignment == Alignment::Centre ? Qt::AlignHCenter : Qt::AlignLeft));
-  widget->setAutoFillBackground(!label.transparent);
+  widget->setAlignment(Qt::AlignTop | (label.Alignment == TextAlignment::Centre ? Qt::AlignHCenter : Qt::AlignLeft));
+  widget->setAutoFillBackground(label.BackStyle == Background::Opaque);
   return widget;
 }
 
@@ -101,8 +101,8 @@ void draw_caption(Control& control, QWidget& widget) {
 
 void draw_font(Control& control, QWidget& widget) {
   const auto* label = dynamic_cast<const Label*>(&control);
-  const bool bold = label ? label->FontBold.get() : control.font.bold;
-  widget.setFont(to_qfont(control.font, bold, QApplication::font()));
+  const bool bold = label ? label->FontBold.get() : control.Font.Bold;
+  widget.setFont(to_qfont(control.Font, bold, QApplication::font()));
 }
 
 void draw_items(ListBox& list, QListWidget& widget) {

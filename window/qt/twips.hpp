@@ -27,10 +27,10 @@ inline std::optional<QColor> to_qcolor(Colour colour) {
 }
 
 // The design font over the application's default one; bold from FontBold.
-inline QFont to_qfont(const Font& font, bool bold, const QFont& base) {
+inline QFont to_qfont(const FontSpec& font, bool bold, const QFont& base) {
   QFont out = base;
-  if (!font.face.empty()) out.setFamily(QString::fromStdString(font.face));
-  if (font.points > 0) out.setPointSizeF(font.points);
+  if (!font.Name.empty()) out.setFamily(QString::fromStdString(font.Name));
+  if (font.Size > 0) out.setPointSizeF(font.Size);
   out.setBold(bold);
   return out;
 }
