@@ -5,11 +5,18 @@
 #include <string>
 
 #include "QOR_sync_FRM.hpp"
+#include "ftp_transfer.hpp"
+#include "http_fetch.hpp"
 
 namespace qor {
 
-// `update_server` is "host" or "host:port". A subsystem not built into this
-// program leaves its steps unset (an unset step does nothing).
-Steps make_program_steps(QOR_sync_FRM& form, const std::string& update_server);
+// How long the client waits for the network; tests shorten them.
+struct NetworkLimits {
+  FetchLimits http;
+  TransferLimits ftp;
+};
+
+// `update_server` is "host" or "host:port".
+Steps make_program_steps(QOR_sync_FRM& form, const std::string& update_server, const NetworkLimits& limits = {});
 
 }  // namespace qor

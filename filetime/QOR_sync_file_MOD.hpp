@@ -3,11 +3,14 @@
 
 #include <chrono>
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "find_data.hpp"
 
 namespace qor {
+
+class FileSystem;
 
 // A calendar date with a time of day to the second.
 struct DateValue {
@@ -23,7 +26,11 @@ struct SYSTEMTIME {
 // the range a FILETIME holds.
 bool is_stampable_date(const DateValue& date);
 
+// The date's calendar fields; day of the week and milliseconds 0.
 SYSTEMTIME date_to_system_time(const DateValue& date);
+// The calendar fields as a FILETIME; none for a record that names no time a
+// FILETIME can hold.
+std::optional<FILETIME> system_time_to_file_time(const SYSTEMTIME& st);
 // 0 for a date outside is_stampable_date.
 FILETIME date_to_file_time(const DateValue& date);
 
@@ -31,11 +38,11 @@ FILETIME date_to_file_time(const DateValue& date);
 // 0. With date_is_local the date is taken as local time and converted with
 // the UTC offset in effect at `now`, not the offset of the date itself, so
 // that reading it back with utc_to_local_date(..., now) gives the same date.
-// A read-only file (no owner write bit) is stamped and read-only again
-// afterwards. False for a missing, non-regular or unwritable file, or a
-// date outside is_stampable_date; nothing is created.
-bool set_file_write_time(const std::string& path, const DateValue& date, bool date_is_local);
-bool set_file_write_time(const std::string& path, const DateValue& date, bool date_is_local,
-                         std::chrono::system_clock::time_point now);
+// A read-only file is stamped and read-only again afterwards. False for a
+// missing, non-regular or unwritable file, or a date outside
+// is_stampable_date; nothing is created. The reason of a failure goes to
+// standard error.
+bool set_file_write_time(FileSystem& file_system, const std::string& path, const DateValue& date, bool date_is_local,
+                         std::chrono::system_clock::time_point now = std::chrono::system_clock::now());
 
 }  // namespace qor

@@ -1,7 +1,7 @@
 #include <chrono>
 
 #include "QOR_sync_file_MOD.hpp"
-#include "local_time.hpp"
+#include "local_date.hpp"
 
 namespace qor {
 namespace {
@@ -32,12 +32,19 @@ SYSTEMTIME date_to_system_time(const DateValue& d) {
   return st;
 }
 
-FILETIME date_to_file_time(const DateValue& d) {
-  if (!is_stampable_date(d)) return {};
-  const sys_days day_start{year{d.year} / month{static_cast<unsigned>(d.month)} / day{static_cast<unsigned>(d.day)}};
+std::optional<FILETIME> system_time_to_file_time(const SYSTEMTIME& st) {
+  const DateValue d{st.wYear, st.wMonth, st.wDay, st.wHour, st.wMinute, st.wSecond};
+  if (!is_stampable_date(d) || st.wMilliseconds > 999) return std::nullopt;
+  const sys_days day_start{year{d.year} / month{st.wMonth} / day{st.wDay}};
   const auto seconds_since =
       duration_cast<seconds>(day_start - epoch_1601()).count() + d.hour * 3600LL + d.minute * 60LL + d.second;
-  return file_time_from_ticks(static_cast<std::uint64_t>(seconds_since) * kTicksPerSecond);
+  return file_time_from_ticks(static_cast<std::uint64_t>(seconds_since) * kTicksPerSecond +
+                              std::uint64_t{st.wMilliseconds} * 10'000);
+}
+
+FILETIME date_to_file_time(const DateValue& d) {
+  // The output starts as 0, so a date the conversion refuses yields time 0.
+  return system_time_to_file_time(date_to_system_time(d)).value_or(FILETIME{});
 }
 
 std::uint64_t file_time_ticks(const FILETIME& ft) {

@@ -3,18 +3,30 @@
 
 #include <string>
 
+#include "ftp_transfer.hpp"
+#include "http_fetch.hpp"
+
 namespace qor {
 
-class QOR_sync_FRM;
+class FileSystem;
+class FormHost;
 
-bool check_internet(const std::string& update_server);
-void connect_ftp(QOR_sync_FRM& form);
+// True when the internet functions can be opened and the update server
+// answers the check query with exactly "ok".
+bool check_internet(const std::string& update_server, const FetchLimits& limits);
+
+// Opens the FTP connection with the transfer settings and lists the login
+// folder into listing_list; a failure is shown as "Fehler beim
+// Verbindungsaufbau".
+void connect_ftp(FormHost& host, const TransferLimits& limits);
 void read_remote_listing();
 void add_listing_entry();
 void show_remote_listing();
+
 // Fetches file_name from the login folder into local_folder (no trailing
 // separator). Shows "Übertragunsfehler" on failure; the old file stays as it
-// was. The result is true when the file arrived whole.
-bool ftp_get_file(QOR_sync_FRM& form, const std::string& file_name, const std::string& local_folder);
+// was. True when the file arrived whole.
+bool ftp_get_file(FormHost& host, FileSystem& file_system, const std::string& file_name,
+                  const std::string& local_folder, const KeepGoing& keep_going = {});
 
 }  // namespace qor

@@ -1,14 +1,20 @@
-// Whether the update server can be reached: libcurl must be usable, and the
-// check query must be answered with exactly "ok".
+// Whether the update server can be reached: the internet functions must open,
+// and the check query must be answered with exactly "ok".
 #include "QOR_sync_ftp_MOD.hpp"
-#include "http_fetch.hpp"
+#include "app_title.hpp"
 #include "http_query.hpp"
 
 namespace qor {
 
-bool check_internet(const std::string& update_server) {
-  if (!transfer_library_ready()) return false;
-  return http_get_text_or_empty(query_url(update_server, "art=check&was=ab")) == "ok";
+bool check_internet(const std::string& update_server, const FetchLimits& limits) {
+  // The probe handle only tells whether the functions can be used; it is
+  // closed again whatever the answer.
+  const auto probe = transfer::open(kApplicationTitle);
+  if (!probe) {
+    report_failure("internet check", probe.failure());
+    return false;
+  }
+  return http_get_text_or_empty(query_url(update_server, "art=check&was=ab"), limits) == "ok";
 }
 
 }  // namespace qor

@@ -1,28 +1,37 @@
 // Opens the FTP connection with the transfer settings and shows the remote
 // folder. A failed open keeps the earlier connection in ftp_handle; a failed
 // connect leaves ftp_handle empty.
-#include "QOR_sync_FRM.hpp"
 #include "QOR_sync_ftp_MOD.hpp"
 #include "app_title.hpp"
-#include "transfer_layer.hpp"
+#include "form_host.hpp"
+#include "shared_variables.hpp"
 
 namespace qor {
 
-void connect_ftp(QOR_sync_FRM& form) {
-  auto& ftp = form.shared().ftp;
-  const auto& settings = form.shared().mod;
+void connect_ftp(FormHost& host, const TransferLimits& limits) {
+  auto& ftp = shared_variables().ftp;
+  const auto& settings = shared_variables().mod;
   ftp.transfer_type = 0;
-  ftp.internet_handle = transfer::open("QOR sync");
-  if (ftp.internet_handle) {
-    ftp.ftp_handle =
+  ftp.internet_handle.reset();
+  auto internet = transfer::open("QOR sync", limits);
+  Failure failure;
+  if (internet) {
+    ftp.internet_handle = *internet;
+    auto connection =
         transfer::connect(ftp.internet_handle, settings.ftp_server, settings.ftp_user, settings.ftp_password);
-    if (ftp.ftp_handle) {
+    if (connection) {
+      ftp.ftp_handle = *connection;
       read_remote_listing();
       show_remote_listing();
       return;
     }
+    ftp.ftp_handle.reset();
+    failure = connection.failure();
+  } else {
+    failure = internet.failure();
   }
-  form.host().MsgBox("Fehler beim Verbindungsaufbau", MsgButtons::OK, kApplicationTitle);
+  report_failure("FTP connection", failure);
+  host.MsgBox("Fehler beim Verbindungsaufbau", MsgButtons::OK, kApplicationTitle);
 }
 
 }  // namespace qor

@@ -1,21 +1,37 @@
-// Fetches one package file from the login folder. The name must address a
-// file there and nothing else: it comes from the server, and a separator or
-// ".." in it would reach other remote folders and write outside the target.
-#include "QOR_sync_FRM.hpp"
+// Fetches one package file from the login folder into its local folder. The
+// bytes go through the file system's replacement file, so a failed transfer
+// leaves the old file whole.
 #include "QOR_sync_ftp_MOD.hpp"
 #include "app_title.hpp"
 #include "file_system.hpp"
-#include "ftp_address.hpp"
-#include "transfer_layer.hpp"
+#include "form_host.hpp"
+#include "remote_name.hpp"
+#include "shared_variables.hpp"
 
 namespace qor {
+namespace {
 
-bool ftp_get_file(QOR_sync_FRM& form, const std::string& file_name, const std::string& local_folder) {
-  const auto& ftp = form.shared().ftp;
-  const bool arrived = is_bare_file_name(file_name) &&
-                       transfer::get_file(ftp.ftp_handle.get(), file_name, local_path(local_folder) + "/" + file_name);
-  if (!arrived) form.host().MsgBox("Übertragunsfehler", MsgButtons::OK, kApplicationTitle);
-  return arrived;
+Status fetch(FileSystem& file_system, const std::string& file_name, const std::string& local_folder,
+             const KeepGoing& keep_going) {
+  if (!is_bare_file_name(file_name)) return Failure{"\"" + file_name + "\" names no file of the login folder"};
+  auto target = file_system.replace_file(local_folder + "/" + file_name);
+  if (!target) return target.failure();
+  const Status arrived =
+      transfer::get_file(shared_variables().ftp.ftp_handle.get(), file_name, **target, keep_going);
+  if (!arrived) return arrived;
+  return (*target)->commit();
+}
+
+}  // namespace
+
+bool ftp_get_file(FormHost& host, FileSystem& file_system, const std::string& file_name,
+                  const std::string& local_folder, const KeepGoing& keep_going) {
+  const Status arrived = fetch(file_system, file_name, local_folder, keep_going);
+  if (!arrived) {
+    report_failure("transfer of " + file_name, arrived.failure());
+    host.MsgBox("Übertragunsfehler", MsgButtons::OK, kApplicationTitle);
+  }
+  return static_cast<bool>(arrived);
 }
 
 }  // namespace qor

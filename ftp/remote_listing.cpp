@@ -8,7 +8,7 @@
 #include "letter_case.hpp"
 #include "listing_order.hpp"
 #include "shared_variables.hpp"
-#include "transfer_layer.hpp"
+#include "ftp_transfer.hpp"
 
 namespace qor {
 
@@ -46,13 +46,14 @@ void read_remote_listing() {
   ftp.remote_listing.assign(1, WIN32_FIND_DATA{});
   ftp.find_data.cFileName.clear();
   auto find = transfer::find_first(ftp.ftp_handle.get(), ftp.find_data);
+  if (!find && find.failure().code != transfer::kNoMoreFiles) report_failure("FTP listing", find.failure());
   add_listing_entry();
+  FindHandle* const handle = find ? find->get() : nullptr;
   for (;;) {
     ftp.find_data.cFileName.clear();
-    if (!transfer::find_next(find.get(), ftp.find_data)) break;
+    if (!transfer::find_next(handle, ftp.find_data)) break;
     add_listing_entry();
   }
-  transfer::close(find);
   // A listing that starts with a dot entry (the server's own "." or a
   // hidden file) gets no added "." and "..".
   if (ftp.remote_listing.front().cFileName.rfind('.', 0) != 0) {

@@ -3,7 +3,7 @@
 #include "QOR_sync_FRM.hpp"
 #include "general_date.hpp"
 #include "install_steps.hpp"
-#include "local_time.hpp"
+#include "local_date.hpp"
 #include "package_fields.hpp"
 #include "package_kinds.hpp"
 #include "package_place.hpp"

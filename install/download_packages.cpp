@@ -3,7 +3,6 @@
 #include "QOR_sync_FRM.hpp"
 #include "QOR_sync_file_MOD.hpp"
 #include "app_title.hpp"
-#include "executable.hpp"
 #include "general_date.hpp"
 #include "install_steps.hpp"
 #include "package_fields.hpp"
@@ -33,10 +32,13 @@ void install_one(QOR_sync_FRM& form, const FetchFile& fetch, int row) {
 
   // A replaced file keeps its bits from the transfer; a new program needs
   // its execute bits to start.
-  if (fields.kind == "exe" && !existed) make_executable(place->local_file);
+  if (fields.kind == "exe" && !existed) {
+    if (const Status startable = form.file_system->make_startable(place->local_file); !startable)
+      report_failure("new program", startable.failure());
+  }
   if (is_date_versioned(fields.kind, fields.file)) {
     if (const auto date = parse_general_date(fields.version, user_time_locale()))
-      set_file_write_time(place->local_file, *date, true);
+      set_file_write_time(*form.file_system, place->local_file, *date, true);
   }
 }
 

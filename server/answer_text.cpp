@@ -1,76 +1,8 @@
 #include "answer_text.hpp"
 
-#include <array>
-#include <cstdint>
+#include "text_encoding.hpp"
 
 namespace qor {
-
-bool is_valid_utf8(std::string_view bytes) {
-  const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
-  const auto* const end = p + bytes.size();
-  while (p < end) {
-    const unsigned char b = *p;
-    if (b < 0x80) {
-      ++p;
-      continue;
-    }
-    int more = 0;
-    std::uint32_t min = 0;
-    std::uint32_t cp = 0;
-    if ((b & 0xE0) == 0xC0) {
-      more = 1, min = 0x80, cp = b & 0x1F;
-    } else if ((b & 0xF0) == 0xE0) {
-      more = 2, min = 0x800, cp = b & 0x0F;
-    } else if ((b & 0xF8) == 0xF0) {
-      more = 3, min = 0x10000, cp = b & 0x07;
-    } else {
-      return false;
-    }
-    if (end - p <= more) return false;
-    for (int i = 1; i <= more; ++i) {
-      if ((p[i] & 0xC0) != 0x80) return false;
-      cp = (cp << 6) | (p[i] & 0x3F);
-    }
-    if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return false;
-    p += more + 1;
-  }
-  return true;
-}
-
-namespace {
-
-// 0x80-0x9F; 0 marks the unassigned bytes.
-constexpr std::array<char16_t, 32> kHighControls = {0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
-                                                    0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0,      0x017D, 0,
-                                                    0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
-                                                    0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178};
-
-void append_utf8(std::string& out, std::uint32_t cp) {
-  if (cp < 0x80) {
-    out.push_back(static_cast<char>(cp));
-  } else if (cp < 0x800) {
-    out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
-    out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-  } else {
-    out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
-    out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-  }
-}
-
-}  // namespace
-
-std::string windows1252_to_utf8(std::string_view bytes) {
-  std::string out;
-  out.reserve(bytes.size() + bytes.size() / 4);
-  for (const char c : bytes) {
-    const auto b = static_cast<unsigned char>(c);
-    std::uint32_t cp = b;
-    if (b >= 0x80 && b <= 0x9F && kHighControls[b - 0x80] != 0) cp = kHighControls[b - 0x80];
-    append_utf8(out, cp);
-  }
-  return out;
-}
 
 std::string answer_text(std::string_view body) {
   if (is_valid_utf8(body)) {

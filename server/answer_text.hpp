@@ -1,18 +1,11 @@
 // How an answer's bytes become text: UTF-8 when they are valid UTF-8,
-// otherwise Windows-1252 (what older servers write), converted to UTF-8.
+// otherwise Windows-1252, converted to UTF-8.
 #pragma once
 
 #include <string>
 #include <string_view>
 
 namespace qor {
-
-// Strict UTF-8: no overlong forms, no surrogates, nothing above U+10FFFF.
-bool is_valid_utf8(std::string_view bytes);
-
-// Every byte is one character; 0x80-0x9F follow the Windows-1252 table, the
-// five bytes it leaves unassigned map to the C1 control of the same number.
-std::string windows1252_to_utf8(std::string_view bytes);
 
 // The answer text of a body. A leading UTF-8 byte-order mark is dropped: it
 // is not part of the text and would hide the first key.

@@ -1,8 +1,9 @@
 #include "http_query.hpp"
 
-#include "QOR_sync_FRM.hpp"
+#include "answer_text.hpp"
 #include "app_title.hpp"
-#include "http_fetch.hpp"
+#include "form_host.hpp"
+#include "steps.hpp"
 
 namespace qor {
 
@@ -26,21 +27,24 @@ std::string query_url(const std::string& update_server, const std::string& query
   return "http://" + update_server + "/php_scripts/qor_sw_setup_manager.php?" + query;
 }
 
-std::string http_get_text(QOR_sync_FRM& form, const std::string& url) {
+std::string http_get_text(FormHost& host, const std::string& url, const FetchLimits& limits) {
   for (;;) {
-    FetchResult result = http_fetch(url);
-    if (result.ok) return std::move(result.text);
+    const Result<std::string> body = http_fetch(url, limits);
+    if (body) return answer_text(*body);
+    report_failure("update server query", body.failure());
     // The steps send their query before they change anything, so sending it
     // again is running the step again from its start.
     const MsgResult choice =
-        form.host().MsgBox(failure_message(url, result.error), MsgButtons::RetryCancel, kApplicationTitle);
-    if (choice != MsgResult::Retry) throw StepAborted{query_of(url) + ": " + result.error};
+        host.MsgBox(failure_message(url, body.failure().reason), MsgButtons::RetryCancel, kApplicationTitle);
+    if (choice != MsgResult::Retry) throw StepAborted{query_of(url) + ": " + body.failure().reason};
   }
 }
 
-std::string http_get_text_or_empty(const std::string& url) {
-  FetchResult result = http_fetch(url);
-  return result.ok ? std::move(result.text) : std::string{};
+std::string http_get_text_or_empty(const std::string& url, const FetchLimits& limits) {
+  const Result<std::string> body = http_fetch(url, limits);
+  if (body) return answer_text(*body);
+  report_failure("update server query", body.failure());
+  return {};
 }
 
 }  // namespace qor

@@ -3,9 +3,17 @@
 
 #include <string>
 
+#include "http_fetch.hpp"
+
 namespace qor {
 
-class QOR_sync_FRM;
+class FormHost;
+
+// Where the update server is ("host" or "host:port") and how long a query may take.
+struct UpdateServer {
+  std::string address;
+  FetchLimits limits;
+};
 
 // "http://" + update_server + "/php_scripts/qor_sw_setup_manager.php?" + query,
 // by plain concatenation (the query is not encoded).
@@ -13,9 +21,9 @@ std::string query_url(const std::string& update_server, const std::string& query
 
 // One synchronous GET; the body as text. A failed query shows a message with
 // Retry and Cancel: Retry sends it again, Cancel throws StepAborted.
-std::string http_get_text(QOR_sync_FRM& form, const std::string& url);
+std::string http_get_text(FormHost& host, const std::string& url, const FetchLimits& limits);
 
 // One synchronous GET; the empty text on any failure.
-std::string http_get_text_or_empty(const std::string& url);
+std::string http_get_text_or_empty(const std::string& url, const FetchLimits& limits);
 
 }  // namespace qor

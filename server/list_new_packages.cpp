@@ -10,8 +10,8 @@
 
 namespace qor {
 
-void list_new_packages(QOR_sync_FRM& form, const std::string& update_server) {
-  const std::string answer = http_get_text(form, query_url(update_server, "art=new"));
+void list_new_packages(QOR_sync_FRM& form, const UpdateServer& server) {
+  const std::string answer = http_get_text(form.host(), query_url(server.address, "art=new"), server.limits);
   form.List2.Clear();
   for (const std::string_view record : answer::record_list(answer)) {
     // A name that leads out of the program folder would have its folder

@@ -22,8 +22,8 @@ void start_list(QOR_sync_FRM& form, std::int16_t mode) {
 
 }  // namespace
 
-void list_install_packages(QOR_sync_FRM& form, const std::string& update_server) {
-  const std::string answer = http_get_text(form, query_url(update_server, "art=install"));
+void list_install_packages(QOR_sync_FRM& form, const UpdateServer& server) {
+  const std::string answer = http_get_text(form.host(), query_url(server.address, "art=install"), server.limits);
   start_list(form, 0);
   for (const std::string_view record : answer::record_list(answer)) form.List1.AddItem(std::string(record));
   parse_package_records(form);
@@ -42,8 +42,8 @@ void list_install_packages(QOR_sync_FRM& form, const std::string& update_server)
   }
 }
 
-void list_update_packages(QOR_sync_FRM& form, const std::string& update_server) {
-  const std::string answer = http_get_text(form, query_url(update_server, "art=update"));
+void list_update_packages(QOR_sync_FRM& form, const UpdateServer& server) {
+  const std::string answer = http_get_text(form.host(), query_url(server.address, "art=update"), server.limits);
   start_list(form, 1);
   for (const std::string_view record : answer::record_list(answer)) {
     if (const auto main = answer::keyed_value(record, "mainprogram=")) {

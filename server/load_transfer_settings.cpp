@@ -38,8 +38,8 @@ struct EnableOnExit {
 
 }  // namespace
 
-void load_transfer_settings(QOR_sync_FRM& form, const std::string& update_server) {
-  const std::string answer = http_get_text(form, query_url(update_server, "art=sw_update"));
+void load_transfer_settings(QOR_sync_FRM& form, const UpdateServer& server) {
+  const std::string answer = http_get_text(form.host(), query_url(server.address, "art=sw_update"), server.limits);
   QOR_sync_MOD& mod = form.shared().mod;
   for (const std::string_view field : answer::field_list(answer)) apply_settings_field(mod, field);
   form.Label1(0).Caption = mod.ftp_server;

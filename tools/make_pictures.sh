@@ -1,11 +1,11 @@
 #!/usr/bin/env bash
-# Draws the window's pictures with ImageMagick into window/qt/pictures/:
+# Draws the window's pictures with ImageMagick into window/pictures/:
 # the 32 x 33 GIF logo and the four 47 x 31 baseline JPEG flags ("_p" muted
 # behind a fine dot pattern, "_a" in full colour). The results are committed;
 # run this again only to change a picture.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
-out=${1:-$root/window/qt/pictures}
+out=${1:-$root/window/pictures}
 mkdir -p "$out"
 tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT

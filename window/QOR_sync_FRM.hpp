@@ -27,8 +27,9 @@ class FormWindow : public Control {
 
 struct FormServices {
   FormHost* host = nullptr;
-  // Creates the file-system object at load.
-  std::function<std::unique_ptr<FileSystem>()> make_file_system = make_local_file_system;
+  // Creates the file-system object at load, for the program's folder.
+  std::function<std::unique_ptr<FileSystem>(const std::string& program_folder)> make_file_system =
+      make_local_file_system;
   // The folder of the running program's executable, without a trailing separator.
   std::string executable_folder;
 };

@@ -12,7 +12,7 @@
 namespace qor {
 
 class ListBox;
-class InternetHandle;  // opaque handle of the file-transfer layer (ftp/)
+class InternetHandle;  // the platform's handle of the internet functions
 
 // Variables of the module QOR_sync_MOD.
 struct QOR_sync_MOD {

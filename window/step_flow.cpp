@@ -58,8 +58,8 @@ void QOR_sync_FRM::Form_Load() {
   Label7(5).Caption = "QOR synchro center";
   Label7(6).Caption = "Sprache wählen / Choose language";
   Label7(7).Caption = "FEHLER: keine Internetverbindung\r\nERROR: no internet connection";
-  file_system = services_.make_file_system();
-  program_folder = services_.executable_folder + "/";
+  file_system = services_.make_file_system(services_.executable_folder);
+  program_folder = services_.executable_folder + "\\";
 }
 
 void QOR_sync_FRM::Image1_Click(int Index) {
@@ -130,8 +130,10 @@ void QOR_sync_FRM::create_missing_folders() {
   int failures = 0;
   for (int i = 0; i < List2.ListCount(); ++i) {
     const std::string path = program_folder + List2.List(i);
-    if (!file_system->FolderExists(path) && !file_system->CreateFolder(path)) {
-      if (++failures <= kNamedFailures) failed += "\r\n" + path;
+    if (file_system->FolderExists(path)) continue;
+    if (const Status created = file_system->CreateFolder(path); !created) {
+      report_failure("package folder", created.failure());
+      if (++failures <= kNamedFailures) failed += "\r\n" + local_path(path);
     }
   }
   if (failures > kNamedFailures) {

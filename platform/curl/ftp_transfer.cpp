@@ -1,0 +1,114 @@
+// The transfer layer over libcurl: one FtpSession per connection, its
+// listing read whole by find_first and handed out entry by entry.
+#include "ftp_transfer.hpp"
+
+#include <vector>
+
+#include "curl_easy.hpp"
+#include "ftp_session.hpp"
+#include "ftp_url.hpp"
+#include "text_encoding.hpp"
+
+namespace qor {
+
+class InternetHandle {
+ public:
+  explicit InternetHandle(TransferLimits limits) : limits_(limits) {}
+  InternetHandle(std::shared_ptr<const InternetHandle> parent, std::unique_ptr<FtpSession> session)
+      : limits_(parent->limits_), parent_(std::move(parent)), session_(std::move(session)) {}
+
+  const TransferLimits& limits() const { return limits_; }
+  // The connection's session; null for the open handle.
+  FtpSession* session() const { return session_.get(); }
+
+ private:
+  TransferLimits limits_;
+  std::shared_ptr<const InternetHandle> parent_;
+  std::unique_ptr<FtpSession> session_;
+};
+
+class FindHandle {
+ public:
+  explicit FindHandle(std::vector<WIN32_FIND_DATA> entries) : entries_(std::move(entries)) {}
+  bool next(WIN32_FIND_DATA& data) {
+    if (next_ >= entries_.size()) return false;
+    data = entries_[next_++];
+    return true;
+  }
+
+ private:
+  std::vector<WIN32_FIND_DATA> entries_;
+  std::size_t next_ = 0;
+};
+
+void FindHandleCloser::operator()(FindHandle* find) const { delete find; }  // NOLINT(cppcoreguidelines-owning-memory)
+
+namespace {
+
+// 100-ns ticks between 1601-01-01 and 1970-01-01.
+constexpr std::uint64_t kUnixEpochTicks = 116444736000000000ULL;
+
+FILETIME to_filetime(std::int64_t unix_seconds) {
+  const std::uint64_t ticks = kUnixEpochTicks + static_cast<std::uint64_t>(unix_seconds) * 10000000ULL;
+  return {static_cast<std::uint32_t>(ticks), static_cast<std::uint32_t>(ticks >> 32)};
+}
+
+WIN32_FIND_DATA to_find_data(const RemoteEntry& entry) {
+  WIN32_FIND_DATA d;
+  d.dwFileAttributes = entry.directory ? FILE_ATTRIBUTE_DIRECTORY : FILE_ATTRIBUTE_NORMAL;
+  if (entry.modified && *entry.modified >= 0) {
+    d.ftLastWriteTime = to_filetime(*entry.modified);
+    d.ftCreationTime = d.ftLastWriteTime;
+    d.ftLastAccessTime = d.ftLastWriteTime;
+  }
+  if (entry.size) {
+    d.nFileSizeHigh = static_cast<std::uint32_t>(*entry.size >> 32);
+    d.nFileSizeLow = static_cast<std::uint32_t>(*entry.size);
+  }
+  d.cFileName = is_valid_utf8(entry.name) ? entry.name : windows1252_to_utf8(entry.name);
+  return d;
+}
+
+}  // namespace
+
+namespace transfer {
+
+Result<std::shared_ptr<InternetHandle>> open(const std::string& /*agent*/, const TransferLimits& limits) {
+  if (!curl_initialised()) return Failure{"libcurl cannot be initialised"};
+  return std::make_shared<InternetHandle>(limits);
+}
+
+Result<std::shared_ptr<InternetHandle>> connect(const std::shared_ptr<InternetHandle>& internet,
+                                                const std::string& server, const std::string& user,
+                                                const std::string& password) {
+  if (!internet) return Failure{"connect: the internet functions are not open"};
+  const auto base_url = ftp_base_url(server);
+  if (!base_url) return Failure{"connect: \"" + server + "\" is no server name"};
+  auto session = FtpSession::login(*base_url, user, password, internet->limits());
+  if (!session) return session.failure();
+  return std::make_shared<InternetHandle>(internet, std::move(*session));
+}
+
+Result<FindHandlePtr> find_first(const InternetHandle* connection, WIN32_FIND_DATA& data) {
+  if (connection == nullptr || connection->session() == nullptr) return Failure{"list: no connection"};
+  std::vector<RemoteEntry> entries;
+  if (Status listed = connection->session()->list(entries); !listed) return listed.failure();
+  if (entries.empty()) return Failure{"list: the folder is empty", transfer::kNoMoreFiles};
+  std::vector<WIN32_FIND_DATA> records;
+  records.reserve(entries.size());
+  for (const auto& entry : entries) records.push_back(to_find_data(entry));
+  FindHandlePtr find{new FindHandle(std::move(records))};  // NOLINT(cppcoreguidelines-owning-memory)
+  find->next(data);
+  return find;
+}
+
+bool find_next(FindHandle* find, WIN32_FIND_DATA& data) { return find != nullptr && find->next(data); }
+
+Status get_file(const InternetHandle* connection, const std::string& remote_name, ByteSink& sink,
+                const KeepGoing& /*keep_going*/) {
+  if (connection == nullptr || connection->session() == nullptr) return Failure{"fetch " + remote_name + ": no connection"};
+  return connection->session()->retrieve(remote_name, sink);
+}
+
+}  // namespace transfer
+}  // namespace qor

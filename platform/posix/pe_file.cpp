@@ -1,0 +1,49 @@
+#include "pe_file.hpp"
+
+#include <cerrno>
+#include <cstdint>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "pe_version.hpp"
+#include "unique_fd.hpp"
+
+namespace qor {
+namespace {
+
+// Reads only the few pieces the walk asks for.
+class FileSource final : public ByteSource {
+ public:
+  FileSource(int fd, std::uint64_t size) : fd_(fd), size_(size) {}
+  bool read(std::uint64_t offset, std::size_t n, unsigned char* out) const override {
+    if (offset > size_ || n > size_ - offset) return false;
+    std::size_t done = 0;
+    while (done < n) {
+      const ssize_t got = ::pread(fd_, out + done, n - done, static_cast<off_t>(offset + done));
+      if (got < 0 && errno == EINTR) continue;
+      if (got <= 0) return false;  // error, or the file shrank under us
+      done += static_cast<std::size_t>(got);
+    }
+    return true;
+  }
+
+ private:
+  int fd_;
+  std::uint64_t size_;
+};
+
+}  // namespace
+
+std::string read_pe_file_version_at(const std::string& path) {
+  // Non-blocking, so a FIFO or device at the path cannot stall the window;
+  // anything but a regular file is refused right after.
+  UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
+  if (fd.get() < 0) return {};
+  struct stat st {};
+  if (::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_size < 0) return {};
+  return read_pe_file_version(FileSource(fd.get(), static_cast<std::uint64_t>(st.st_size)));
+}
+
+}  // namespace qor

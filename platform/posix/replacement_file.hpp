@@ -1,0 +1,63 @@
+// The one way this client puts a file in place on a POSIX system, for
+// downloads and the desktop entry alike: bytes go into a temporary file in
+// the target folder; only a complete file, flushed to the disk, is renamed
+// over the target, and the folder is flushed after the rename.
+#pragma once
+
+#include <sys/types.h>
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "background_flush.hpp"
+#include "file_system.hpp"
+
+namespace qor {
+
+// Fails when the folder is missing or not writable, or when the existing
+// target is write-protected or no regular file.
+Result<std::unique_ptr<ReplacementFile>> start_replacement(const std::string& path);
+
+// The whole of `content` at `path` with permission bits `mode`, in one step.
+Status replace_with_content(const std::string& path, const std::string& content, mode_t mode);
+
+class PosixReplacementFile final : public ReplacementFile {
+ public:
+  explicit PosixReplacementFile(std::string path) : target_(std::move(path)) {}
+  PosixReplacementFile(const PosixReplacementFile&) = delete;
+  PosixReplacementFile& operator=(const PosixReplacementFile&) = delete;
+  // Removes the temporary file unless it was committed.
+  ~PosixReplacementFile() override;
+
+  Status open();
+  Status write(const char* data, std::size_t size) override;
+  Status rewind() override;
+  Status commit() override;
+  // The permission bits the file gets, instead of those of the file it replaces.
+  void set_mode(mode_t mode) { mode_ = mode; }
+
+ private:
+  Status write_back();
+  Failure failed(const std::string& what, int error) const;
+  void discard();
+
+  // Write-back starts every kWritebackStep bytes; at most kDirtyLimit bytes
+  // wait in memory for the disk, whatever the size of the file.
+  static constexpr std::uint64_t kWritebackStep = std::uint64_t{8} << 20;
+  static constexpr std::uint64_t kDirtyLimit = std::uint64_t{64} << 20;
+  // A background flush starts once this much has arrived since the last one.
+  static constexpr std::uint64_t kFlushStep = std::uint64_t{16} << 20;
+
+  std::string target_;
+  std::string temp_;
+  int fd_ = -1;
+  mode_t mode_ = 0644;
+  std::uint64_t written_ = 0;
+  std::uint64_t submitted_ = 0;  // handed to write-back below this offset
+  std::uint64_t settled_ = 0;    // on its way to the disk below this offset
+  std::uint64_t flush_started_at_ = 0;
+  BackgroundFlush flush_;
+};
+
+}  // namespace qor

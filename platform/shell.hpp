@@ -1,0 +1,35 @@
+// The desktop services the finish action needs: where the user's desktop is,
+// a shortcut written there, a program started.
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "result.hpp"
+
+namespace qor {
+
+struct ShortcutProperties {
+  std::string target;             // the program the shortcut starts
+  std::string icon_location;      // the file holding its icon
+  std::string working_directory;  // where it starts
+};
+
+class Shell {
+ public:
+  virtual ~Shell() = default;
+  // The user's desktop folder, no trailing separator.
+  virtual Result<std::string> desktop_folder() = 0;
+  // Writes the shortcut `name` (the platform adds its own extension) into
+  // `folder`, replacing an earlier one in one step; the path written.
+  virtual Result<std::string> save_shortcut(const std::string& folder, const std::string& name,
+                                            const ShortcutProperties& properties) = 0;
+  // Starts a program in `working_folder`, maximized with focus where the
+  // platform knows window states, without waiting for it.
+  virtual Status start_program(const std::string& program, const std::string& working_folder) = 0;
+};
+
+// The shell of this session.
+std::unique_ptr<Shell> make_desktop_shell();
+
+}  // namespace qor
