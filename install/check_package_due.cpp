@@ -17,8 +17,11 @@ std::string local_version_text(FileSystem& fs, const std::string& kind, const st
   if (kind == "exe") return fs.GetFileVersion(local_file);
   if (!is_date_versioned(kind, file)) return {};
   const auto written = fs.DateLastModified(local_file);
-  if (!written) return {};
-  return general_date_text(utc_to_local_date(*written), user_time_locale());
+  if (!written) {
+    report_failure("version check", written.failure());
+    return {};
+  }
+  return general_date_text(utc_to_local_date(*written), user_date_form());
 }
 
 }  // namespace

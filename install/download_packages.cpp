@@ -37,7 +37,7 @@ void install_one(QOR_sync_FRM& form, const FetchFile& fetch, int row) {
       report_failure("new program", startable.failure());
   }
   if (is_date_versioned(fields.kind, fields.file)) {
-    if (const auto date = parse_general_date(fields.version, user_time_locale()))
+    if (const auto date = parse_general_date(fields.version, user_date_form()))
       set_file_write_time(*form.file_system, place->local_file, *date, true);
   }
 }

@@ -1,111 +1,173 @@
 #include "general_date.hpp"
 
-#include <cstdlib>
-
-#include <QDate>
-#include <QLocale>
-#include <QString>
-#include <QTime>
+#include <vector>
 
 namespace qor {
 namespace {
 
-struct DateForm {
-  QLocale locale;
-  QString date_format;
-  QString time_format;
+enum class Field { Literal, Day, Month, Year, Hour24, Hour12, Minute, Second, Designator };
+
+struct Token {
+  Field field = Field::Literal;
+  int width = 0;        // 1: one or two digits; 2: exactly two; 4: the year
+  std::string literal;  // the text of a literal
 };
 
-// "de_DE.UTF-8@euro" -> "de_DE"
-std::string bare_locale_name(const std::string& name) { return name.substr(0, name.find_first_of(".@")); }
-
-bool has_language(const std::string& bare, const std::string& language) {
-  return bare == language || bare.rfind(language + "_", 0) == 0 || bare.rfind(language + "-", 0) == 0;
-}
-
-// Applies `change` to the runs of one pattern letter outside quoted text.
-template <class Change>
-QString rewrite_runs(const QString& format, QChar letter, Change change) {
-  QString out;
-  bool quoted = false;
-  for (qsizetype i = 0; i < format.size();) {
-    const QChar c = format[i];
-    if (c == u'\'') quoted = !quoted;
-    if (quoted || c != letter) {
-      out += c;
-      ++i;
+std::vector<Token> tokens_of(const std::string& pattern) {
+  std::vector<Token> tokens;
+  const auto literal = [&tokens](const std::string& text) {
+    if (tokens.empty() || tokens.back().field != Field::Literal) tokens.push_back({});
+    tokens.back().literal += text;
+  };
+  for (std::size_t i = 0; i < pattern.size();) {
+    const char c = pattern[i];
+    if (c == '\'') {
+      const std::size_t close = pattern.find('\'', i + 1);
+      const std::size_t end = close == std::string::npos ? pattern.size() : close;
+      literal(end == i + 1 ? "'" : pattern.substr(i + 1, end - i - 1));
+      i = end + 1;
       continue;
     }
-    qsizetype run = 0;
-    while (i + run < format.size() && format[i + run] == letter) ++run;
-    out += change(run);
+    std::size_t run = 1;
+    while (i + run < pattern.size() && pattern[i + run] == c) ++run;
+    const int width = run >= 2 ? 2 : 1;
+    switch (c) {
+      case 'd': tokens.push_back({Field::Day, width, {}}); break;
+      case 'M': tokens.push_back({Field::Month, width, {}}); break;
+      case 'y': tokens.push_back({Field::Year, 4, {}}); break;
+      case 'H': tokens.push_back({Field::Hour24, width, {}}); break;
+      case 'h': tokens.push_back({Field::Hour12, width, {}}); break;
+      case 'm': tokens.push_back({Field::Minute, width, {}}); break;
+      case 's': tokens.push_back({Field::Second, width, {}}); break;
+      case 't': tokens.push_back({Field::Designator, 0, {}}); break;
+      default: literal(std::string(run, c));
+    }
     i += run;
   }
+  return tokens;
+}
+
+void append_number(std::string& out, int value, int width) {
+  std::string digits = std::to_string(value);
+  if (digits.size() < static_cast<std::size_t>(width)) digits.insert(0, width - digits.size(), '0');
+  out += digits;
+}
+
+void render(std::string& out, const std::vector<Token>& tokens, const DateValue& d, const DateForm& form) {
+  for (const Token& t : tokens) {
+    switch (t.field) {
+      case Field::Literal: out += t.literal; break;
+      case Field::Day: append_number(out, d.day, t.width); break;
+      case Field::Month: append_number(out, d.month, t.width); break;
+      case Field::Year: append_number(out, d.year, 4); break;
+      case Field::Hour24: append_number(out, d.hour, t.width); break;
+      case Field::Hour12: append_number(out, d.hour % 12 == 0 ? 12 : d.hour % 12, t.width); break;
+      case Field::Minute: append_number(out, d.minute, t.width); break;
+      case Field::Second: append_number(out, d.second, t.width); break;
+      case Field::Designator: out += d.hour < 12 ? form.am : form.pm; break;
+    }
+  }
+}
+
+// Reads the text against the tokens from `pos`; the fields it names go into
+// `d`. True when every token matched; pos is then just past the last one.
+bool read(const std::string& text, std::size_t& pos, const std::vector<Token>& tokens, const DateForm& form,
+          DateValue& d) {
+  bool pm = false;
+  bool twelve_hour = false;
+  for (const Token& t : tokens) {
+    if (t.field == Field::Literal) {
+      if (text.compare(pos, t.literal.size(), t.literal) != 0) return false;
+      pos += t.literal.size();
+      continue;
+    }
+    if (t.field == Field::Designator) {
+      // The longer designator first, in case one begins with the other.
+      const bool pm_first = form.pm.size() > form.am.size();
+      const std::string& first = pm_first ? form.pm : form.am;
+      const std::string& second = pm_first ? form.am : form.pm;
+      if (!first.empty() && text.compare(pos, first.size(), first) == 0) {
+        pm = pm_first;
+        pos += first.size();
+      } else if (!second.empty() && text.compare(pos, second.size(), second) == 0) {
+        pm = !pm_first;
+        pos += second.size();
+      } else {
+        return false;
+      }
+      continue;
+    }
+    const std::size_t most = t.field == Field::Year ? 4 : 2;
+    const std::size_t least = t.field == Field::Year ? 4 : static_cast<std::size_t>(t.width);
+    std::size_t n = 0;
+    int value = 0;
+    while (n < most && pos + n < text.size() && text[pos + n] >= '0' && text[pos + n] <= '9') {
+      value = value * 10 + (text[pos + n] - '0');
+      ++n;
+    }
+    if (n < least) return false;
+    pos += n;
+    switch (t.field) {
+      case Field::Day: d.day = value; break;
+      case Field::Month: d.month = value; break;
+      case Field::Year: d.year = value; break;
+      case Field::Hour24: d.hour = value; break;
+      case Field::Hour12:
+        d.hour = value;
+        twelve_hour = true;
+        if (value < 1 || value > 12) return false;
+        break;
+      case Field::Minute: d.minute = value; break;
+      case Field::Second: d.second = value; break;
+      default: break;
+    }
+  }
+  if (twelve_hour) d.hour = d.hour % 12 + (pm ? 12 : 0);
+  return true;
+}
+
+bool is_calendar_date(const DateValue& d) {
+  static constexpr int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+  if (d.month < 1 || d.month > 12 || d.day < 1) return false;
+  const bool leap = (d.year % 4 == 0 && d.year % 100 != 0) || d.year % 400 == 0;
+  const int days = d.month == 2 && leap ? 29 : kDays[d.month - 1];
+  return d.day <= days && d.hour >= 0 && d.hour < 24 && d.minute >= 0 && d.minute < 60 && d.second >= 0 &&
+         d.second < 60;
+}
+
+std::string with_time(const DateValue& d, const DateForm& form) {
+  std::string out;
+  render(out, tokens_of(form.date_pattern), d, form);
+  out += ' ';
+  render(out, tokens_of(form.time_pattern), d, form);
   return out;
-}
-
-// A locale's own short date with a four-digit year and its long time. The
-// zone name of the long time is dropped: a date value carries no zone.
-DateForm locale_form(const QLocale& locale) {
-  const QString date =
-      rewrite_runs(locale.dateFormat(QLocale::ShortFormat), u'y', [](qsizetype) { return QStringLiteral("yyyy"); });
-  const QString time =
-      rewrite_runs(locale.timeFormat(QLocale::LongFormat), u't', [](qsizetype) { return QString(); }).trimmed();
-  return {locale, date, time};
-}
-
-DateForm form_for(const std::string& locale_name) {
-  const std::string bare = bare_locale_name(locale_name);
-  const QLocale c = QLocale::c();
-  if (bare.empty() || bare == "C" || bare == "POSIX") return {c, "yyyy-MM-dd", "HH:mm:ss"};
-  if (has_language(bare, "de")) return {c, "dd.MM.yyyy", "HH:mm:ss"};
-  if (bare == "en_GB") return {c, "dd/MM/yyyy", "HH:mm:ss"};
-  if (bare == "en" || bare == "en_US") return {c, "M/d/yyyy", "h:mm:ss AP"};
-  const QLocale locale(QString::fromStdString(bare));
-  if (locale.language() == QLocale::C) return {c, "yyyy-MM-dd", "HH:mm:ss"};
-  return locale_form(locale);
-}
-
-QString date_part(const DateForm& form, const QDate& date) { return form.locale.toString(date, form.date_format); }
-
-QString with_time(const DateForm& form, const QDate& date, const QTime& time) {
-  return date_part(form, date) + u' ' + form.locale.toString(time, form.time_format);
 }
 
 }  // namespace
 
-std::string user_time_locale() {
-  for (const char* name : {"LC_ALL", "LC_TIME", "LANG"}) {
-    const char* value = std::getenv(name);
-    if (value != nullptr && *value != '\0') return value;
-  }
-  return {};
+std::string general_date_text(const DateValue& d, const DateForm& form) {
+  if (d.hour != 0 || d.minute != 0 || d.second != 0) return with_time(d, form);
+  std::string out;
+  render(out, tokens_of(form.date_pattern), d, form);
+  return out;
 }
 
-std::string general_date_text(const DateValue& d, const std::string& locale) {
-  const DateForm form = form_for(locale);
-  const QDate date(d.year, d.month, d.day);
-  const QTime time(d.hour, d.minute, d.second);
-  return (time == QTime(0, 0) ? date_part(form, date) : with_time(form, date, time)).toStdString();
-}
-
-std::optional<DateValue> parse_general_date(const std::string& text, const std::string& locale) {
-  const DateForm form = form_for(locale);
-  const QString input = QString::fromStdString(text);
-  const auto value = [](const QDate& date, const QTime& time) {
-    return DateValue{date.year(), date.month(), date.day(), time.hour(), time.minute(), time.second()};
-  };
-  // Qt's parser forgives some variations; only the exact rendering counts.
-  const QDate alone = form.locale.toDate(input, form.date_format);
-  if (alone.isValid() && date_part(form, alone) == input) return value(alone, QTime(0, 0));
-  // The date part of some locales holds spaces of its own: try every split.
-  for (qsizetype space = input.indexOf(u' '); space >= 0; space = input.indexOf(u' ', space + 1)) {
-    const QDate date = form.locale.toDate(input.left(space), form.date_format);
-    if (!date.isValid()) continue;
-    const QTime time = form.locale.toTime(input.mid(space + 1), form.time_format);
-    if (time.isValid() && with_time(form, date, time) == input) return value(date, time);
+std::optional<DateValue> parse_general_date(const std::string& text, const DateForm& form) {
+  DateValue d;
+  std::size_t pos = 0;
+  if (!read(text, pos, tokens_of(form.date_pattern), form, d)) return std::nullopt;
+  if (pos < text.size()) {
+    // The time part; midnight may arrive written out.
+    if (text[pos] != ' ') return std::nullopt;
+    ++pos;
+    if (!read(text, pos, tokens_of(form.time_pattern), form, d) || pos != text.size()) return std::nullopt;
+    if (!is_calendar_date(d) || with_time(d, form) != text) return std::nullopt;
+    return d;
   }
-  return std::nullopt;
+  // Only the exact rendering counts: leading zeros where the form has them,
+  // none where it has not.
+  if (!is_calendar_date(d) || general_date_text(d, form) != text) return std::nullopt;
+  return d;
 }
 
 }  // namespace qor
