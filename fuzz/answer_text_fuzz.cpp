@@ -12,6 +12,7 @@
 #include <string_view>
 
 #include "answer_text.hpp"
+#include "text_encoding.hpp"
 #include "fuzz_check.hpp"
 
 namespace {

@@ -3,9 +3,26 @@
 #include <memory>
 #include <utility>
 
-#include "transfer_layer.hpp"
+#include "ftp_transfer.hpp"
 
 namespace qor {
+
+class FindHandle {
+ public:
+  explicit FindHandle(std::vector<WIN32_FIND_DATA> entries) : entries_(std::move(entries)) {}
+  bool next(WIN32_FIND_DATA& data) {
+    if (next_ >= entries_.size()) return false;
+    data = entries_[next_++];
+    return true;
+  }
+
+ private:
+  std::vector<WIN32_FIND_DATA> entries_;
+  std::size_t next_ = 0;
+};
+
+void FindHandleCloser::operator()(FindHandle* find) const { delete find; }  // NOLINT(cppcoreguidelines-owning-memory)
+
 namespace {
 
 std::vector<WIN32_FIND_DATA>& fake_listing() {
@@ -17,25 +34,17 @@ std::vector<WIN32_FIND_DATA>& fake_listing() {
 
 void fuzz::set_fake_listing(std::vector<WIN32_FIND_DATA> entries) { fake_listing() = std::move(entries); }
 
-bool FindHandle::next(WIN32_FIND_DATA& data) {
-  if (next_ >= entries_.size()) return false;
-  data = entries_[next_++];
-  return true;
-}
-
 namespace transfer {
 
-// Like the real layer: none, with data untouched, for an empty folder.
-std::unique_ptr<FindHandle> find_first(const InternetHandle*, WIN32_FIND_DATA& data) {
-  if (fake_listing().empty()) return nullptr;
-  auto find = std::make_unique<FindHandle>(fake_listing());
+// Like the real layer: a failure, with data untouched, for an empty folder.
+Result<FindHandlePtr> find_first(const InternetHandle*, WIN32_FIND_DATA& data) {
+  if (fake_listing().empty()) return Failure{"empty", kNoMoreFiles};
+  FindHandlePtr find{new FindHandle(fake_listing())};  // NOLINT(cppcoreguidelines-owning-memory)
   find->next(data);
   return find;
 }
 
 bool find_next(FindHandle* find, WIN32_FIND_DATA& data) { return find != nullptr && find->next(data); }
-
-void close(std::unique_ptr<FindHandle>& find) { find.reset(); }
 
 }  // namespace transfer
 }  // namespace qor

@@ -42,7 +42,7 @@ bool is_calendar_date(const DateValue& d) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   FuzzedDataProvider in(data, size);
-  const std::string locale = in.PickValueInArray(kLocales);
+  const qor::DateForm locale = qor::date_form_for(in.PickValueInArray(kLocales));
   if (in.ConsumeBool()) {
     // Years of the file times a stamp can set and a four-digit year can show.
     DateValue d;

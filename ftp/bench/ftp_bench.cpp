@@ -18,10 +18,9 @@
 
 #include "QOR_sync_FRM.hpp"
 #include "QOR_sync_ftp_MOD.hpp"
-#include "download_target.hpp"
-#include "ftp_session.hpp"
+#include "file_system.hpp"
+#include "ftp_transfer.hpp"
 #include "server_process.hpp"
-#include "transfer_layer.hpp"
 
 extern char** environ;
 
@@ -105,19 +104,20 @@ void bench_big(const std::string& work, const std::string& out, std::size_t mega
   write_pattern_file(root + "/big.bin", bytes);
   auto server = serve(root);
   auto internet = qor::transfer::open("bench");
-  auto connection = qor::transfer::connect(internet, server->address("ftp"), kUser, kPassword);
+  auto connection = qor::transfer::connect(*internet, server->address("ftp"), kUser, kPassword);
   if (!connection) {
-    std::printf("big file: no connection\n");
+    std::printf("big file: no connection (%s)\n", connection.failure().reason.c_str());
     return;
   }
+  const auto disk = qor::make_local_file_system(out);
   std::vector<double> ours, flush, theirs;
   const long rss_before = max_rss_kb();
   const auto client_round = [&] {
     double flush_s = 0;
     ours.push_back(seconds([&] {
-      qor::DownloadTarget target(out + "/big.bin");
-      const bool ok = target.ok() && connection->session()->retrieve("big.bin", target);
-      if (!ok || (flush_s = seconds([&] { target.commit(); }), !fs::exists(out + "/big.bin")))
+      auto target = disk->replace_file(out + "/big.bin");
+      const bool ok = target && qor::transfer::get_file(connection->get(), "big.bin", **target);
+      if (!ok || (flush_s = seconds([&] { (void)(*target)->commit(); }), !fs::exists(out + "/big.bin")))
         std::printf("  our download failed\n");
     }));
     flush.push_back(flush_s);
@@ -176,12 +176,13 @@ void bench_small(const std::string& work, int count) {
     fs::create_directories(out);
     ours.push_back(seconds([&] {
       auto internet = qor::transfer::open("bench");
-      auto connection = qor::transfer::connect(internet, server->address("ftp"), kUser, kPassword);
+      auto connection = qor::transfer::connect(*internet, server->address("ftp"), kUser, kPassword);
+      const auto disk = qor::make_local_file_system(out);
       int failed = 0;
-      std::string target;
       for (const auto& n : names) {
-        target.assign(out).append("/").append(n);
-        failed += !qor::transfer::get_file(connection.get(), n, target);
+        auto target = disk->replace_file(out + "/" + n);
+        failed += !(target && connection && qor::transfer::get_file(connection->get(), n, **target) &&
+                    (*target)->commit());
       }
       if (failed) std::printf("  %d of our downloads failed\n", failed);
     }));
@@ -226,7 +227,7 @@ void bench_listing(const std::string& work, int count) {
     curl_list.push_back(seconds([&] {
       if (!run({"curl", "-s", "-S", "-o", "/dev/null", curl_url(*server, "")})) std::printf("  curl failed\n");
     }));
-    whole.push_back(seconds([&] { qor::connect_ftp(form); }));
+    whole.push_back(seconds([&] { qor::connect_ftp(host, {}); }));
     // Again on the same records, reversed so that the order step has work.
     std::reverse(shared.ftp.remote_listing.begin(), shared.ftp.remote_listing.end() - 1);
     show.push_back(seconds([&] { qor::show_remote_listing(); }));
