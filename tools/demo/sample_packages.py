@@ -113,7 +113,7 @@ def make_published(root, work):
     write(os.path.join(root, MAIN_PROGRAM), MAIN_PROGRAM_SCRIPT, 0o755)
     build_helper_exe(HELPER_VERSION, os.path.join(root, "qor_helper.exe"), work)
     write(os.path.join(root, "qor_tools.dll"), b"QOR tools library, release of " + TOOLS_DATE.encode() + b"\n")
-    shutil.copyfile(os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "window", "qt", "pictures",
+    shutil.copyfile(os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "window", "pictures",
                                  "lang_de_a.jpg"), os.path.join(root, "titel.jpg"))
     write(os.path.join(root, "qor_base.db3"), b"QOR base data " + BASE_DATE.encode() + b"\n")
     write(os.path.join(root, "qor_buch.db3"), b"an empty user database\n")
