@@ -36,7 +36,6 @@ TEST(HttpQuery, EachQuerySendsExactlyItsRequestAndReturnsTheBody) {
   };
   for (const auto& [query, body] : queries) {
     SCOPED_TRACE(query);
-    EXPECT_EQ(query_url(server.address(), query), "http://" + server.address() + kQueryScript + "?" + query);
     EXPECT_EQ(http_get_text(host, query_url(server.address(), query), {}), body);
     EXPECT_EQ(server.requests(), std::vector<std::string>{request_line(query)});
   }

@@ -5,7 +5,7 @@
 
 namespace qor::test {
 
-ScopedEnv::ScopedEnv(std::string name, std::optional<std::string> value) : name_(std::move(name)) {
+ScopedEnv::ScopedEnv(std::string name, const std::optional<std::string>& value) : name_(std::move(name)) {
   if (const char* old = std::getenv(name_.c_str())) old_ = old;
   apply(name_, value);
 }

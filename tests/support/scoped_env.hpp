@@ -9,7 +9,7 @@ namespace qor::test {
 class ScopedEnv {
  public:
   // No value removes the variable for the scope.
-  ScopedEnv(std::string name, std::optional<std::string> value);
+  ScopedEnv(std::string name, const std::optional<std::string>& value);
   ScopedEnv(const ScopedEnv&) = delete;
   ScopedEnv& operator=(const ScopedEnv&) = delete;
   ~ScopedEnv();

@@ -255,8 +255,8 @@ TEST_F(Flow, CreateMissingFoldersSkipsExistingAndGoesOnPastFailures) {
 }
 
 TEST_F(Flow, ManyFailedFoldersAreCountedNotAllNamed) {
-  std::vector<std::string> names;
-  for (int i = 0; i < 12; ++i) names.push_back("missing\\" + std::to_string(i));
+  std::vector<std::string> names(12);
+  for (std::size_t i = 0; i < names.size(); ++i) names[i] = "missing\\" + std::to_string(i);
   form.List2.assign(names);
   const test::StderrCapture errors;
   form.create_missing_folders();

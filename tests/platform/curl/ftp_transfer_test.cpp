@@ -98,10 +98,8 @@ TEST_F(FtpTransfer, ListsTheLoginFolderInEitherFormatWithNamesAsUtf8) {
     const auto connection = connect();
     ASSERT_TRUE(connection);
     // The server sends its entries in byte order of their names.
-    EXPECT_EQ(listing(connection.get()),
-              (std::vector<std::string>{"A.exe 128 5", "Caf\xC3\xA9.txt 128 2", "Data 16", "My Program.EXE 128 1",
-                                        "\xC3\x9C"
-                                        "ber.txt 128 3"}));
+    EXPECT_EQ(listing(connection.get()), (std::vector<std::string>{"A.exe 128 5", "Caf\u00e9.txt 128 2", "Data 16",
+                                                                   "My Program.EXE 128 1", "\u00dcber.txt 128 3"}));
   }
 }
 
