@@ -8,6 +8,7 @@
 #include <cstdlib>
 
 #include "fault_test.hpp"
+#include "timer_drain.hpp"
 
 namespace qor::faults {
 namespace {
@@ -160,22 +161,14 @@ void ClientRun::click_through(bool finish) {
     timed([&] { f.Label3_Click(button); });
     return true;
   };
-  for (int guard = 0; guard < 20; ++guard) {
-    if (f.Timer1.Enabled) {
-      timed([&] { f.Timer1_Timer(); });
-    } else if (f.Timer2.Enabled) {
-      timed([&] { f.Timer2_Timer(); });
-    } else if (f.Timer3.Enabled) {
-      timed([&] { f.Timer3_Timer(); });
-    } else if (f.Timer4.Enabled) {
-      timed([&] { f.Timer4_Timer(); });
-    } else {
-      // The panel that waits for the user, each clicked at most once.
-      const bool went_on =
-          (f.Picture1(0).Visible && click(0)) || (f.Picture1(1).Visible && f.Picture3(1).Visible && click(1)) ||
-          (f.Picture1(1).Visible && f.Picture3(2).Visible && click(2)) || (finish && f.Picture1(2).Visible && click(3));
-      if (!went_on) return;
-    }
+  const auto timed_tick = [&](Timer& timer) { timed([&] { timer.Tick(); }); };
+  for (int guard = 0; guard < 5; ++guard) {
+    test::run_timers(f, timed_tick);
+    // The panel that waits for the user, each clicked at most once.
+    const bool went_on =
+        (f.Picture1(0).Visible && click(0)) || (f.Picture1(1).Visible && f.Picture3(1).Visible && click(1)) ||
+        (f.Picture1(1).Visible && f.Picture3(2).Visible && click(2)) || (finish && f.Picture1(2).Visible && click(3));
+    if (!went_on) return;
   }
 }
 

@@ -110,7 +110,7 @@ TEST_F(FaultTest, AnAnswerTrickledWithoutEndIsGivenUpAtTheQueryLimit) {
   ASSERT_EQ(run->host.messages.size(), 1u);
   EXPECT_TRUE(is_query_failure(run->host.messages[0], "install")) << run->host.messages[0].text;
   EXPECT_FALSE(exists("a.dll"));
-  EXPECT_GE(run->longest_handler(), std::chrono::seconds(4));
+  EXPECT_GE(run->longest_handler(), std::chrono::milliseconds(3500));  // libcurl rounds its own clock
   expect_sound_end(std::chrono::seconds(12));
 }
 

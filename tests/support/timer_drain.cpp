@@ -4,7 +4,7 @@
 
 namespace qor::test {
 
-int run_timers(QOR_sync_FRM& form) {
+int run_timers(QOR_sync_FRM& form, const std::function<void(Timer&)>& tick) {
   int ticks = 0;
   for (; ticks < 100; ++ticks) {
     Timer* next = nullptr;
@@ -15,7 +15,11 @@ int run_timers(QOR_sync_FRM& form) {
       }
     }
     if (next == nullptr) break;
-    next->Tick();
+    if (tick) {
+      tick(*next);
+    } else {
+      next->Tick();
+    }
   }
   return ticks;
 }

@@ -219,7 +219,7 @@ TEST_F(FtpTransfer, AStalledTransferIsGivenUpAfterTheStallTime) {
   const auto took = std::chrono::steady_clock::now() - started;
   ASSERT_FALSE(arrived);
   EXPECT_NE(arrived.failure().reason.find("slow.bin"), std::string::npos) << arrived.failure().reason;
-  EXPECT_GE(took, 2s);
+  EXPECT_GE(took, 1500ms);  // two seconds without a byte, by libcurl's rounded clock
   EXPECT_LT(took, 10s);
 }
 

@@ -101,7 +101,7 @@ TEST(HttpFetch, AnAnswerTrickledWithoutEndEndsAtTheTotalTime) {
   Result<std::string> body = std::string();
   const auto took = time_of([&] { body = http_fetch(url(server, "art=install"), limits); });
   EXPECT_FALSE(body);
-  EXPECT_GE(took, 4s);
+  EXPECT_GE(took, 3500ms);  // libcurl rounds its own clock
   EXPECT_LT(took, 12s);
 }
 
