@@ -106,7 +106,8 @@ bool find_next(FindHandle* find, WIN32_FIND_DATA& data) { return find != nullptr
 
 Status get_file(const InternetHandle* connection, const std::string& remote_name, ByteSink& sink,
                 const KeepGoing& /*keep_going*/) {
-  if (connection == nullptr || connection->session() == nullptr) return Failure{"fetch " + remote_name + ": no connection"};
+  if (connection == nullptr || connection->session() == nullptr)
+    return Failure{"fetch " + remote_name + ": no connection"};
   return connection->session()->retrieve(remote_name, sink);
 }
 

@@ -8,6 +8,7 @@
 #include <QLabel>
 #include <QListWidget>
 #include <QMessageBox>
+#include <QMouseEvent>
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
@@ -20,6 +21,7 @@
 #include "qt_form_host.hpp"
 #include "recording_host.hpp"
 #include "step_recorder.hpp"
+#include "timer_drain.hpp"
 
 namespace qor {
 namespace {
@@ -162,6 +164,62 @@ TEST_F(Binding, PanelButtonClicksReachTheCaptionOrTheBox) {
   QTest::mousePress(handle(), Qt::LeftButton, {}, at(form.Label3(1)));
   QTest::mouseRelease(handle(), Qt::LeftButton, {}, at(form.List3));
   EXPECT_EQ(label_clicks + box_clicks, 2);
+}
+
+// The next panel's button stands where the last one stood: a user who clicks
+// twice at that spot within the double-click time clicks both buttons.
+TEST_F(Binding, AQuickSecondClickReachesTheButtonThatTookTheFirstOnesPlace) {
+  steps.then(&Steps::list_new_packages, [this] {
+    form.List2.AddItem("Bilder");
+    form.Picture1(0).Visible = true;
+  });
+  steps.then(&Steps::list_install_packages, [this] {
+    form.List3.AddItem("a.exe");
+    form.Picture3(1).Visible = true;
+    form.Picture3(2).Visible = false;
+    form.Picture1(1).Visible = true;
+  });
+  form.Picture1(9).Visible = false;
+  form.Timer2.Tick();  // the folder panel
+  // The install list comes up before the second press arrives.
+  form.Picture3(0).on_click = [this, folder = form.Picture3(0).on_click] {
+    folder();
+    test::run_timers(form);
+  };
+  const QPoint spot = at(form.Picture3(0), {4, 4});
+  QTest::mouseDClick(handle(), Qt::LeftButton, {}, spot);
+  EXPECT_FALSE(w(form.Picture1(0)).isVisible());
+  ASSERT_EQ(view->window().childAt(spot), &w(form.Picture3(1)));
+  EXPECT_EQ(steps.calls, (Calls{"list_new_packages", "list_install_packages", "download_packages"}));
+}
+
+TEST_F(Binding, ADoubleClickOnOneButtonIsOneClick) {
+  show_package_panel();
+  int box_clicks = 0, label_clicks = 0;
+  count_handler(form.Picture3(1).on_click, box_clicks);
+  count_handler(form.Label3(1).on_click, label_clicks);
+  QTest::mouseDClick(handle(), Qt::LeftButton, {}, at(form.Picture3(1), {4, 4}));
+  QTest::mouseDClick(handle(), Qt::LeftButton, {}, at(form.Label3(1)));
+  EXPECT_EQ(box_clicks, 1);
+  EXPECT_EQ(label_clicks, 1);
+  EXPECT_EQ(steps.count("download_packages"), 2);
+
+  // Qt pairs a press with the one just before it, which may have gone to a
+  // widget without Click events; the button's own press, further back than
+  // a double click, then makes no pair with it.
+  QWidget& box = w(form.Picture3(1));
+  const auto send = [&box](QEvent::Type type, quint64 time) {
+    const Qt::MouseButtons held = type == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::LeftButton;
+    QMouseEvent event(type, QPointF(4, 4), box.mapToGlobal(QPointF(4, 4)), Qt::LeftButton, held, {});
+    event.setTimestamp(time);
+    QApplication::sendEvent(&box, &event);
+  };
+  const auto interval = static_cast<quint64>(QApplication::doubleClickInterval());
+  send(QEvent::MouseButtonPress, 1000);
+  send(QEvent::MouseButtonRelease, 1000);
+  send(QEvent::MouseButtonDblClick, 1000 + interval + 1);
+  send(QEvent::MouseButtonRelease, 1000 + interval + 1);
+  EXPECT_EQ(box_clicks, 3);
 }
 
 TEST_F(Binding, ListClickReachesTheList) {
