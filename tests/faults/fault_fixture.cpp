@@ -120,7 +120,10 @@ void Sandbox::fill_program_folder() const {
   test::write_file((program / kUserDatabase).string(), "the user's bookings");
   fs::permissions(program / kUserDatabase, fs::perms(0600));
   test::write_file((program / "readme.txt").string(), "notes");
-  for (const char* name : {"big.exe", "Bilder/logo.jpg", "qor_buch.db3", "readme.txt"})
+  // The main application, started by the finish panel; it ends at once.
+  test::write_file((program / kMainProgram).string(), "#!/bin/sh\nexit 0\n");
+  fs::permissions(program / kMainProgram, fs::perms(0755));
+  for (const char* name : {"big.exe", "Bilder/logo.jpg", "qor_buch.db3", "readme.txt", "QOR_main.exe"})
     test::set_last_write((program / name).string(), long_ago);
 }
 

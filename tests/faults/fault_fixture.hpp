@@ -94,6 +94,7 @@ std::vector<std::string> outside_writes(const Sandbox& sandbox, const Tree& home
 // The user's files the run may replace, and the one it never may.
 inline const std::set<std::string> kReplaceable = {"big.exe", "Bilder/logo.jpg"};
 inline const std::string kUserDatabase = "qor_buch.db3";
+inline const std::string kMainProgram = "QOR_main.exe";
 
 // The query failure message names the query; true for the one of `query`.
 bool is_query_failure(const Message& m, const std::string& query);

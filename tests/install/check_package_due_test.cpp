@@ -104,7 +104,7 @@ TEST_F(VersionCheck, LooksInTheSubPathAndInTheSQLite3FolderWhereTheRunPutsTheFil
 
 TEST_F(VersionCheck, ARecordThatWouldLeaveTheProgramFolderIsNeverDue) {
   build_lists({record("../evil.dll", "", "dll"), record("evil.dll", "", "dll", "../x"),
-               record("evil.dll", "", "dll", "/etc"), record("evil.dll", "", "dll", "\\etc"),
+               record("evil.dll", "", "dll", "C:\\etc"), record("evil.dll", "", "dll", "c:"),
                record("evil.dll", "", "dll", "sub\\..\\..\\x"), record("a/b.dll", "", "dll"),
                record("a\\b.dll", "", "dll"), record("..", "", "dll"), record("ok.dll", "", "dll", "sub/..x")},
               0);

@@ -91,18 +91,43 @@ TEST_F(Finish, ThePathsOfASubFolderProgramAreLocalPaths) {
   EXPECT_EQ(shell.started[0].first, at("bin/app.sh"));
 }
 
-TEST_F(Finish, AnAbsentOrUnnamedProgramGetsItsEntryButNothingStarts) {
-  for (const std::string program : {"missing.exe", ""}) {
-    SCOPED_TRACE(program);
-    shared_variables().mod.main_program = program;
-    shell.saved.clear();
-    finish_action(*form, shell);
-    ASSERT_EQ(shell.saved.size(), 1u);
-    EXPECT_EQ(shell.saved[0].properties.target, at(program));
-  }
-  EXPECT_TRUE(shell.started.empty());
+// The server names the program as its own platform finds it: after a
+// separator, and in any letter case.
+TEST_F(Finish, ALeadingSeparatorAndAnotherLetterCaseStillNameTheProgram) {
+  fs::create_directory(at("Bin"));
+  place_main_program("Bin/QOR_Software.sh");
+  shared_variables().mod.main_program = "\\bin\\qor_software.SH";
+  finish_action(*form, shell);
+  ASSERT_EQ(shell.saved.size(), 1u);
+  EXPECT_EQ(shell.saved[0].properties.target, at("Bin/QOR_Software.sh"));
+  EXPECT_EQ(shell.started, (std::vector<std::pair<std::string, std::string>>{{at("Bin/QOR_Software.sh"), program.path()}}));
   EXPECT_TRUE(host.messages.empty());
-  EXPECT_EQ(host.unloads, 2);
+}
+
+// An entry to nothing would be all the user gets: they are told instead.
+// Only a regular file inside the folder is the program; a link is not
+// followed out of it.
+TEST_F(Finish, NoProgramInTheFolderGetsNoEntryNothingStartsAndTheUserIsTold) {
+  TempDir elsewhere;
+  test::write_file(elsewhere / "app.sh", "#!/bin/sh\n");
+  ::chmod((elsewhere / "app.sh").c_str(), 0644);
+  fs::create_symlink(elsewhere / "app.sh", at("link.sh"));
+  fs::create_directory(at("folder.exe"));
+  for (const std::string name : {"missing.exe", "", "link.sh", "folder.exe"}) {
+    SCOPED_TRACE(name);
+    shared_variables().mod.main_program = name;
+    host.messages.clear();
+    const test::StderrCapture errors;
+    finish_action(*form, shell);
+    expect_one_message("Hauptprogramm nicht gefunden / Main program not found:\r\n" + at(name));
+    const auto reasons = errors.failure_lines();
+    ASSERT_EQ(reasons.size(), 1u) << testing::PrintToString(reasons);
+    EXPECT_TRUE(reasons[0].starts_with("QOR_sync_PRO: main program: ")) << reasons[0];
+  }
+  EXPECT_TRUE(shell.saved.empty());
+  EXPECT_TRUE(shell.started.empty());
+  EXPECT_EQ(test::mode_of(elsewhere / "app.sh"), 0644u);
+  EXPECT_EQ(host.unloads, 4);
 }
 
 TEST_F(Finish, AShortcutThatCannotBeWrittenIsToldAndTheProgramStillStarts) {
@@ -139,13 +164,13 @@ TEST_F(Finish, AProgramNameLeadingOutOfTheFolderIsNeitherLinkedNorStarted) {
   TempDir outside;
   test::write_file(outside / "evil.sh", "#!/bin/sh\n");
   const std::string escape = "../" + fs::path(outside.path()).filename().string() + "/evil.sh";
-  for (const std::string& program : {escape, std::string("/bin/sh"), std::string("..\\x.sh")}) {
+  for (const std::string& program : {escape, std::string("C:\\bin\\sh"), std::string("..\\x.sh")}) {
     SCOPED_TRACE(program);
     shared_variables().mod.main_program = program;
     host.messages.clear();
     const test::StderrCapture errors;
     finish_action(*form, shell);
-    expect_one_message(kNoShortcut);
+    expect_one_message("Hauptprogramm nicht gefunden / Main program not found:\r\n" + program);
     const auto reasons = errors.failure_lines();
     ASSERT_EQ(reasons.size(), 1u);
     EXPECT_NE(reasons[0].find("\"" + program + "\""), std::string::npos) << reasons[0];

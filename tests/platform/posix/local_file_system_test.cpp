@@ -118,8 +118,8 @@ TEST_F(LocalFileSystem, ReplaceFileCreatesOrReplacesOnlyOnCommit) {
   EXPECT_EQ(test::read_file(dir / "old.exe"), "old");  // nothing changes before commit
   EXPECT_FALSE(fs::exists(dir / "new.dll"));
 
-  ASSERT_TRUE((*replacing)->commit());
-  ASSERT_TRUE((*creating)->commit());
+  ASSERT_TRUE((*replacing)->commit(Placement::Replace));
+  ASSERT_TRUE((*creating)->commit(Placement::Replace));
   EXPECT_EQ(test::read_file(dir / "old.exe"), "new program");
   EXPECT_EQ(test::mode_of(dir / "old.exe"), 0750u);
   EXPECT_EQ(test::read_file(dir / "new.dll"), "library");
@@ -144,20 +144,82 @@ TEST_F(LocalFileSystem, AReplacementGivenUpOrStartedOverLeavesNoTrace) {
   ASSERT_TRUE((*again)->write("first attempt, longer", 21));
   ASSERT_TRUE((*again)->rewind());
   ASSERT_TRUE((*again)->write("second", 6));
-  ASSERT_TRUE((*again)->commit());
+  ASSERT_TRUE((*again)->commit(Placement::Replace));
   EXPECT_EQ(test::read_file(dir / "data.db3"), "second");
 }
 
-TEST_F(LocalFileSystem, ReplaceFileThroughALinkReplacesTheFileItNames) {
+// Links below the program folder lead nowhere: not to a file outside
+// (replaced, stamped, made startable) nor a folder outside (files created
+// in it). The link is reported and stays as it was, and so does what it
+// names.
+TEST_F(LocalFileSystem, NoWriteFollowsALinkBelowTheProgramFolder) {
+  TempDir elsewhere;
+  write_file(elsewhere / "file", "the other owner's");
+  ::chmod((elsewhere / "file").c_str(), 0644);
+  const auto stamp_before = test::last_write(elsewhere / "file");
+  fs::create_symlink(elsewhere / "file", dir / "victim.dll");
+  fs::create_symlink(elsewhere.path(), dir / "Daten");
   fs::create_directory(dir / "real");
-  write_file(dir / "real/app.exe", "old");
+  write_file(dir / "real/app.exe", "inside");
   fs::create_symlink(dir / "real/app.exe", dir / "app.exe");
-  auto target = files->replace_file(dir / "app.exe");
+
+  for (const std::string& path : {dir / "victim.dll", dir / "Daten/new.dll", dir / "app.exe"}) {
+    SCOPED_TRACE(path);
+    const auto replacing = files->replace_file(path);
+    ASSERT_FALSE(replacing);
+    EXPECT_NE(replacing.failure().reason.find("symbolic link"), std::string::npos) << replacing.failure().reason;
+    EXPECT_NE(replacing.failure().reason.find(path), std::string::npos) << replacing.failure().reason;
+    EXPECT_FALSE(files->FileExists(path));
+  }
+  EXPECT_FALSE(files->CreateFolder(dir / "Daten/sub"));
+  EXPECT_FALSE(files->CreateFolder(dir / "Daten"));
+  EXPECT_FALSE(files->FolderExists(dir / "Daten"));
+  EXPECT_FALSE(files->set_last_write_time(dir / "victim.dll", FILETIME{0, 30000000}));
+  EXPECT_FALSE(files->set_last_write_time(dir / "Daten/file", FILETIME{0, 30000000}));
+  EXPECT_FALSE(files->make_startable(dir / "victim.dll"));
+  EXPECT_FALSE(files->DateLastModified(dir / "victim.dll"));
+  EXPECT_FALSE(files->regular_file_inside(dir / "app.exe"));
+
+  EXPECT_EQ(test::read_file(elsewhere / "file"), "the other owner's");
+  EXPECT_EQ(test::mode_of(elsewhere / "file"), 0644u);
+  EXPECT_EQ(test::last_write(elsewhere / "file"), stamp_before);
+  EXPECT_EQ(test::file_names(elsewhere.path()), std::vector<std::string>{"file"});
+  EXPECT_EQ(test::read_file(dir / "real/app.exe"), "inside");
+  EXPECT_TRUE(fs::is_symlink(dir / "victim.dll") && fs::is_symlink(dir / "Daten") && fs::is_symlink(dir / "app.exe"));
+}
+
+// The program folder itself may be reached through a link; writes outside
+// it are refused.
+TEST_F(LocalFileSystem, TheFolderMayBeALinkAndWritesOutsideItAreRefused) {
+  TempDir other;
+  fs::create_symlink(dir.path(), other / "program");
+  const auto through = make_local_file_system(other / "program");
+  auto target = through->replace_file(other / "program/new.dll");
+  ASSERT_TRUE(target) << target.failure().reason;
+  ASSERT_TRUE((*target)->write("new", 3));
+  ASSERT_TRUE((*target)->commit(Placement::Replace));
+  EXPECT_EQ(test::read_file(dir / "new.dll"), "new");
+
+  write_file(other / "outside.dll", "kept");
+  const auto outside = through->replace_file(other / "outside.dll");
+  ASSERT_FALSE(outside);
+  EXPECT_NE(outside.failure().reason.find("outside the program folder"), std::string::npos)
+      << outside.failure().reason;
+  EXPECT_FALSE(through->CreateFolder(other / "made"));
+  EXPECT_FALSE(through->set_last_write_time(other / "outside.dll", FILETIME{0, 30000000}));
+  EXPECT_FALSE(through->make_startable(dir / "../outside.dll"));
+  EXPECT_EQ(test::file_names(other.path()), (std::vector<std::string>{"outside.dll", "program"}));
+}
+
+// A file that replaces another one never runs with its owner's rights.
+TEST_F(LocalFileSystem, AReplacedFileLosesSetUserAndSetGroupBits) {
+  write_file(dir / "tool.exe", "old");
+  ASSERT_EQ(::chmod((dir / "tool.exe").c_str(), 06755), 0);
+  auto target = files->replace_file(dir / "tool.exe");
   ASSERT_TRUE(target);
   ASSERT_TRUE((*target)->write("new", 3));
-  ASSERT_TRUE((*target)->commit());
-  EXPECT_TRUE(fs::is_symlink(dir / "app.exe"));
-  EXPECT_EQ(test::read_file(dir / "real/app.exe"), "new");
+  ASSERT_TRUE((*target)->commit(Placement::Replace));
+  EXPECT_EQ(test::mode_of(dir / "tool.exe"), 0755u);
 }
 
 TEST_F(LocalFileSystem, ReplaceFileRefusesWithTheReason) {

@@ -74,7 +74,7 @@ TEST(ReplacementFile, LargeFileAfterARestartHoldsExactlyTheSecondAttempt) {
     ASSERT_TRUE(write_pattern(*target, 40 * kMiB, 1, 100'003));
     ASSERT_TRUE(target->rewind());
     ASSERT_TRUE(write_pattern(*target, bytes, 2, 262'147));
-    ASSERT_TRUE(target->commit());
+    ASSERT_TRUE(target->commit(Placement::Replace));
   }
   EXPECT_EQ(std::filesystem::file_size(path), bytes);
   EXPECT_EQ(first_mismatch(path, bytes, 2), std::string::npos);
@@ -129,7 +129,10 @@ TEST(ReplacementFile, AFullDiskSaysSoAndLeavesTheOldFile) {
     const auto target = start(path);
     ASSERT_TRUE(target);
     status = write_pattern(*target, 4 * kMiB, 5, 65'537);
-    if (status) status = target->commit();
+    if (status) {
+      const auto committed = target->commit(Placement::Replace);
+      if (!committed) status = committed.failure();
+    }
   }
   ASSERT_FALSE(status);
   EXPECT_EQ(status.failure().code, ENOSPC);
