@@ -50,6 +50,61 @@ TEST_F(LocalFileSystem, FoldersAndFilesEitherSeparator) {
   EXPECT_EQ(local_path("C\\sub\\file.dll"), "C/sub/file.dll");
 }
 
+// A part of a path missing as written is the folder's one entry equal to it
+// in any letter case (Latin, Greek, Cyrillic), for every operation; where
+// several match, only the name as written.
+TEST_F(LocalFileSystem, ANameInAnotherLetterCaseIsTheOneEntryThere) {
+  fs::create_directories(dir / "Bilder/\xC3\x84ltere");  // Ältere
+  write_file(dir / "Bilder/\xC3\x84ltere/Logo.JPG", "old");
+  const std::string other_case = dir.path() + "\\bilder\\\xC3\xA4LTERE\\lOGO.jpg";  // bilder\äLTERE\lOGO.jpg
+  const std::string on_disk = dir / "Bilder/\xC3\x84ltere/Logo.JPG";
+  EXPECT_TRUE(files->FolderExists(dir / "BILDER/\xC3\xA4ltere/"));
+  EXPECT_TRUE(files->FileExists(other_case));
+  EXPECT_EQ(*files->regular_file_inside(other_case), on_disk);
+  auto target = files->replace_file(other_case);
+  ASSERT_TRUE(target);
+  ASSERT_TRUE((*target)->write("new", 3));
+  ASSERT_TRUE((*target)->commit(Placement::Replace));
+  EXPECT_EQ(test::read_file(on_disk), "new");
+  ASSERT_TRUE(files->set_last_write_time(other_case, FILETIME{0, 30000000}));
+  EXPECT_EQ(files->DateLastModified(on_disk)->time_since_epoch(), files->DateLastModified(other_case)->time_since_epoch());
+  EXPECT_TRUE(files->CreateFolder(dir / "bilder/Neu"));
+  EXPECT_EQ(test::file_names(dir.path()), std::vector<std::string>{"Bilder"});
+  EXPECT_EQ(test::file_names(dir / "Bilder"), (std::vector<std::string>{"Neu", "\xC3\x84ltere"}));
+
+  // Final sigma and the Cyrillic capitals fold like the Latin ones.
+  write_file(dir / "\xCE\x9F\xCE\x94\xCE\x9F\xCE\xA3.txt", "greek");    // ΟΔΟΣ.txt
+  write_file(dir / "\xD0\xA4\xD0\x90\xD0\x99\xD0\x9B.txt", "cyrillic");  // ФАЙЛ.txt
+  EXPECT_TRUE(files->FileExists(dir / "\xCE\xBF\xCE\xB4\xCE\xBF\xCF\x82.TXT"));  // οδος.TXT
+  EXPECT_TRUE(files->FileExists(dir / "\xD1\x84\xD0\xB0\xD0\xB9\xD0\xBB.txt"));  // файл.txt
+
+  write_file(dir / "Data.txt", "one");
+  write_file(dir / "DATA.txt", "two");
+  EXPECT_FALSE(files->FileExists(dir / "data.txt"));
+  EXPECT_TRUE(files->FileExists(dir / "DATA.txt"));
+}
+
+// The temporary files of a killed run go, and nothing else: not a file of
+// another name, a folder or a link so named, nor what a link leads to.
+TEST_F(LocalFileSystem, RemovesOnlyTheLeftoversOfDownloads) {
+  TempDir elsewhere;
+  write_file(elsewhere / ".qor-download-Zz0000", "outside");
+  fs::create_directories(dir / "a/b");
+  write_file(dir / ".qor-download-AbC123", "half");
+  write_file(dir / "a/b/.qor-download-000000", "half");
+  write_file(dir / "a/.qor-download-AbC12", "short");
+  write_file(dir / "a/.qor-download-AbC12-", "odd");
+  fs::create_directory(dir / "a/.qor-download-Folder");
+  fs::create_symlink(elsewhere / ".qor-download-Zz0000", dir / "a/.qor-download-L1nk00");
+  fs::create_directory_symlink(elsewhere.path(), dir / "linked");
+  ASSERT_TRUE(files->remove_download_leftovers());
+  EXPECT_EQ(test::file_names(dir.path()), (std::vector<std::string>{"a", "linked"}));
+  EXPECT_EQ(test::file_names(dir / "a"), (std::vector<std::string>{".qor-download-AbC12", ".qor-download-AbC12-",
+                                                                   ".qor-download-Folder", ".qor-download-L1nk00", "b"}));
+  EXPECT_TRUE(test::file_names(dir / "a/b").empty());
+  EXPECT_EQ(test::read_file(elsewhere / ".qor-download-Zz0000"), "outside");
+}
+
 TEST_F(LocalFileSystem, CreateFolderSucceedsWhenTheFolderIsThereAndTellsWhyNot) {
   write_file(dir / "a.txt", "x");
   EXPECT_TRUE(files->CreateFolder(dir.path() + "\\pkg"));
