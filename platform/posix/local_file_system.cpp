@@ -28,13 +28,6 @@ std::string local_path(std::string path) {
 
 namespace {
 
-// What lies at a path below the program folder, links not followed.
-struct Found {
-  EntryBelow entry;
-  struct stat st {};
-  bool exists = false;
-};
-
 class LocalFileSystem final : public FileSystem {
  public:
   explicit LocalFileSystem(const std::string& program_folder) : root_(program_folder) {}
@@ -46,8 +39,8 @@ class LocalFileSystem final : public FileSystem {
       std::error_code ec;
       return fs::is_directory(fs::path(p), ec);
     }
-    const auto found = look(*relative);
-    return found && (found->entry.name.empty() || (found->exists && S_ISDIR(found->st.st_mode)));
+    const auto found = root_.walk(*relative);
+    return found && (found->name.empty() || (found->exists && S_ISDIR(found->st.st_mode)));
   }
 
   // Succeeds when the folder is there afterwards, also when someone else
@@ -77,7 +70,7 @@ class LocalFileSystem final : public FileSystem {
       const auto status = fs::status(fs::path(p), ec);
       return !ec && fs::exists(status) && !fs::is_directory(status);
     }
-    const auto found = look(*relative);
+    const auto found = root_.walk(*relative);
     return found && found->exists && !S_ISDIR(found->st.st_mode) && !S_ISLNK(found->st.st_mode);
   }
 
@@ -94,11 +87,11 @@ class LocalFileSystem final : public FileSystem {
     const std::string p = local_path(path);
     struct stat st {};
     if (const auto relative = root_.below(p)) {
-      auto found = look(*relative);
+      auto found = root_.walk(*relative);
       if (!found) return found.failure();
-      if (!found->exists) return failure_from_errno("last-write time of " + found->entry.path, ENOENT);
+      if (!found->exists) return failure_from_errno("last-write time of " + found->path, ENOENT);
       if (S_ISLNK(found->st.st_mode))
-        return Failure{"last-write time of " + found->entry.path + ": a symbolic link is in the way", ELOOP};
+        return Failure{"last-write time of " + found->path + ": a symbolic link is in the way", ELOOP};
       st = found->st;
     } else if (::stat(p.c_str(), &st) != 0) {
       return failure_from_errno("last-write time of " + p, errno);
@@ -111,12 +104,12 @@ class LocalFileSystem final : public FileSystem {
     const std::string p = local_path(path);
     const auto relative = root_.below(p);
     if (!relative) return outside("start", p);
-    auto found = look(*relative);
+    auto found = root_.walk(*relative);
     if (!found) return found.failure();
-    const std::string& shown = found->entry.path;
+    const std::string& shown = found->path;
     if (!found->exists) return failure_from_errno(shown, ENOENT);
     if (S_ISLNK(found->st.st_mode)) return Failure{shown + ": a symbolic link is in the way", ELOOP};
-    if (!S_ISREG(found->st.st_mode) || found->entry.name.empty()) return Failure{shown + ": not a regular file"};
+    if (!S_ISREG(found->st.st_mode) || found->name.empty()) return Failure{shown + ": not a regular file"};
     return shown;
   }
 
@@ -145,19 +138,6 @@ class LocalFileSystem final : public FileSystem {
   }
 
  private:
-  Result<Found> look(const std::string& relative) const {
-    auto entry = root_.walk(relative);
-    if (!entry) return entry.failure();
-    Found found{std::move(*entry)};
-    if (found.entry.name.empty()) {
-      found.exists = ::fstat(found.entry.folder.get(), &found.st) == 0;
-    } else {
-      found.exists = ::fstatat(found.entry.folder.get(), found.entry.name.c_str(), &found.st, AT_SYMLINK_NOFOLLOW) == 0;
-      if (!found.exists && errno != ENOENT) return failure_from_errno("look at " + found.entry.path, errno);
-    }
-    return found;
-  }
-
   Failure outside(const std::string& what, const std::string& path) const {
     return Failure{what + " " + path + ": outside the program folder " + root_.path(), EPERM};
   }

@@ -6,8 +6,15 @@
 // platform would find it.
 #pragma once
 
+#include <sys/stat.h>
+#include <sys/types.h>
+
+#include <ctime>
+#include <map>
 #include <optional>
 #include <string>
+#include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include "result.hpp"
@@ -17,9 +24,29 @@ namespace qor {
 
 // One entry below the program folder, found by a walk.
 struct EntryBelow {
-  UniqueFd folder;    // the folder that holds the entry (opened O_PATH)
-  std::string name;   // the entry's name in that folder as it is on disk; empty for the program folder itself
-  std::string path;   // the full path as it is on disk, for reasons and callers
+  UniqueFd folder;   // the folder that holds the entry (opened O_PATH), or the program folder itself
+  std::string name;  // the entry's name in that folder as it is on disk; empty for the program folder itself
+  std::string path;  // the full path as it is on disk, for reasons and callers
+  bool exists = false;  // whether the entry was there at the walk, and then
+  struct stat st {};    // what it was (a link itself, not what it names)
+};
+
+// The names of folders' entries by their folded form, read once and used
+// again while the folder is unchanged, so that a version check of many
+// records reads each folder once and not once per missing name. A folder
+// changed in the last seconds is read again each time: its time stamp
+// could not tell a change within the same tick.
+class FoldedNames {
+ public:
+  std::vector<std::string> matching(int folder, const std::string& name);
+
+ private:
+  struct Listing {
+    timespec modified{};
+    timespec changed{};
+    std::unordered_multimap<std::string, std::string> by_folded;
+  };
+  std::map<std::pair<dev_t, ino_t>, Listing> listings_;
 };
 
 class ProgramFolderRoot {
@@ -36,6 +63,7 @@ class ProgramFolderRoot {
   // folder on the way must be a real folder, not a link; ".." is refused.
   // The last name need not exist. Each name is the entry of that name, else
   // the one entry equal to it regardless of case, else the name as written.
+  // The empty path is the program folder itself (an empty name).
   Result<EntryBelow> walk(const std::string& relative) const;
 
   const std::string& path() const { return path_; }
@@ -46,15 +74,14 @@ class ProgramFolderRoot {
   std::string path_;
   UniqueFd fd_;
   int open_error_ = 0;
+  mutable FoldedNames names_;
 };
 
 // The entries of `folder` equal to `name` regardless of letter case
-// (Unicode simple case folding), in the order the folder lists them.
+// (Unicode simple case folding), in the order the folder lists them, read
+// now; every entry for the empty name.
 std::vector<std::string> entries_matching(int folder, const std::string& name);
 
-// `name` when `folder` has an entry of that name, else its one entry equal to
-// it regardless of case, else `name` (also when several match).
-std::string entry_name(int folder, const std::string& name);
 
 // True when `folder` has an entry of that name or one equal to it
 // regardless of case: a place that is taken.
