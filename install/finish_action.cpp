@@ -28,7 +28,7 @@ Result<std::string> main_program_file(FileSystem& file_system, const std::string
   const auto below = path_below_program_folder(program);
   if (!below) return Failure{"the main program \"" + program + "\" lies outside " + folder};
   if (below->empty()) return Failure{"no main program is named"};
-  const Result<std::string> found = file_system.regular_file_inside(local_path(folder + "/" + *below));
+  Result<std::string> found = file_system.regular_file_inside(local_path(folder + "/" + *below));
   if (!found) return Failure{"the main program \"" + program + "\": " + found.failure().reason, found.failure().code};
   return found;
 }

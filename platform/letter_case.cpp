@@ -42,22 +42,38 @@ bool in_even_odd_pairs(char32_t c) {
 
 char32_t fold(char32_t c) {
   switch (c) {
-    case 0xB5: return 0x3BC;   // micro sign
-    case 0x17F: return 's';    // long s
-    case 0x386: return 0x3AC;
-    case 0x38C: return 0x3CC;
-    case 0x3C2: return 0x3C3;  // final sigma
-    case 0x3CF: return 0x3D7;
-    case 0x3D0: return 0x3B2;
-    case 0x3D1: return 0x3B8;
-    case 0x3D5: return 0x3C6;
-    case 0x3D6: return 0x3C0;
-    case 0x3F0: return 0x3BA;
-    case 0x3F1: return 0x3C1;
-    case 0x3F4: return 0x3B8;
-    case 0x3F5: return 0x3B5;
-    case 0x4C0: return 0x4CF;
-    default: break;
+    case 0xB5:
+      return 0x3BC;  // micro sign
+    case 0x17F:
+      return 's';  // long s
+    case 0x386:
+      return 0x3AC;
+    case 0x38C:
+      return 0x3CC;
+    case 0x3C2:
+      return 0x3C3;  // final sigma
+    case 0x3CF:
+      return 0x3D7;
+    case 0x3D0:
+      return 0x3B2;
+    case 0x3D1:
+      return 0x3B8;
+    case 0x3D5:
+      return 0x3C6;
+    case 0x3D6:
+      return 0x3C0;
+    case 0x3F0:
+      return 0x3BA;
+    case 0x3F1:
+      return 0x3C1;
+    case 0x3F4:
+      return 0x3B8;
+    case 0x3F5:
+      return 0x3B5;
+    case 0x4C0:
+      return 0x4CF;
+    default:
+      break;
   }
   if (c >= 0x388 && c <= 0x38A) return c + 0x25;
   if (c == 0x38E || c == 0x38F) return c + 0x3F;

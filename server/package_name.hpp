@@ -15,8 +15,6 @@ namespace qor {
 // cut), a drive letter ("C:") or a ".." component.
 std::optional<std::string> path_below_program_folder(std::string_view name);
 
-inline bool stays_inside_program_folder(std::string_view name) {
-  return path_below_program_folder(name).has_value();
-}
+inline bool stays_inside_program_folder(std::string_view name) { return path_below_program_folder(name).has_value(); }
 
 }  // namespace qor

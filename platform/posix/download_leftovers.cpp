@@ -42,7 +42,7 @@ void remove_in(int folder, const std::string& shown, int depth, Status& first_fa
   const auto names = entries_of(folder, shown);
   if (!names) return note(names.failure());
   for (const std::string& name : *names) {
-    const std::string path = shown + "/" + name;
+    const std::string path = std::string(shown).append("/").append(name);
     struct stat st {};
     if (::fstatat(folder, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) continue;  // gone meanwhile
     if (S_ISDIR(st.st_mode) && depth < kDeepestFolder) {

@@ -55,7 +55,8 @@ class LocalFileSystem final : public FileSystem {
     struct stat st {};
     if (error == EEXIST && ::fstatat(folder, entry->name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0) {
       if (S_ISDIR(st.st_mode)) return {};
-      if (S_ISLNK(st.st_mode)) return Failure{"create folder " + entry->path + ": a symbolic link is in the way", ELOOP};
+      if (S_ISLNK(st.st_mode))
+        return Failure{"create folder " + entry->path + ": a symbolic link is in the way", ELOOP};
     }
     return failure_from_errno("create folder " + entry->path, error);
   }
@@ -150,7 +151,8 @@ class LocalFileSystem final : public FileSystem {
     auto entry = root_.walk(*relative);
     if (entry) return entry;
     const Failure& failure = entry.failure();
-    if (failure.code == ELOOP || failure.code == 0) return Failure{what + " " + p + ": " + failure.reason, failure.code};
+    if (failure.code == ELOOP || failure.code == 0)
+      return Failure{what + " " + p + ": " + failure.reason, failure.code};
     return failure_from_errno(what + " " + p, static_cast<int>(failure.code));
   }
 

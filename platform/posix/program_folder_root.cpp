@@ -63,7 +63,6 @@ std::vector<std::string> FoldedNames::matching(int folder, const std::string& na
   return found;
 }
 
-
 bool place_taken(int folder, const std::string& name) {
   struct stat st {};
   if (::fstatat(folder, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0) return true;
@@ -108,9 +107,7 @@ Result<EntryBelow> ProgramFolderRoot::walk(const std::string& relative) const {
     entry.exists = ::fstat(entry.folder.get(), &entry.st) == 0;
     return entry;
   }
-  const auto path_of = [&entry](const std::string& name) {
-    return (entry.path == "/" ? "" : entry.path) + "/" + name;
-  };
+  const auto path_of = [&entry](const std::string& name) { return (entry.path == "/" ? "" : entry.path) + "/" + name; };
   const auto other_case = [this, &entry](const std::string& name) {
     const auto matching = names_.matching(entry.folder.get(), name);
     return matching.size() == 1 ? matching.front() : name;

@@ -24,9 +24,9 @@ namespace qor {
 
 // One entry below the program folder, found by a walk.
 struct EntryBelow {
-  UniqueFd folder;   // the folder that holds the entry (opened O_PATH), or the program folder itself
-  std::string name;  // the entry's name in that folder as it is on disk; empty for the program folder itself
-  std::string path;  // the full path as it is on disk, for reasons and callers
+  UniqueFd folder;      // the folder that holds the entry (opened O_PATH), or the program folder itself
+  std::string name;     // the entry's name in that folder as it is on disk; empty for the program folder itself
+  std::string path;     // the full path as it is on disk, for reasons and callers
   bool exists = false;  // whether the entry was there at the walk, and then
   struct stat st {};    // what it was (a link itself, not what it names)
 };
@@ -81,7 +81,6 @@ class ProgramFolderRoot {
 // (Unicode simple case folding), in the order the folder lists them, read
 // now; every entry for the empty name.
 std::vector<std::string> entries_matching(int folder, const std::string& name);
-
 
 // True when `folder` has an entry of that name or one equal to it
 // regardless of case: a place that is taken.

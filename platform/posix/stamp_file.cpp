@@ -23,7 +23,8 @@ Status stamp_last_write_time_at(int folder, const std::string& name, const std::
   const std::int64_t unix_seconds = static_cast<std::int64_t>(ticks / kTicksPerSecond) - kUnixEpochIn1601Seconds;
 
   struct stat before {};
-  if (::fstatat(folder, name.c_str(), &before, AT_SYMLINK_NOFOLLOW) != 0) return failure_from_errno("stamp " + shown, errno);
+  if (::fstatat(folder, name.c_str(), &before, AT_SYMLINK_NOFOLLOW) != 0)
+    return failure_from_errno("stamp " + shown, errno);
   if (S_ISLNK(before.st_mode)) return Failure{"stamp " + shown + ": a symbolic link is in the way", ELOOP};
   if (!S_ISREG(before.st_mode)) return Failure{"stamp " + shown + ": not a regular file"};
 

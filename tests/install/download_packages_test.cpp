@@ -72,8 +72,8 @@ TEST_F(DownloadRun, OnlyAFileTheCheckFoundIsReplacedTheOthersOnlyFillAnEmptyPlac
   ASSERT_EQ(due(), (std::vector<std::string>{"old.exe", "new.jpg", "QOR_BUCH.db3"}));
   test::write_file(at("new.jpg"), "the user's");
   run();
-  EXPECT_EQ(fetch.placements, (std::vector<Placement>{Placement::Replace, Placement::OnlyIfAbsent,
-                                                      Placement::OnlyIfAbsent}));
+  EXPECT_EQ(fetch.placements,
+            (std::vector<Placement>{Placement::Replace, Placement::OnlyIfAbsent, Placement::OnlyIfAbsent}));
   EXPECT_EQ(test::read_file(at("old.exe")), "new");
   EXPECT_EQ(test::read_file(at("new.jpg")), "the user's");
 

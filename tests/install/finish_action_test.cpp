@@ -80,27 +80,23 @@ TEST_F(Finish, LinksAndStartsTheMainProgramInItsFolderAndCloses) {
   EXPECT_EQ(host.unloads, 1);
 }
 
-TEST_F(Finish, ThePathsOfASubFolderProgramAreLocalPaths) {
-  fs::create_directory(at("bin"));
-  place_main_program("bin/app.sh");
-  shared_variables().mod.main_program = "bin\\app.sh";
-  finish_action(*form, shell);
-  ASSERT_EQ(shell.saved.size(), 1u);
-  EXPECT_EQ(shell.saved[0].properties.target, at("bin/app.sh"));
-  ASSERT_EQ(shell.started.size(), 1u);
-  EXPECT_EQ(shell.started[0].first, at("bin/app.sh"));
-}
-
-// The server names the program as its own platform finds it: after a
-// separator, and in any letter case.
-TEST_F(Finish, ALeadingSeparatorAndAnotherLetterCaseStillNameTheProgram) {
+// The server names the program as its own platform finds it: with "\"
+// separators, after a leading one, and in any letter case. The shortcut and
+// the start take the path as it is on disk.
+TEST_F(Finish, TheProgramIsTheFileOnDiskItsNameStandsFor) {
   fs::create_directory(at("Bin"));
-  place_main_program("Bin/QOR_Software.sh");
-  shared_variables().mod.main_program = "\\bin\\qor_software.SH";
-  finish_action(*form, shell);
-  ASSERT_EQ(shell.saved.size(), 1u);
-  EXPECT_EQ(shell.saved[0].properties.target, at("Bin/QOR_Software.sh"));
-  EXPECT_EQ(shell.started, (std::vector<std::pair<std::string, std::string>>{{at("Bin/QOR_Software.sh"), program.path()}}));
+  for (const auto& [on_disk, name] : std::vector<std::pair<std::string, std::string>>{
+           {"Bin/app.sh", "Bin\\app.sh"}, {"Bin/QOR_Software.sh", "\\bin\\qor_software.SH"}}) {
+    SCOPED_TRACE(name);
+    place_main_program(on_disk);
+    shared_variables().mod.main_program = name;
+    shell.saved.clear();
+    shell.started.clear();
+    finish_action(*form, shell);
+    ASSERT_EQ(shell.saved.size(), 1u);
+    EXPECT_EQ(shell.saved[0].properties.target, at(on_disk));
+    EXPECT_EQ(shell.started, (std::vector<std::pair<std::string, std::string>>{{at(on_disk), program.path()}}));
+  }
   EXPECT_TRUE(host.messages.empty());
 }
 

@@ -14,7 +14,7 @@ namespace {
 TEST(LetterCase, FoldingMakesEveryCaseOfALetterOne) {
   const std::vector<std::pair<std::string, std::string>> same = {
       {"QOR_Software.EXE", "qor_software.exe"},
-      {"\xC3\x84RGER \xC3\x9F", "\xC3\xA4rger \xC3\x9F"},                      // ÄRGER ß, ärger ß
+      {"\xC3\x84RGER \xC3\x9F", "\xC3\xA4rger \xC3\x9F"},                        // ÄRGER ß, ärger ß
       {"\xC5\xBF\x6F", "SO"},                                                    // ſo
       {"\xCE\x9F\xCE\x94\xCE\x9F\xCE\xA3", "\xCE\xBF\xCE\xB4\xCE\xBF\xCF\x82"},  // ΟΔΟΣ, οδος
       {"\xCE\x8A", "\xCE\xAF"},                                                  // Ί, ί

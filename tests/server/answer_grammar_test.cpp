@@ -145,8 +145,8 @@ TEST(PackageName, NamesThatLeaveTheProgramFolderAreRefused) {
   for (const std::string name : {"Bilder", " abc", "a/b", "a\\b", "a..b", "..a", "./x", "x/.", "ab:c", "1:x"}) {
     EXPECT_EQ(path_below_program_folder(name), local_path(name)) << name;
   }
-  for (const std::string& name : std::vector<std::string>{"..", "../x", "..\\x", "a/../../x", "a\\..", "C:x", "c:",
-                                                          "\\C:\\x", "a/..", std::string("a\0/../x", 7)}) {
+  for (const std::string& name : std::vector<std::string>{"..", "../x", "..\\x", "a/../../x", "a\\..", "C:x",
+                                                          "c:", "\\C:\\x", "a/..", std::string("a\0/../x", 7)}) {
     EXPECT_FALSE(stays_inside_program_folder(name)) << name;
   }
 }

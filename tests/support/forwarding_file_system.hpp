@@ -20,9 +20,7 @@ class ForwardingFileSystem : public FileSystem {
   Result<std::chrono::system_clock::time_point> DateLastModified(const std::string& path) override {
     return real_->DateLastModified(path);
   }
-  Result<std::string> regular_file_inside(const std::string& path) override {
-    return real_->regular_file_inside(path);
-  }
+  Result<std::string> regular_file_inside(const std::string& path) override { return real_->regular_file_inside(path); }
   Result<std::unique_ptr<ReplacementFile>> replace_file(const std::string& path) override {
     return real_->replace_file(path);
   }

@@ -67,14 +67,15 @@ TEST_F(LocalFileSystem, ANameInAnotherLetterCaseIsTheOneEntryThere) {
   ASSERT_TRUE((*target)->commit(Placement::Replace));
   EXPECT_EQ(test::read_file(on_disk), "new");
   ASSERT_TRUE(files->set_last_write_time(other_case, FILETIME{0, 30000000}));
-  EXPECT_EQ(files->DateLastModified(on_disk)->time_since_epoch(), files->DateLastModified(other_case)->time_since_epoch());
+  EXPECT_EQ(files->DateLastModified(on_disk)->time_since_epoch(),
+            files->DateLastModified(other_case)->time_since_epoch());
   EXPECT_TRUE(files->CreateFolder(dir / "bilder/Neu"));
   EXPECT_EQ(test::file_names(dir.path()), std::vector<std::string>{"Bilder"});
   EXPECT_EQ(test::file_names(dir / "Bilder"), (std::vector<std::string>{"Neu", "\xC3\x84ltere"}));
 
   // Final sigma and the Cyrillic capitals fold like the Latin ones.
-  write_file(dir / "\xCE\x9F\xCE\x94\xCE\x9F\xCE\xA3.txt", "greek");    // ΟΔΟΣ.txt
-  write_file(dir / "\xD0\xA4\xD0\x90\xD0\x99\xD0\x9B.txt", "cyrillic");  // ФАЙЛ.txt
+  write_file(dir / "\xCE\x9F\xCE\x94\xCE\x9F\xCE\xA3.txt", "greek");             // ΟΔΟΣ.txt
+  write_file(dir / "\xD0\xA4\xD0\x90\xD0\x99\xD0\x9B.txt", "cyrillic");          // ФАЙЛ.txt
   EXPECT_TRUE(files->FileExists(dir / "\xCE\xBF\xCE\xB4\xCE\xBF\xCF\x82.TXT"));  // οδος.TXT
   EXPECT_TRUE(files->FileExists(dir / "\xD1\x84\xD0\xB0\xD0\xB9\xD0\xBB.txt"));  // файл.txt
 
@@ -99,8 +100,9 @@ TEST_F(LocalFileSystem, RemovesOnlyTheLeftoversOfDownloads) {
   fs::create_directory_symlink(elsewhere.path(), dir / "linked");
   ASSERT_TRUE(files->remove_download_leftovers());
   EXPECT_EQ(test::file_names(dir.path()), (std::vector<std::string>{"a", "linked"}));
-  EXPECT_EQ(test::file_names(dir / "a"), (std::vector<std::string>{".qor-download-AbC12", ".qor-download-AbC12-",
-                                                                   ".qor-download-Folder", ".qor-download-L1nk00", "b"}));
+  EXPECT_EQ(test::file_names(dir / "a"),
+            (std::vector<std::string>{".qor-download-AbC12", ".qor-download-AbC12-", ".qor-download-Folder",
+                                      ".qor-download-L1nk00", "b"}));
   EXPECT_TRUE(test::file_names(dir / "a/b").empty());
   EXPECT_EQ(test::read_file(elsewhere / ".qor-download-Zz0000"), "outside");
 }
@@ -258,8 +260,7 @@ TEST_F(LocalFileSystem, TheFolderMayBeALinkAndWritesOutsideItAreRefused) {
   write_file(other / "outside.dll", "kept");
   const auto outside = through->replace_file(other / "outside.dll");
   ASSERT_FALSE(outside);
-  EXPECT_NE(outside.failure().reason.find("outside the program folder"), std::string::npos)
-      << outside.failure().reason;
+  EXPECT_NE(outside.failure().reason.find("outside the program folder"), std::string::npos) << outside.failure().reason;
   EXPECT_FALSE(through->CreateFolder(other / "made"));
   EXPECT_FALSE(through->set_last_write_time(other / "outside.dll", FILETIME{0, 30000000}));
   EXPECT_FALSE(through->make_startable(dir / "../outside.dll"));
