@@ -83,19 +83,6 @@ TEST_F(DownloadRun, OnlyAFileTheCheckFoundIsReplacedTheOthersOnlyFillAnEmptyPlac
   EXPECT_EQ(fetch.placements, std::vector<Placement>{Placement::OnlyIfAbsent});
 }
 
-// The temporary files a killed run left go at the download step, even when
-// nothing is due.
-TEST_F(DownloadRun, RemovesLeftoversOfAnEndedRunFirst) {
-  std::filesystem::create_directories(at("sub/deeper"));
-  test::write_file(at(".qor-download-a1B2c3"), "half");
-  test::write_file(at("sub/deeper/.qor-download-ZZZZZZ"), "half");
-  test::write_file(at("sub/.qor-download-keep"), "not ours");
-  run();
-  EXPECT_EQ(test::file_names(program.path()), (std::vector<std::string>{"sub"}));
-  EXPECT_EQ(test::file_names(at("sub")), (std::vector<std::string>{".qor-download-keep", "deeper"}));
-  EXPECT_TRUE(test::file_names(at("sub/deeper")).empty());
-}
-
 TEST_F(DownloadRun, TheBarGrowsByOneStepPerFinishedItemAndAnEmptyListShowsNone) {
   build_lists({"fn=a.txt|ar=txt", "fn=b.txt|ar=txt", "fn=c.txt|ar=txt"}, 0);
   const double step = (form->Picture1(1).Width.get() - 2.0 * form->Picture2.Left.get()) / 3;
