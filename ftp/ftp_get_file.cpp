@@ -11,26 +11,33 @@
 namespace qor {
 namespace {
 
-Status fetch(FileSystem& file_system, const std::string& file_name, const std::string& local_folder,
-             const KeepGoing& keep_going) {
+Result<Committed> fetch(FileSystem& file_system, const std::string& file_name, const std::string& local_folder,
+                        const KeepGoing& keep_going, Placement placement) {
   if (!is_bare_file_name(file_name)) return Failure{"\"" + file_name + "\" names no file of the login folder"};
   auto target = file_system.replace_file(local_folder + "/" + file_name);
   if (!target) return target.failure();
   const Status arrived = transfer::get_file(shared_variables().ftp.ftp_handle.get(), file_name, **target, keep_going);
-  if (!arrived) return arrived;
-  return (*target)->commit();
+  if (!arrived) return arrived.failure();
+  return (*target)->commit(placement);
 }
 
 }  // namespace
 
 bool ftp_get_file(FormHost& host, FileSystem& file_system, const std::string& file_name,
-                  const std::string& local_folder, const KeepGoing& keep_going) {
-  const Status arrived = fetch(file_system, file_name, local_folder, keep_going);
+                  const std::string& local_folder, const KeepGoing& keep_going, Placement placement) {
+  const Result<Committed> arrived = fetch(file_system, file_name, local_folder, keep_going, placement);
   if (!arrived) {
     report_failure("transfer of " + file_name, arrived.failure());
     host.MsgBox("Übertragunsfehler", MsgButtons::OK, kApplicationTitle);
+    return false;
   }
-  return static_cast<bool>(arrived);
+  if (*arrived == Committed::PlaceTaken) {
+    // Not a failure the user has to act on: the file they have is kept.
+    report_failure("transfer of " + file_name,
+                   Failure{local_path(local_folder + "/" + file_name) + " appeared meanwhile and is kept"});
+    return false;
+  }
+  return true;
 }
 
 }  // namespace qor

@@ -36,7 +36,13 @@ void check_package_due(QOR_sync_FRM& form) {
   if (!place || (form.package_mode != 0 && form.package_mode != 1)) return;
 
   FileSystem& fs = *form.file_system;
-  bool due = !fs.FileExists(place->local_file);
+  const bool missing = !fs.FileExists(place->local_file);
+  if (missing) {
+    form.rows_found_missing.insert(row);
+  } else {
+    form.rows_found_missing.erase(row);
+  }
+  bool due = missing;
   if (!due && form.package_mode == 1) {
     due = mod.package_version != local_version_text(fs, mod.package_kind, mod.package_file, place->local_file) &&
           !is_user_database(mod.package_file);

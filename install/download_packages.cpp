@@ -26,9 +26,13 @@ void install_one(QOR_sync_FRM& form, const FetchFile& fetch, int row) {
   }
 
   const bool existed = form.file_system->FileExists(place->local_file);
+  // The user's databases, and files due only because they were missing, may
+  // have appeared since the check (the application made one, the user put a
+  // backup back): those are put only where the place is still empty.
+  const bool only_if_absent = is_user_database(fields.file) || form.rows_found_missing.count(row) > 0 || !existed;
   // A failed transfer leaves the old file; stamping it would pass it off as
   // the new version, and it would never be fetched again.
-  if (!fetch(fields.file, place->local_folder)) return;
+  if (!fetch(fields.file, place->local_folder, only_if_absent ? Placement::OnlyIfAbsent : Placement::Replace)) return;
 
   // A replaced file keeps its bits from the transfer; a new program needs
   // its execute bits to start.
@@ -45,6 +49,9 @@ void install_one(QOR_sync_FRM& form, const FetchFile& fetch, int row) {
 }  // namespace
 
 void download_packages(QOR_sync_FRM& form, const FetchFile& fetch) {
+  // A run ended during a download left its temporary file behind.
+  if (const Status cleaned = form.file_system->remove_download_leftovers(); !cleaned)
+    report_failure("leftover downloads", cleaned.failure());
   const int planned = form.List3.ListCount();
   if (planned == 0) return;  // nothing to do, and no width per item
   const double progress_step =

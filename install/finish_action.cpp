@@ -1,10 +1,11 @@
-// The finish panel's action: a desktop shortcut to the main application,
-// the application started when present, and the window closed.
+// The finish panel's action: a desktop shortcut to the main application and
+// the application started when it is there, else the user told; the window
+// closed.
 #include "QOR_sync_FRM.hpp"
 #include "app_title.hpp"
 #include "file_system.hpp"
 #include "install_steps.hpp"
-#include "package_place.hpp"
+#include "package_name.hpp"
 #include "shell.hpp"
 
 namespace qor {
@@ -19,20 +20,29 @@ std::string application_folder(const QOR_sync_FRM& form) {
   return folder;
 }
 
-Result<std::string> save_desktop_shortcut(Shell& shell, const std::string& folder, const std::string& program) {
-  // A program name that leads out of the application folder gets no
-  // shortcut: it would point the user at a file this update never placed.
-  if (!stays_inside(program)) return Failure{"the main program \"" + program + "\" lies outside " + folder};
+// The main program as a regular file inside the application folder, its
+// path as it stands on disk. A name that leads out of the folder, names
+// nothing, or a link or folder there is no program to link or start: a
+// shortcut would point the user at a file this update never placed.
+Result<std::string> main_program_file(FileSystem& file_system, const std::string& folder, const std::string& program) {
+  const auto below = path_below_program_folder(program);
+  if (!below) return Failure{"the main program \"" + program + "\" lies outside " + folder};
+  if (below->empty()) return Failure{"no main program is named"};
+  Result<std::string> found = file_system.regular_file_inside(local_path(folder + "/" + *below));
+  if (!found) return Failure{"the main program \"" + program + "\": " + found.failure().reason, found.failure().code};
+  return found;
+}
+
+Result<std::string> save_desktop_shortcut(Shell& shell, const std::string& folder, const std::string& program_path) {
   const Result<std::string> desktop = shell.desktop_folder();
   if (!desktop) return desktop.failure();
-  return shell.save_shortcut(*desktop, kShortcutName,
-                             {local_path(folder + "/" + program), local_path(folder + "/" + kIconFile), folder});
+  return shell.save_shortcut(*desktop, kShortcutName, {program_path, local_path(folder + "/" + kIconFile), folder});
 }
 
 }  // namespace
 
-void create_desktop_shortcut(QOR_sync_FRM& form, Shell& shell, const std::string& program) {
-  const Result<std::string> saved = save_desktop_shortcut(shell, application_folder(form), program);
+void create_desktop_shortcut(QOR_sync_FRM& form, Shell& shell, const std::string& program_path) {
+  const Result<std::string> saved = save_desktop_shortcut(shell, application_folder(form), program_path);
   if (saved) return;
   report_failure("desktop shortcut", saved.failure());
   form.host().MsgBox(
@@ -42,18 +52,27 @@ void create_desktop_shortcut(QOR_sync_FRM& form, Shell& shell, const std::string
 
 void finish_action(QOR_sync_FRM& form, Shell& shell) {
   const std::string program = form.shared().mod.main_program;
-  create_desktop_shortcut(form, shell, program);
-
   const std::string folder = application_folder(form);
-  const std::string path = local_path(folder + "/" + program);
-  if (stays_inside(program) && form.file_system->FileExists(path)) {
-    Status started = form.file_system->make_startable(path);
-    if (started) started = shell.start_program(path, folder);
-    if (!started) {
-      report_failure("start the main program", started.failure());
-      form.host().MsgBox("Programm konnte nicht gestartet werden / Program could not be started:\r\n" + path,
-                         MsgButtons::OK, kApplicationTitle);
-    }
+  const Result<std::string> path = main_program_file(*form.file_system, folder, program);
+  if (!path) {
+    // Neither an entry to nothing nor silence: the user learns that the
+    // application this update was to bring is not there.
+    report_failure("main program", path.failure());
+    const auto below = path_below_program_folder(program);
+    const std::string expected = below ? local_path(folder + "/" + *below) : program;
+    form.host().MsgBox("Hauptprogramm nicht gefunden / Main program not found:\r\n" + expected, MsgButtons::OK,
+                       kApplicationTitle);
+    form.host().Unload();
+    return;
+  }
+  create_desktop_shortcut(form, shell, *path);
+
+  Status started = form.file_system->make_startable(*path);
+  if (started) started = shell.start_program(*path, folder);
+  if (!started) {
+    report_failure("start the main program", started.failure());
+    form.host().MsgBox("Programm konnte nicht gestartet werden / Program could not be started:\r\n" + *path,
+                       MsgButtons::OK, kApplicationTitle);
   }
   form.host().Unload();
 }

@@ -4,6 +4,8 @@
 #include <functional>
 #include <string>
 
+#include "file_system.hpp"
+
 namespace qor {
 
 class QOR_sync_FRM;
@@ -11,11 +13,15 @@ class Shell;
 
 void check_package_due(QOR_sync_FRM& form);
 
-// Fetches one file into a folder; ftp_get_file in the program, a double in tests.
-using FetchFile = std::function<bool(const std::string& file_name, const std::string& local_folder)>;
+// Fetches one file into a folder and puts it there as `placement` says;
+// ftp_get_file in the program, a double in tests. True when the file is in
+// place.
+using FetchFile =
+    std::function<bool(const std::string& file_name, const std::string& local_folder, Placement placement)>;
 void download_packages(QOR_sync_FRM& form, const FetchFile& fetch);
 
-void create_desktop_shortcut(QOR_sync_FRM& form, Shell& shell, const std::string& program);
+// Writes the shortcut to the main program at `program_path`.
+void create_desktop_shortcut(QOR_sync_FRM& form, Shell& shell, const std::string& program_path);
 void finish_action(QOR_sync_FRM& form, Shell& shell);
 
 }  // namespace qor

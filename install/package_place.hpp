@@ -14,13 +14,11 @@ struct PackagePlace {
 };
 
 // None when the file name or sub-path from the server would leave the
-// program folder (absolute, "..", a separator in the file name) or names
-// no file at all; such a package is never checked nor written.
+// program folder (a drive letter, "..", a separator in the file name) or
+// names no file at all; such a package is never checked nor written.
+// Leading separators of the sub-path are dropped: it lies below the folder.
 // program_folder ends with "/"; "\" in the server's texts reads as "/".
 std::optional<PackagePlace> package_place(const std::string& program_folder, const std::string& file,
                                           const std::string& sub_path, std::int16_t placement);
-
-// True for a relative path below a folder: not absolute, no ".." part.
-bool stays_inside(const std::string& relative_path);
 
 }  // namespace qor

@@ -1,6 +1,16 @@
 // The file-system object the window holds for its life, and the writes the
 // client makes below the program folder. Paths are full local paths built by
 // concatenation; "\" in them is a separator, as the server writes it.
+//
+// The object is bound to its program folder. Every path below it is walked
+// from the folder itself: no symbolic link (or other reparse point) below the
+// folder is followed, so such a link is no file nor folder here and a write
+// through it is refused with the reason; the folder itself may be reached
+// through one. Each part of such a path that does not exist as written is
+// the folder's one entry equal to it regardless of letter case (Unicode
+// simple case folding, fold_case_text); where several match, the name as
+// written. Reads of paths outside the folder see the disk as it is; writes
+// there are refused with the reason.
 #pragma once
 
 #include <chrono>
@@ -17,11 +27,27 @@ namespace qor {
 // target, and only commit() puts the whole file there, so a failed or broken
 // write leaves the old file exactly as it was. Destroyed uncommitted, the
 // temporary file goes and nothing else changes.
+enum class Placement {
+  Replace,       // in place of the file there, or where there is none
+  OnlyIfAbsent,  // only where no entry of that name, in any letter case, is there at the swap
+};
+
+// What a successful commit did.
+enum class Committed {
+  Placed,      // the file is at its place
+  PlaceTaken,  // OnlyIfAbsent found the place taken: the new file is dropped, the entry there untouched
+};
+
 class ReplacementFile : public ByteSink {
  public:
-  // Flushes the file to the disk and puts it in place of the target; a file
-  // that replaces an existing one keeps that file's permissions.
-  virtual Status commit() = 0;
+  // Flushes the file to the disk and puts it at its place in one step. A
+  // file that replaces an existing one keeps that file's permissions, less
+  // set-user-ID and set-group-ID. With OnlyIfAbsent the place is looked at
+  // again at the moment of the swap and the swap itself never replaces an
+  // entry (renameat2 RENAME_NOREPLACE, or link and unlink; MoveFileEx
+  // without MOVEFILE_REPLACE_EXISTING). An entry that stands at the place
+  // as a symbolic link by then is left as it is and the commit fails.
+  virtual Result<Committed> commit(Placement placement) = 0;
 };
 
 class FileSystem {
@@ -41,16 +67,30 @@ class FileSystem {
   // The file's last-write time.
   virtual Result<std::chrono::system_clock::time_point> DateLastModified(const std::string& path) = 0;
 
-  // --- writes ---
+  // The path of the regular file at `path` as it stands on disk (each part
+  // in its letter case there), for starting it. Fails with the reason when
+  // the path lies outside the program folder, leads through a link, or
+  // names no regular file.
+  virtual Result<std::string> regular_file_inside(const std::string& path) = 0;
+
+  // --- writes (below the program folder only) ---
   // Starts replacing (or creating) the file at path. Fails when its folder
-  // is missing, or when the file there is write-protected or no regular file.
+  // is missing, or when the file there is write-protected, a link or no
+  // regular file. The temporary file is named ".qor-download-" and six
+  // letters or digits, in the target's folder.
   virtual Result<std::unique_ptr<ReplacementFile>> replace_file(const std::string& path) = 0;
-  // Sets only the last-write time (UTC); a read-only file is stamped and is
-  // read-only again afterwards.
+  // Sets only the last-write time (UTC) of the file itself; a read-only file
+  // is stamped and is read-only again afterwards.
   virtual Status set_last_write_time(const std::string& path, const FILETIME& utc) = 0;
   // Lets a fetched program be started (execute permission where the platform
   // has one).
   virtual Status make_startable(const std::string& path) = 0;
+  // Removes the temporary files of downloads that a run ended during them
+  // left in the program folder and the folders below it: regular files of
+  // this user named as replace_file names them. Nothing else is touched and
+  // no link is followed. Fails with the reason of the first file or folder
+  // that could not be handled; the others are still handled.
+  virtual Status remove_download_leftovers() = 0;
 };
 
 // The file system of this machine for a program in `program_folder`.

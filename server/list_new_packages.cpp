@@ -16,9 +16,9 @@ void list_new_packages(QOR_sync_FRM& form, const UpdateServer& server) {
   for (const std::string_view record : answer::record_list(answer)) {
     // A name that leads out of the program folder would have its folder
     // created there by the folder panel's button; it is never offered.
-    if (!stays_inside_program_folder(record)) continue;
-    const std::string name(record);
-    if (!form.file_system->FolderExists(form.program_folder + name + "/")) form.List2.AddItem(name);
+    const auto name = path_below_program_folder(record);
+    if (!name) continue;
+    if (!form.file_system->FolderExists(form.program_folder + *name + "/")) form.List2.AddItem(*name);
   }
   if (form.List2.ListCount() == 0) {
     form.Timer3.Enabled = true;

@@ -1,20 +1,20 @@
 #include "package_name.hpp"
 
-#include <string>
-
 #include "answer_grammar.hpp"
 #include "file_system.hpp"
 
 namespace qor {
 
-bool stays_inside_program_folder(std::string_view name) {
-  if (name.find('\0') != std::string_view::npos) return false;
-  const std::string path = local_path(std::string(name));
-  if (path.starts_with('/')) return false;
+std::optional<std::string> path_below_program_folder(std::string_view name) {
+  if (name.find('\0') != std::string_view::npos) return std::nullopt;
+  std::string path = local_path(std::string(name));
+  path.erase(0, path.find_first_not_of('/'));
+  const auto is_letter = [](char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); };
+  if (path.size() >= 2 && is_letter(path[0]) && path[1] == ':') return std::nullopt;
   for (const std::string_view component : answer::split(path, "/")) {
-    if (component == "..") return false;
+    if (component == "..") return std::nullopt;
   }
-  return true;
+  return path;
 }
 
 }  // namespace qor

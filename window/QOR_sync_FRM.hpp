@@ -3,6 +3,7 @@
 #pragma once
 
 #include <memory>
+#include <set>
 #include <string>
 
 #include "controls.hpp"
@@ -71,6 +72,9 @@ class QOR_sync_FRM {
   std::string program_folder;
   std::unique_ptr<FileSystem> file_system;
   std::int16_t package_mode = 0;
+  // List1 rows whose file the version check found missing: the download run
+  // puts such a file only where the place is still empty when it arrives.
+  std::set<int> rows_found_missing;
   Image* hover_image = nullptr;
   Label* hover_label = nullptr;
 

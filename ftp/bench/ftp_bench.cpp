@@ -117,7 +117,8 @@ void bench_big(const std::string& work, const std::string& out, std::size_t mega
     ours.push_back(seconds([&] {
       auto target = disk->replace_file(out + "/big.bin");
       const bool ok = target && qor::transfer::get_file(connection->get(), "big.bin", **target);
-      if (!ok || (flush_s = seconds([&] { (void)(*target)->commit(); }), !fs::exists(out + "/big.bin")))
+      if (!ok ||
+          (flush_s = seconds([&] { (void)(*target)->commit(qor::Placement::Replace); }), !fs::exists(out + "/big.bin")))
         std::printf("  our download failed\n");
     }));
     flush.push_back(flush_s);
@@ -180,9 +181,9 @@ void bench_small(const std::string& work, int count) {
       const auto disk = qor::make_local_file_system(out);
       int failed = 0;
       for (const auto& n : names) {
-        auto target = disk->replace_file(out + "/" + n);
-        failed +=
-            !(target && connection && qor::transfer::get_file(connection->get(), n, **target) && (*target)->commit());
+        auto target = disk->replace_file(std::string(out).append("/").append(n));
+        failed += !(target && connection && qor::transfer::get_file(connection->get(), n, **target) &&
+                    (*target)->commit(qor::Placement::Replace));
       }
       if (failed) std::printf("  %d of our downloads failed\n", failed);
     }));

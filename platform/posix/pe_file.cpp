@@ -36,14 +36,27 @@ class FileSource final : public ByteSource {
 
 }  // namespace
 
-std::string read_pe_file_version_at(const std::string& path) {
-  // Non-blocking, so a FIFO or device at the path cannot stall the window;
-  // anything but a regular file is refused right after.
-  UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
+namespace {
+
+std::string read_version(const UniqueFd& fd) {
   if (fd.get() < 0) return {};
   struct stat st {};
   if (::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_size < 0) return {};
   return read_pe_file_version(FileSource(fd.get(), static_cast<std::uint64_t>(st.st_size)));
+}
+
+// Non-blocking, so a FIFO or device at the path cannot stall the window;
+// anything but a regular file is refused right after.
+constexpr int kReadFlags = O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY;
+
+}  // namespace
+
+std::string read_pe_file_version_at(const std::string& path) {
+  return read_version(UniqueFd(::open(path.c_str(), kReadFlags)));
+}
+
+std::string read_pe_file_version_at(int folder, const std::string& name) {
+  return read_version(UniqueFd(::openat(folder, name.c_str(), kReadFlags | O_NOFOLLOW)));
 }
 
 }  // namespace qor

@@ -6,19 +6,14 @@
 
 #include <cerrno>
 #include <cstdio>
-#include <cstdlib>
 #include <filesystem>
+#include <random>
+
+#include "program_folder_root.hpp"
 
 namespace qor {
 
 namespace {
-
-std::string folder_of(const std::string& path) {
-  const auto slash = path.rfind('/');
-  if (slash == std::string::npos) return ".";
-  if (slash == 0) return "/";
-  return path.substr(0, slash);
-}
 
 mode_t default_file_mode() {
   // umask can only be read by setting it; the program has one thread.
@@ -27,11 +22,9 @@ mode_t default_file_mode() {
   return 0666 & ~mask;
 }
 
-void sync_folder(const std::string& folder) {
-  const int dir = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (dir < 0) return;
-  ::fsync(dir);
-  ::close(dir);
+void sync_folder(int folder) {
+  const UniqueFd dir = open_for_listing(folder);
+  if (dir.get() >= 0) ::fsync(dir.get());
 }
 
 // A write error that sync_file_range reports is reported once only: the
@@ -43,22 +36,54 @@ int sync_range(int fd, std::uint64_t from, std::uint64_t to, unsigned flags) {
   return errno == EIO || errno == ENOSPC || errno == EDQUOT ? errno : 0;
 }
 
+std::string temporary_name() {
+  static constexpr char kLetters[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+  std::random_device random;
+  std::string name = kTemporaryPrefix;
+  for (int i = 0; i < 6; ++i) name += kLetters[random() % (sizeof kLetters - 1)];
+  return name;
+}
+
+bool is_link(int folder, const std::string& name) {
+  struct stat st {};
+  return ::fstatat(folder, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISLNK(st.st_mode);
+}
+
 }  // namespace
 
-Result<std::unique_ptr<ReplacementFile>> start_replacement(const std::string& path) {
-  auto file = std::make_unique<PosixReplacementFile>(path);
+Result<std::unique_ptr<ReplacementFile>> start_replacement(UniqueFd folder, std::string name, std::string shown) {
+  auto file = std::make_unique<PosixReplacementFile>(std::move(folder), std::move(name), std::move(shown));
   if (Status opened = file->open(); !opened) return opened.failure();
   return std::unique_ptr<ReplacementFile>(std::move(file));
 }
 
-Status replace_with_content(const std::string& path, const std::string& content, mode_t mode) {
-  PosixReplacementFile file(path);
-  Status status = file.open();
-  if (status) {
-    file.set_mode(mode);
-    status = file.write(content.data(), content.size());
+Result<std::unique_ptr<ReplacementFile>> start_replacement(const std::string& path) {
+  std::string target = path;
+  struct stat st {};
+  if (::lstat(target.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
+    // Through a link, the file it names is the one to replace.
+    std::error_code ec;
+    const auto real = std::filesystem::canonical(target, ec);
+    if (ec) return failure_from_errno("follow link " + target, ec.value());
+    target = real.string();
   }
-  return status ? file.commit() : status;
+  const auto slash = target.rfind('/');
+  const std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : target.substr(0, slash);
+  UniqueFd dir(::open(folder.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+  if (dir.get() < 0) return failure_from_errno("create a temporary file for " + target, errno);
+  std::string name = slash == std::string::npos ? target : target.substr(slash + 1);
+  return start_replacement(std::move(dir), std::move(name), std::move(target));
+}
+
+Status replace_with_content(const std::string& path, const std::string& content, mode_t mode) {
+  auto started = start_replacement(path);
+  if (!started) return started.failure();
+  auto& file = static_cast<PosixReplacementFile&>(**started);
+  file.set_mode(mode);
+  if (Status written = file.write(content.data(), content.size()); !written) return written;
+  const auto committed = file.commit(Placement::Replace);
+  if (!committed) return committed.failure();
+  return {};
 }
 
 Failure PosixReplacementFile::failed(const std::string& what, int error) const {
@@ -66,31 +91,32 @@ Failure PosixReplacementFile::failed(const std::string& what, int error) const {
 }
 
 Status PosixReplacementFile::open() {
+  const int folder = folder_.get();
   struct stat st {};
-  if (::lstat(target_.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
-    // Through a link, the file it names is the one to replace.
-    std::error_code ec;
-    const auto real = std::filesystem::canonical(target_, ec);
-    if (ec) return failed("follow link", ec.value());
-    target_ = real.string();
-  }
-  if (::stat(target_.c_str(), &st) == 0) {
+  if (::fstatat(folder, name_.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0) {
+    if (S_ISLNK(st.st_mode)) return Failure{"replace " + target_ + ": a symbolic link is in the way", ELOOP};
     if (!S_ISREG(st.st_mode)) return Failure{"replace " + target_ + ": not a regular file"};
     // A write-protected file (no write bit, the read-only attribute's
     // counterpart, or none for us) is not replaced behind its owner's back.
-    if ((st.st_mode & 0222) == 0 || ::access(target_.c_str(), W_OK) != 0)
+    if ((st.st_mode & 0222) == 0 || ::faccessat(folder, name_.c_str(), W_OK, 0) != 0)
       return Failure{"replace " + target_ + ": the file is write-protected", EACCES};
-    mode_ = st.st_mode & 07777;
+    // A fetched file never runs with the rights of the old file's owner.
+    mode_ = st.st_mode & 07777 & ~mode_t{S_ISUID | S_ISGID};
   } else if (errno == ENOENT) {
     mode_ = default_file_mode();
   } else {
     return failed("look at", errno);
   }
-  std::string pattern = folder_of(target_) + "/.qor-download-XXXXXX";
-  fd_ = ::mkostemp(pattern.data(), O_CLOEXEC);
-  if (fd_ < 0) return failed("create a temporary file for", errno);
-  temp_ = std::move(pattern);
-  return {};
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    std::string name = temporary_name();
+    fd_ = ::openat(folder, name.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+    if (fd_ >= 0) {
+      temp_ = std::move(name);
+      return {};
+    }
+    if (errno != EEXIST) break;
+  }
+  return failed("create a temporary file for", errno);
 }
 
 PosixReplacementFile::~PosixReplacementFile() { discard(); }
@@ -102,7 +128,7 @@ void PosixReplacementFile::discard() {
     fd_ = -1;
   }
   if (!temp_.empty()) {
-    ::unlink(temp_.c_str());
+    ::unlinkat(folder_.get(), temp_.c_str(), 0);
     temp_.clear();
   }
 }
@@ -156,7 +182,7 @@ Status PosixReplacementFile::rewind() {
   return failed("start again", fd_ >= 0 ? errno : EBADF);
 }
 
-Status PosixReplacementFile::commit() {
+Result<Committed> PosixReplacementFile::commit(Placement placement) {
   if (fd_ < 0) return Failure{"commit " + target_ + ": not open"};
   flush_.wait();
   // fsync rather than fdatasync: the permission bits must last as well.
@@ -170,14 +196,46 @@ Status PosixReplacementFile::commit() {
   const int close_error = errno;
   fd_ = -1;
   if (status && closed != 0) status = failed("close", close_error);
-  if (status && std::rename(temp_.c_str(), target_.c_str()) != 0) status = failed("rename into", errno);
+  Result<Committed> outcome = Committed::Placed;
   if (!status) {
+    outcome = status.failure();
+  } else if (placement == Placement::Replace) {
+    if (Status swapped = swap_into_place(); !swapped) outcome = swapped.failure();
+  } else {
+    outcome = swap_into_empty_place();
+  }
+  if (!outcome || *outcome == Committed::PlaceTaken) {
     discard();
-    return status;
+    return outcome;
   }
   temp_.clear();
-  sync_folder(folder_of(target_));
+  sync_folder(folder_.get());
+  return outcome;
+}
+
+Status PosixReplacementFile::swap_into_place() {
+  // A link put at the place meanwhile stays as it is.
+  if (is_link(folder_.get(), name_)) return Failure{"replace " + target_ + ": a symbolic link is in the way", ELOOP};
+  if (::renameat(folder_.get(), temp_.c_str(), folder_.get(), name_.c_str()) != 0) return failed("rename into", errno);
   return {};
+}
+
+// The place is looked at again just before the swap, in every letter case,
+// and the swap itself never replaces: a file that appeared at any moment
+// before stays.
+Result<Committed> PosixReplacementFile::swap_into_empty_place() {
+  const int folder = folder_.get();
+  if (place_taken(folder, name_)) return Committed::PlaceTaken;
+  if (::renameat2(folder, temp_.c_str(), folder, name_.c_str(), RENAME_NOREPLACE) == 0) return Committed::Placed;
+  if (errno == EEXIST) return Committed::PlaceTaken;
+  if (errno != EINVAL && errno != ENOSYS && errno != ENOTSUP) return failed("rename into", errno);
+  // A file system without an exclusive rename: a hard link is made only
+  // where no entry is, and the temporary name goes after it.
+  if (::linkat(folder, temp_.c_str(), folder, name_.c_str(), 0) != 0)
+    return errno == EEXIST ? Result<Committed>(Committed::PlaceTaken) : Result<Committed>(failed("link into", errno));
+  ::unlinkat(folder, temp_.c_str(), 0);
+  temp_.clear();
+  return Committed::Placed;
 }
 
 }  // namespace qor

@@ -12,11 +12,18 @@
 
 #include "background_flush.hpp"
 #include "file_system.hpp"
+#include "unique_fd.hpp"
 
 namespace qor {
 
-// Fails when the folder is missing or not writable, or when the existing
-// target is write-protected or no regular file.
+// The prefix of the temporary file's name; six letters or digits follow.
+inline constexpr const char* kTemporaryPrefix = ".qor-download-";
+
+// Replaces the entry `name` of the open `folder`; `shown` is the target's
+// full path for reasons. Fails when the folder is not writable, or when the
+// existing target is write-protected, a symbolic link or no regular file.
+Result<std::unique_ptr<ReplacementFile>> start_replacement(UniqueFd folder, std::string name, std::string shown);
+// The same for a full path; a link at the path is followed to its file.
 Result<std::unique_ptr<ReplacementFile>> start_replacement(const std::string& path);
 
 // The whole of `content` at `path` with permission bits `mode`, in one step.
@@ -24,7 +31,8 @@ Status replace_with_content(const std::string& path, const std::string& content,
 
 class PosixReplacementFile final : public ReplacementFile {
  public:
-  explicit PosixReplacementFile(std::string path) : target_(std::move(path)) {}
+  PosixReplacementFile(UniqueFd folder, std::string name, std::string shown)
+      : folder_(std::move(folder)), name_(std::move(name)), target_(std::move(shown)) {}
   PosixReplacementFile(const PosixReplacementFile&) = delete;
   PosixReplacementFile& operator=(const PosixReplacementFile&) = delete;
   // Removes the temporary file unless it was committed.
@@ -33,12 +41,14 @@ class PosixReplacementFile final : public ReplacementFile {
   Status open();
   Status write(const char* data, std::size_t size) override;
   Status rewind() override;
-  Status commit() override;
+  Result<Committed> commit(Placement placement) override;
   // The permission bits the file gets, instead of those of the file it replaces.
   void set_mode(mode_t mode) { mode_ = mode; }
 
  private:
   Status write_back();
+  Status swap_into_place();
+  Result<Committed> swap_into_empty_place();
   Failure failed(const std::string& what, int error) const;
   void discard();
 
@@ -49,8 +59,10 @@ class PosixReplacementFile final : public ReplacementFile {
   // A background flush starts once this much has arrived since the last one.
   static constexpr std::uint64_t kFlushStep = std::uint64_t{16} << 20;
 
+  UniqueFd folder_;
+  std::string name_;
   std::string target_;
-  std::string temp_;
+  std::string temp_;  // name in folder_
   int fd_ = -1;
   mode_t mode_ = 0644;
   std::uint64_t written_ = 0;

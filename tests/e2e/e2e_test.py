@@ -77,13 +77,27 @@ def check_update_page(scenario, window, install_heading):
         expect(window.heading(image) != install_heading, "the update heading looks like the install heading")
 
 
-def finish(scenario, window):
+def finish(scenario, window, main_missing=False):
     image = scenario.shot("finish")
     check_caption(window, image, screens.HEADING_BOX, "lab6_4", HEADING, "finish panel")
     check_caption(window, image, screens.FINISH_BUTTON_BOX, "com6_4", BUTTON, "finish button")
     window.click(su.FINISH_BUTTON)
+    if main_missing:
+        # The user is told, once, that the main application is not there; the
+        # box holds more than the one line of a transfer message, and
+        # standard error says which program.
+        wait_for(lambda: scenario.message_boxes(), STEP_TIMEOUT, "the message on the missing main application")
+        boxes = scenario.message_boxes()
+        expect(len(boxes) == 1, "%d message boxes after the finish click" % len(boxes))
+        width = screens.message_text_ink(*scenario.close_message_box(boxes[0]))
+        transfer = screens.message_width("Übertragunsfehler")
+        expect(width > transfer + screens.tolerance(transfer), "the finish message looks like the transfer message")
     code = scenario.wait_client_exit()
     expect(code == 0, "the client ended with exit code %d" % code)
+    if main_missing:
+        with open(scenario.client_log, errors="replace") as f:
+            told = [line for line in f if line.startswith("QOR_sync_PRO: main program: ")]
+        expect(len(told) == 1, "standard error named the missing main program %d times" % len(told))
     expect(not window.is_open(), "the window is still open after the client ended")
 
 
@@ -357,13 +371,15 @@ def transfers_fail(sc, server, ftp_log, on_install=None):
     # due except the user's database that is there.
     updates = sum(1 for r in c["update"] if not (r["fn"] in checks.USER_DATABASES and checks.place(r) in before))
     expect(update_messages == updates, "%d transfer messages for %d files to update" % (update_messages, updates))
-    finish(sc, window)
+    finish(sc, window, main_missing=True)
     expect(watch.pages() == ["language", "folder", "install", "update", "finish"],
            "pages seen in this order: %s" % watch.pages())
 
     after, _ = file_state(sc.program)
     checks.check_nothing_damaged(sc.published, before, after)
     expect(checks.MAIN_APP_NOTE not in after, "a main application that never arrived was started")
+    expect(not os.path.exists(os.path.join(sc.home, checks.DESKTOP_ENTRY)),
+           "a desktop entry points at a main application that never arrived")
     expect(any(line.startswith("LIST") for line in ftp_log.log()), "the client never listed this FTP server")
     print("  %s: %d + %d transfer messages closed, run went on to the finish panel, nothing damaged"
           % (sc.name, install_messages, update_messages))

@@ -120,7 +120,10 @@ void Sandbox::fill_program_folder() const {
   test::write_file((program / kUserDatabase).string(), "the user's bookings");
   fs::permissions(program / kUserDatabase, fs::perms(0600));
   test::write_file((program / "readme.txt").string(), "notes");
-  for (const char* name : {"big.exe", "Bilder/logo.jpg", "qor_buch.db3", "readme.txt"})
+  // The main application, started by the finish panel; it ends at once.
+  test::write_file((program / kMainProgram).string(), "#!/bin/sh\nexit 0\n");
+  fs::permissions(program / kMainProgram, fs::perms(0755));
+  for (const char* name : {"big.exe", "Bilder/logo.jpg", "qor_buch.db3", "readme.txt", "QOR_main.exe"})
     test::set_last_write((program / name).string(), long_ago);
 }
 
@@ -158,6 +161,7 @@ void ClientRun::click_through(bool finish) {
   std::set<int> clicked;
   const auto click = [&](int button) {
     if (!clicked.insert(button).second) return false;
+    if (before_click) before_click(button);
     timed([&] { f.Label3_Click(button); });
     return true;
   };
@@ -174,7 +178,7 @@ void ClientRun::click_through(bool finish) {
 
 std::vector<std::string> ClientRun::message_texts() const { return host.texts(); }
 
-std::vector<std::string> damage(const Tree& before, const Tree& after) {
+std::vector<std::string> damage(const Tree& before, const Tree& after, const std::set<std::string>& replaceable) {
   std::vector<std::string> problems;
   const auto& published = published_files();
   const auto is_whole_new = [&](const std::string& rel, const FileState& s) {
@@ -185,7 +189,7 @@ std::vector<std::string> damage(const Tree& before, const Tree& after) {
     const auto now = after.find(rel);
     if (now == after.end()) {
       problems.push_back(rel + ": gone");
-    } else if (!same(old, now->second) && !(kReplaceable.count(rel) && is_whole_new(rel, now->second))) {
+    } else if (!same(old, now->second) && !(replaceable.count(rel) && is_whole_new(rel, now->second))) {
       problems.push_back(rel + ": changed, and not into the published version");
     }
   }

@@ -7,6 +7,7 @@
 
 #include <chrono>
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <memory>
 #include <set>
@@ -77,6 +78,9 @@ class ClientRun {
 
   test::RecordingHost host;
   std::unique_ptr<QOR_sync_FRM> form;
+  // Runs right before the user clicks a panel's button (its Label3 index):
+  // what happens on the disk while the panel waits.
+  std::function<void(int button)> before_click;
 
  private:
   template <class F>
@@ -84,16 +88,18 @@ class ClientRun {
   std::chrono::milliseconds longest_{0};
 };
 
-// What the run must leave: every file the user had exactly as it was or
-// whole in its published version, new files only whole published ones, no
-// temporary file, nothing beside the program folder and the desktop entry.
-// Returns the problems found, one line each.
-std::vector<std::string> damage(const Tree& before, const Tree& after);
-std::vector<std::string> outside_writes(const Sandbox& sandbox, const Tree& home_before);
-
 // The user's files the run may replace, and the one it never may.
 inline const std::set<std::string> kReplaceable = {"big.exe", "Bilder/logo.jpg"};
 inline const std::string kUserDatabase = "qor_buch.db3";
+inline const std::string kMainProgram = "QOR_main.exe";
+
+// What the run must leave: every file the user had exactly as it was or
+// whole in its published version (only those in `replaceable`), new files
+// only whole published ones, no temporary file, nothing beside the program
+// folder and the desktop entry. Returns the problems found, one line each.
+std::vector<std::string> damage(const Tree& before, const Tree& after,
+                                const std::set<std::string>& replaceable = kReplaceable);
+std::vector<std::string> outside_writes(const Sandbox& sandbox, const Tree& home_before);
 
 // The query failure message names the query; true for the one of `query`.
 bool is_query_failure(const Message& m, const std::string& query);

@@ -31,7 +31,7 @@ class FaultTest : public ::testing::Test {
   // The program folder holds only old or whole new files, nothing was
   // written beside it, and no handler kept the window longer than `limit`.
   void expect_sound_end(std::chrono::seconds limit = std::chrono::seconds(10)) {
-    EXPECT_EQ(damage(before, snapshot(sandbox.program)), Texts{});
+    EXPECT_EQ(damage(before, snapshot(sandbox.program), replaceable), Texts{});
     EXPECT_EQ(outside_writes(sandbox, home_before), Texts{});
     EXPECT_LT(run->longest_handler(), limit);
   }
@@ -51,6 +51,7 @@ class FaultTest : public ::testing::Test {
   std::unique_ptr<ClientRun> run;
   Tree before;
   Tree home_before;
+  std::set<std::string> replaceable = kReplaceable;
   std::vector<std::string> reports;
 };
 

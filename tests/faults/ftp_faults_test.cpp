@@ -59,8 +59,8 @@ TEST_F(FaultTest, ServerGoneBetweenTwoFilesFailsTheRestAndTheNextQuery) {
   QOR_sync_FRM& form = *run->form;
   int fetched = 0;
   form.steps.download_packages = [&] {
-    download_packages(form, [&](const std::string& name, const std::string& folder) {
-      const bool arrived = ftp_get_file(run->host, *form.file_system, name, folder);
+    download_packages(form, [&](const std::string& name, const std::string& folder, Placement placement) {
+      const bool arrived = ftp_get_file(run->host, *form.file_system, name, folder, {}, placement);
       if (++fetched == 1) server->stop();
       return arrived;
     });

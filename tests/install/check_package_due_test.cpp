@@ -102,9 +102,25 @@ TEST_F(VersionCheck, LooksInTheSubPathAndInTheSQLite3FolderWhereTheRunPutsTheFil
   EXPECT_EQ(rows(), (std::vector<int>{1, 5}));
 }
 
+// Where letter case does not tell names apart, the user's database in any
+// spelling is theirs, in the folder and in SQLite3/ alike; a package folder
+// and a file in another case are the ones there.
+TEST_F(VersionCheck, NamesAreMatchedRegardlessOfLetterCase) {
+  place("QOR_Buch.db3");
+  place("SQLite3/Qor_Data_1.DB3");
+  place("Bilder/Logo.JPG", &stamp_);
+  build_lists({record("qor_buch.db3", "2", "db3"),                           // 0 the user's
+               record("QOR_BUCH.DB3", "2", "db3"),                           // 1 the user's
+               record("qor_data_1.db3", "2", "db3", "", "10"),               // 2 the user's, in SQLite3
+               record("logo.jpg", stamp_text_, "jpg", "BILDER"),             // 3 current
+               record("logo.jpg", "08.12.2026 14:05:09", "jpg", "bilder")},  // 4 due: another date
+              1);
+  EXPECT_EQ(rows(), (std::vector<int>{4}));
+}
+
 TEST_F(VersionCheck, ARecordThatWouldLeaveTheProgramFolderIsNeverDue) {
   build_lists({record("../evil.dll", "", "dll"), record("evil.dll", "", "dll", "../x"),
-               record("evil.dll", "", "dll", "/etc"), record("evil.dll", "", "dll", "\\etc"),
+               record("evil.dll", "", "dll", "C:\\etc"), record("evil.dll", "", "dll", "c:"),
                record("evil.dll", "", "dll", "sub\\..\\..\\x"), record("a/b.dll", "", "dll"),
                record("a\\b.dll", "", "dll"), record("..", "", "dll"), record("ok.dll", "", "dll", "sub/..x")},
               0);

@@ -61,6 +61,28 @@ TEST_F(DownloadRun, MakesANewProgramStartableAndStampsOnlyUsableDatesOfDateKinds
   }
 }
 
+// Only a file the check found there (and whose version differed) is
+// replaced. A file due because it was missing, and the user's databases, go
+// only where the place is still empty: here the user put new.jpg back
+// while the panel waited.
+TEST_F(DownloadRun, OnlyAFileTheCheckFoundIsReplacedTheOthersOnlyFillAnEmptyPlace) {
+  test::write_file(at("old.exe"), "old");
+  test::write_file(remote / "qor_buch.db3", "the server's template");
+  build_lists({"fn=old.exe|ve=9.9.9.9|ar=exe", "fn=new.jpg|ve=1|ar=jpg", "fn=QOR_BUCH.db3|ve=1|ar=db3"}, 1);
+  ASSERT_EQ(due(), (std::vector<std::string>{"old.exe", "new.jpg", "QOR_BUCH.db3"}));
+  test::write_file(at("new.jpg"), "the user's");
+  run();
+  EXPECT_EQ(fetch.placements,
+            (std::vector<Placement>{Placement::Replace, Placement::OnlyIfAbsent, Placement::OnlyIfAbsent}));
+  EXPECT_EQ(test::read_file(at("old.exe")), "new");
+  EXPECT_EQ(test::read_file(at("new.jpg")), "the user's");
+
+  fetch.placements.clear();
+  build_lists({"fn=a.txt|ar=txt"}, 0);
+  run();
+  EXPECT_EQ(fetch.placements, std::vector<Placement>{Placement::OnlyIfAbsent});
+}
+
 TEST_F(DownloadRun, TheBarGrowsByOneStepPerFinishedItemAndAnEmptyListShowsNone) {
   build_lists({"fn=a.txt|ar=txt", "fn=b.txt|ar=txt", "fn=c.txt|ar=txt"}, 0);
   const double step = (form->Picture1(1).Width.get() - 2.0 * form->Picture2.Left.get()) / 3;

@@ -80,29 +80,50 @@ TEST_F(Finish, LinksAndStartsTheMainProgramInItsFolderAndCloses) {
   EXPECT_EQ(host.unloads, 1);
 }
 
-TEST_F(Finish, ThePathsOfASubFolderProgramAreLocalPaths) {
-  fs::create_directory(at("bin"));
-  place_main_program("bin/app.sh");
-  shared_variables().mod.main_program = "bin\\app.sh";
-  finish_action(*form, shell);
-  ASSERT_EQ(shell.saved.size(), 1u);
-  EXPECT_EQ(shell.saved[0].properties.target, at("bin/app.sh"));
-  ASSERT_EQ(shell.started.size(), 1u);
-  EXPECT_EQ(shell.started[0].first, at("bin/app.sh"));
-}
-
-TEST_F(Finish, AnAbsentOrUnnamedProgramGetsItsEntryButNothingStarts) {
-  for (const std::string program : {"missing.exe", ""}) {
-    SCOPED_TRACE(program);
-    shared_variables().mod.main_program = program;
+// The server names the program as its own platform finds it: with "\"
+// separators, after a leading one, and in any letter case. The shortcut and
+// the start take the path as it is on disk.
+TEST_F(Finish, TheProgramIsTheFileOnDiskItsNameStandsFor) {
+  fs::create_directory(at("Bin"));
+  for (const auto& [on_disk, name] : std::vector<std::pair<std::string, std::string>>{
+           {"Bin/app.sh", "Bin\\app.sh"}, {"Bin/QOR_Software.sh", "\\bin\\qor_software.SH"}}) {
+    SCOPED_TRACE(name);
+    place_main_program(on_disk);
+    shared_variables().mod.main_program = name;
     shell.saved.clear();
+    shell.started.clear();
     finish_action(*form, shell);
     ASSERT_EQ(shell.saved.size(), 1u);
-    EXPECT_EQ(shell.saved[0].properties.target, at(program));
+    EXPECT_EQ(shell.saved[0].properties.target, at(on_disk));
+    EXPECT_EQ(shell.started, (std::vector<std::pair<std::string, std::string>>{{at(on_disk), program.path()}}));
   }
-  EXPECT_TRUE(shell.started.empty());
   EXPECT_TRUE(host.messages.empty());
-  EXPECT_EQ(host.unloads, 2);
+}
+
+// An entry to nothing would be all the user gets: they are told instead.
+// Only a regular file inside the folder is the program; a link is not
+// followed out of it.
+TEST_F(Finish, NoProgramInTheFolderGetsNoEntryNothingStartsAndTheUserIsTold) {
+  TempDir elsewhere;
+  test::write_file(elsewhere / "app.sh", "#!/bin/sh\n");
+  ::chmod((elsewhere / "app.sh").c_str(), 0644);
+  fs::create_symlink(elsewhere / "app.sh", at("link.sh"));
+  fs::create_directory(at("folder.exe"));
+  for (const std::string name : {"missing.exe", "", "link.sh", "folder.exe"}) {
+    SCOPED_TRACE(name);
+    shared_variables().mod.main_program = name;
+    host.messages.clear();
+    const test::StderrCapture errors;
+    finish_action(*form, shell);
+    expect_one_message("Hauptprogramm nicht gefunden / Main program not found:\r\n" + at(name));
+    const auto reasons = errors.failure_lines();
+    ASSERT_EQ(reasons.size(), 1u) << testing::PrintToString(reasons);
+    EXPECT_TRUE(reasons[0].starts_with("QOR_sync_PRO: main program: ")) << reasons[0];
+  }
+  EXPECT_TRUE(shell.saved.empty());
+  EXPECT_TRUE(shell.started.empty());
+  EXPECT_EQ(test::mode_of(elsewhere / "app.sh"), 0644u);
+  EXPECT_EQ(host.unloads, 4);
 }
 
 TEST_F(Finish, AShortcutThatCannotBeWrittenIsToldAndTheProgramStillStarts) {
@@ -139,13 +160,13 @@ TEST_F(Finish, AProgramNameLeadingOutOfTheFolderIsNeitherLinkedNorStarted) {
   TempDir outside;
   test::write_file(outside / "evil.sh", "#!/bin/sh\n");
   const std::string escape = "../" + fs::path(outside.path()).filename().string() + "/evil.sh";
-  for (const std::string& program : {escape, std::string("/bin/sh"), std::string("..\\x.sh")}) {
+  for (const std::string& program : {escape, std::string("C:\\bin\\sh"), std::string("..\\x.sh")}) {
     SCOPED_TRACE(program);
     shared_variables().mod.main_program = program;
     host.messages.clear();
     const test::StderrCapture errors;
     finish_action(*form, shell);
-    expect_one_message(kNoShortcut);
+    expect_one_message("Hauptprogramm nicht gefunden / Main program not found:\r\n" + program);
     const auto reasons = errors.failure_lines();
     ASSERT_EQ(reasons.size(), 1u);
     EXPECT_NE(reasons[0].find("\"" + program + "\""), std::string::npos) << reasons[0];

@@ -68,8 +68,9 @@ TEST_F(FtpDownloadRun, PlacesAndStampsEachFileGoesOnPastAFailedOneAndLeavesOnlyT
   ASSERT_EQ(due(), (std::vector<std::string>{"a.dll", "gone.dll", "b.jpg", "qor_base.db3"}));
 
   const test::StderrCapture errors;
-  download_packages(
-      *form, [&](const std::string& name, const std::string& folder) { return ftp_get_file(host, *fs, name, folder); });
+  download_packages(*form, [&](const std::string& name, const std::string& folder, Placement placement) {
+    return ftp_get_file(host, *fs, name, folder, {}, placement);
+  });
 
   EXPECT_EQ(host.texts(), (std::vector<std::string>{"Übertragunsfehler"}));
   // The one failure says which file and why.

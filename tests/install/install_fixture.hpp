@@ -64,20 +64,25 @@ struct InstallFixture {
   std::vector<std::string> due() const { return form->List3.texts(); }
 };
 
-// Copies a file from `source` into the local folder; notes every call.
+// Copies a file from `source` into the local folder (not over a file there
+// when only an empty place will do); notes every call and its placement.
 struct CopyingFetch {
   std::string source;
   std::vector<std::string> calls;
+  std::vector<Placement> placements;
   std::vector<std::string> failing;  // names that fail to arrive
 
   FetchFile fn() {
-    return [this](const std::string& name, const std::string& folder) {
+    return [this](const std::string& name, const std::string& folder, Placement placement) {
       calls.push_back(folder + "|" + name);
+      placements.push_back(placement);
       namespace fs = std::filesystem;
       for (const auto& f : failing)
         if (f == name) return false;
       std::error_code ec;
-      return fs::copy_file(fs::path(source) / name, fs::path(folder) / name, fs::copy_options::overwrite_existing, ec);
+      const auto options =
+          placement == Placement::Replace ? fs::copy_options::overwrite_existing : fs::copy_options::skip_existing;
+      return fs::copy_file(fs::path(source) / name, fs::path(folder) / name, options, ec);
     };
   }
 };

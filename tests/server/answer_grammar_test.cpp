@@ -7,6 +7,7 @@
 #include "answer_grammar.hpp"
 #include "answer_text.hpp"
 #include "caption_colour.hpp"
+#include "file_system.hpp"
 #include "package_name.hpp"
 
 namespace qor {
@@ -141,12 +142,20 @@ TEST(AnswerText, Utf8StaysAndEverythingElseIsWindows1252) {
 }
 
 TEST(PackageName, NamesThatLeaveTheProgramFolderAreRefused) {
-  for (const std::string name : {"Bilder", " abc", "a/b", "a\\b", "a..b", "..a", "./x", "x/.", "C:x"}) {
-    EXPECT_TRUE(stays_inside_program_folder(name)) << name;
+  for (const std::string name : {"Bilder", " abc", "a/b", "a\\b", "a..b", "..a", "./x", "x/.", "ab:c", "1:x"}) {
+    EXPECT_EQ(path_below_program_folder(name), local_path(name)) << name;
   }
-  for (const std::string& name : std::vector<std::string>{"..", "../x", "..\\x", "a/../../x", "a\\..", "/etc", "\\etc",
-                                                          "a/..", std::string("a\0/../x", 7)}) {
+  for (const std::string& name : std::vector<std::string>{"..", "../x", "..\\x", "a/../../x", "a\\..", "C:x",
+                                                          "c:", "\\C:\\x", "a/..", std::string("a\0/../x", 7)}) {
     EXPECT_FALSE(stays_inside_program_folder(name)) << name;
+  }
+}
+
+// The servers' platform joins the folder and "\Bilder" into a path inside it.
+TEST(PackageName, LeadingSeparatorsAreDropped) {
+  for (const auto& [name, below] : std::vector<std::pair<std::string, std::string>>{
+           {"\\Bilder", "Bilder"}, {"/etc", "etc"}, {"\\\\srv\\share", "srv/share"}, {"\\", ""}, {"/\\a\\b", "a/b"}}) {
+    EXPECT_EQ(path_below_program_folder(name), below) << name;
   }
 }
 

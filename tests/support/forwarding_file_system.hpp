@@ -20,6 +20,7 @@ class ForwardingFileSystem : public FileSystem {
   Result<std::chrono::system_clock::time_point> DateLastModified(const std::string& path) override {
     return real_->DateLastModified(path);
   }
+  Result<std::string> regular_file_inside(const std::string& path) override { return real_->regular_file_inside(path); }
   Result<std::unique_ptr<ReplacementFile>> replace_file(const std::string& path) override {
     return real_->replace_file(path);
   }
@@ -27,6 +28,7 @@ class ForwardingFileSystem : public FileSystem {
     return real_->set_last_write_time(path, utc);
   }
   Status make_startable(const std::string& path) override { return real_->make_startable(path); }
+  Status remove_download_leftovers() override { return real_->remove_download_leftovers(); }
 
  private:
   std::unique_ptr<FileSystem> real_;

@@ -50,6 +50,63 @@ TEST_F(LocalFileSystem, FoldersAndFilesEitherSeparator) {
   EXPECT_EQ(local_path("C\\sub\\file.dll"), "C/sub/file.dll");
 }
 
+// A part of a path missing as written is the folder's one entry equal to it
+// in any letter case (Latin, Greek, Cyrillic), for every operation; where
+// several match, only the name as written.
+TEST_F(LocalFileSystem, ANameInAnotherLetterCaseIsTheOneEntryThere) {
+  fs::create_directories(dir / "Bilder/\xC3\x84ltere");  // Ältere
+  write_file(dir / "Bilder/\xC3\x84ltere/Logo.JPG", "old");
+  const std::string other_case = dir.path() + "\\bilder\\\xC3\xA4LTERE\\lOGO.jpg";  // bilder\äLTERE\lOGO.jpg
+  const std::string on_disk = dir / "Bilder/\xC3\x84ltere/Logo.JPG";
+  EXPECT_TRUE(files->FolderExists(dir / "BILDER/\xC3\xA4ltere/"));
+  EXPECT_TRUE(files->FileExists(other_case));
+  EXPECT_EQ(*files->regular_file_inside(other_case), on_disk);
+  auto target = files->replace_file(other_case);
+  ASSERT_TRUE(target);
+  ASSERT_TRUE((*target)->write("new", 3));
+  ASSERT_TRUE((*target)->commit(Placement::Replace));
+  EXPECT_EQ(test::read_file(on_disk), "new");
+  ASSERT_TRUE(files->set_last_write_time(other_case, FILETIME{0, 30000000}));
+  EXPECT_EQ(files->DateLastModified(on_disk)->time_since_epoch(),
+            files->DateLastModified(other_case)->time_since_epoch());
+  EXPECT_TRUE(files->CreateFolder(dir / "bilder/Neu"));
+  EXPECT_EQ(test::file_names(dir.path()), std::vector<std::string>{"Bilder"});
+  EXPECT_EQ(test::file_names(dir / "Bilder"), (std::vector<std::string>{"Neu", "\xC3\x84ltere"}));
+
+  // Final sigma and the Cyrillic capitals fold like the Latin ones.
+  write_file(dir / "\xCE\x9F\xCE\x94\xCE\x9F\xCE\xA3.txt", "greek");             // ΟΔΟΣ.txt
+  write_file(dir / "\xD0\xA4\xD0\x90\xD0\x99\xD0\x9B.txt", "cyrillic");          // ФАЙЛ.txt
+  EXPECT_TRUE(files->FileExists(dir / "\xCE\xBF\xCE\xB4\xCE\xBF\xCF\x82.TXT"));  // οδος.TXT
+  EXPECT_TRUE(files->FileExists(dir / "\xD1\x84\xD0\xB0\xD0\xB9\xD0\xBB.txt"));  // файл.txt
+
+  write_file(dir / "Data.txt", "one");
+  write_file(dir / "DATA.txt", "two");
+  EXPECT_FALSE(files->FileExists(dir / "data.txt"));
+  EXPECT_TRUE(files->FileExists(dir / "DATA.txt"));
+}
+
+// The temporary files of a killed run go, and nothing else: not a file of
+// another name, a folder or a link so named, nor what a link leads to.
+TEST_F(LocalFileSystem, RemovesOnlyTheLeftoversOfDownloads) {
+  TempDir elsewhere;
+  write_file(elsewhere / ".qor-download-Zz0000", "outside");
+  fs::create_directories(dir / "a/b");
+  write_file(dir / ".qor-download-AbC123", "half");
+  write_file(dir / "a/b/.qor-download-000000", "half");
+  write_file(dir / "a/.qor-download-AbC12", "short");
+  write_file(dir / "a/.qor-download-AbC12-", "odd");
+  fs::create_directory(dir / "a/.qor-download-Folder");
+  fs::create_symlink(elsewhere / ".qor-download-Zz0000", dir / "a/.qor-download-L1nk00");
+  fs::create_directory_symlink(elsewhere.path(), dir / "linked");
+  ASSERT_TRUE(files->remove_download_leftovers());
+  EXPECT_EQ(test::file_names(dir.path()), (std::vector<std::string>{"a", "linked"}));
+  EXPECT_EQ(test::file_names(dir / "a"),
+            (std::vector<std::string>{".qor-download-AbC12", ".qor-download-AbC12-", ".qor-download-Folder",
+                                      ".qor-download-L1nk00", "b"}));
+  EXPECT_TRUE(test::file_names(dir / "a/b").empty());
+  EXPECT_EQ(test::read_file(elsewhere / ".qor-download-Zz0000"), "outside");
+}
+
 TEST_F(LocalFileSystem, CreateFolderSucceedsWhenTheFolderIsThereAndTellsWhyNot) {
   write_file(dir / "a.txt", "x");
   EXPECT_TRUE(files->CreateFolder(dir.path() + "\\pkg"));
@@ -118,8 +175,8 @@ TEST_F(LocalFileSystem, ReplaceFileCreatesOrReplacesOnlyOnCommit) {
   EXPECT_EQ(test::read_file(dir / "old.exe"), "old");  // nothing changes before commit
   EXPECT_FALSE(fs::exists(dir / "new.dll"));
 
-  ASSERT_TRUE((*replacing)->commit());
-  ASSERT_TRUE((*creating)->commit());
+  ASSERT_TRUE((*replacing)->commit(Placement::Replace));
+  ASSERT_TRUE((*creating)->commit(Placement::Replace));
   EXPECT_EQ(test::read_file(dir / "old.exe"), "new program");
   EXPECT_EQ(test::mode_of(dir / "old.exe"), 0750u);
   EXPECT_EQ(test::read_file(dir / "new.dll"), "library");
@@ -144,20 +201,81 @@ TEST_F(LocalFileSystem, AReplacementGivenUpOrStartedOverLeavesNoTrace) {
   ASSERT_TRUE((*again)->write("first attempt, longer", 21));
   ASSERT_TRUE((*again)->rewind());
   ASSERT_TRUE((*again)->write("second", 6));
-  ASSERT_TRUE((*again)->commit());
+  ASSERT_TRUE((*again)->commit(Placement::Replace));
   EXPECT_EQ(test::read_file(dir / "data.db3"), "second");
 }
 
-TEST_F(LocalFileSystem, ReplaceFileThroughALinkReplacesTheFileItNames) {
+// Links below the program folder lead nowhere: not to a file outside
+// (replaced, stamped, made startable) nor a folder outside (files created
+// in it). The link is reported and stays as it was, and so does what it
+// names.
+TEST_F(LocalFileSystem, NoWriteFollowsALinkBelowTheProgramFolder) {
+  TempDir elsewhere;
+  write_file(elsewhere / "file", "the other owner's");
+  ::chmod((elsewhere / "file").c_str(), 0644);
+  const auto stamp_before = test::last_write(elsewhere / "file");
+  fs::create_symlink(elsewhere / "file", dir / "victim.dll");
+  fs::create_symlink(elsewhere.path(), dir / "Daten");
   fs::create_directory(dir / "real");
-  write_file(dir / "real/app.exe", "old");
+  write_file(dir / "real/app.exe", "inside");
   fs::create_symlink(dir / "real/app.exe", dir / "app.exe");
-  auto target = files->replace_file(dir / "app.exe");
+
+  for (const std::string& path : {dir / "victim.dll", dir / "Daten/new.dll", dir / "app.exe"}) {
+    SCOPED_TRACE(path);
+    const auto replacing = files->replace_file(path);
+    ASSERT_FALSE(replacing);
+    EXPECT_NE(replacing.failure().reason.find("symbolic link"), std::string::npos) << replacing.failure().reason;
+    EXPECT_NE(replacing.failure().reason.find(path), std::string::npos) << replacing.failure().reason;
+    EXPECT_FALSE(files->FileExists(path));
+  }
+  EXPECT_FALSE(files->CreateFolder(dir / "Daten/sub"));
+  EXPECT_FALSE(files->CreateFolder(dir / "Daten"));
+  EXPECT_FALSE(files->FolderExists(dir / "Daten"));
+  EXPECT_FALSE(files->set_last_write_time(dir / "victim.dll", FILETIME{0, 30000000}));
+  EXPECT_FALSE(files->set_last_write_time(dir / "Daten/file", FILETIME{0, 30000000}));
+  EXPECT_FALSE(files->make_startable(dir / "victim.dll"));
+  EXPECT_FALSE(files->DateLastModified(dir / "victim.dll"));
+  EXPECT_FALSE(files->regular_file_inside(dir / "app.exe"));
+
+  EXPECT_EQ(test::read_file(elsewhere / "file"), "the other owner's");
+  EXPECT_EQ(test::mode_of(elsewhere / "file"), 0644u);
+  EXPECT_EQ(test::last_write(elsewhere / "file"), stamp_before);
+  EXPECT_EQ(test::file_names(elsewhere.path()), std::vector<std::string>{"file"});
+  EXPECT_EQ(test::read_file(dir / "real/app.exe"), "inside");
+  EXPECT_TRUE(fs::is_symlink(dir / "victim.dll") && fs::is_symlink(dir / "Daten") && fs::is_symlink(dir / "app.exe"));
+}
+
+// The program folder itself may be reached through a link; writes outside
+// it are refused.
+TEST_F(LocalFileSystem, TheFolderMayBeALinkAndWritesOutsideItAreRefused) {
+  TempDir other;
+  fs::create_symlink(dir.path(), other / "program");
+  const auto through = make_local_file_system(other / "program");
+  auto target = through->replace_file(other / "program/new.dll");
+  ASSERT_TRUE(target) << target.failure().reason;
+  ASSERT_TRUE((*target)->write("new", 3));
+  ASSERT_TRUE((*target)->commit(Placement::Replace));
+  EXPECT_EQ(test::read_file(dir / "new.dll"), "new");
+
+  write_file(other / "outside.dll", "kept");
+  const auto outside = through->replace_file(other / "outside.dll");
+  ASSERT_FALSE(outside);
+  EXPECT_NE(outside.failure().reason.find("outside the program folder"), std::string::npos) << outside.failure().reason;
+  EXPECT_FALSE(through->CreateFolder(other / "made"));
+  EXPECT_FALSE(through->set_last_write_time(other / "outside.dll", FILETIME{0, 30000000}));
+  EXPECT_FALSE(through->make_startable(dir / "../outside.dll"));
+  EXPECT_EQ(test::file_names(other.path()), (std::vector<std::string>{"outside.dll", "program"}));
+}
+
+// A file that replaces another one never runs with its owner's rights.
+TEST_F(LocalFileSystem, AReplacedFileLosesSetUserAndSetGroupBits) {
+  write_file(dir / "tool.exe", "old");
+  ASSERT_EQ(::chmod((dir / "tool.exe").c_str(), 06755), 0);
+  auto target = files->replace_file(dir / "tool.exe");
   ASSERT_TRUE(target);
   ASSERT_TRUE((*target)->write("new", 3));
-  ASSERT_TRUE((*target)->commit());
-  EXPECT_TRUE(fs::is_symlink(dir / "app.exe"));
-  EXPECT_EQ(test::read_file(dir / "real/app.exe"), "new");
+  ASSERT_TRUE((*target)->commit(Placement::Replace));
+  EXPECT_EQ(test::mode_of(dir / "tool.exe"), 0755u);
 }
 
 TEST_F(LocalFileSystem, ReplaceFileRefusesWithTheReason) {

@@ -33,6 +33,56 @@ char32_t upper(char32_t c) {
   return c;
 }
 
+// Pairs whose upper letter sits at an even code point and its lower one
+// right after it.
+bool in_even_odd_pairs(char32_t c) {
+  return (c >= 0x460 && c <= 0x481) || (c >= 0x48A && c <= 0x4BF) || (c >= 0x4D0 && c <= 0x52F) ||
+         (c >= 0x3D8 && c <= 0x3EF);
+}
+
+char32_t fold(char32_t c) {
+  switch (c) {
+    case 0xB5:
+      return 0x3BC;  // micro sign
+    case 0x17F:
+      return 's';  // long s
+    case 0x386:
+      return 0x3AC;
+    case 0x38C:
+      return 0x3CC;
+    case 0x3C2:
+      return 0x3C3;  // final sigma
+    case 0x3CF:
+      return 0x3D7;
+    case 0x3D0:
+      return 0x3B2;
+    case 0x3D1:
+      return 0x3B8;
+    case 0x3D5:
+      return 0x3C6;
+    case 0x3D6:
+      return 0x3C0;
+    case 0x3F0:
+      return 0x3BA;
+    case 0x3F1:
+      return 0x3C1;
+    case 0x3F4:
+      return 0x3B8;
+    case 0x3F5:
+      return 0x3B5;
+    case 0x4C0:
+      return 0x4CF;
+    default:
+      break;
+  }
+  if (c >= 0x388 && c <= 0x38A) return c + 0x25;
+  if (c == 0x38E || c == 0x38F) return c + 0x3F;
+  if (c == 0x3AA || c == 0x3AB) return c + 0x20;
+  if (in_even_odd_pairs(c)) return c | 1;
+  if (c >= 0x4C1 && c <= 0x4CE) return (c & 1) ? c + 1 : c;
+  return lower(c);
+}
+
 // Length of the UTF-8 sequence at s[i] when it is one of the forms the
 // mapping touches (up to three bytes); 0 otherwise.
 std::size_t decode(std::string_view s, std::size_t i, char32_t& c) {
@@ -80,5 +130,6 @@ std::string map_text(std::string_view s, Map map) {
 
 std::string to_lower_text(std::string_view utf8) { return map_text(utf8, lower); }
 std::string to_upper_text(std::string_view utf8) { return map_text(utf8, upper); }
+std::string fold_case_text(std::string_view utf8) { return map_text(utf8, fold); }
 
 }  // namespace qor

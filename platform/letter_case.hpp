@@ -12,4 +12,10 @@ namespace qor {
 std::string to_lower_text(std::string_view utf8);
 std::string to_upper_text(std::string_view utf8);
 
+// The text with Unicode's simple case folding of the same letters (the lower
+// case, with the few letters that have more than one lower form, such as
+// final sigma, long s and the Greek symbol forms, brought to one). Two names
+// are the same regardless of case exactly when their folded texts are equal.
+std::string fold_case_text(std::string_view utf8);
+
 }  // namespace qor
