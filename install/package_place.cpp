@@ -21,11 +21,14 @@ bool stays_inside(const std::string& relative_path) {
   }
 }
 
+bool names_one_file(const std::string& file) {
+  return !file.empty() && file != "." && file != ".." &&
+         file.find_first_of(std::string("/\\\0", 3)) == std::string::npos;
+}
+
 std::optional<PackagePlace> package_place(const std::string& program_folder, const std::string& file,
                                           const std::string& sub_path, std::int16_t placement) {
-  if (file.empty() || file == "." || file == ".." || file.find_first_of(std::string("/\\\0", 3)) != std::string::npos)
-    return std::nullopt;
-  if (!stays_inside(sub_path)) return std::nullopt;
+  if (!names_one_file(file) || !stays_inside(sub_path)) return std::nullopt;
 
   std::string folder = local_path(program_folder + sub_path);
   while (folder.size() > 1 && folder.back() == '/') folder.pop_back();

@@ -13,14 +13,18 @@ struct PackagePlace {
   std::string local_folder;  // the folder that receives it, no trailing "/"
 };
 
-// None when the file name or sub-path from the server would leave the
-// program folder (absolute, "..", a separator in the file name) or names
-// no file at all; such a package is never checked nor written.
+// None when the sub-path from the server would leave the program folder
+// (absolute, "..") or the file name names no single file of its folder
+// (see names_one_file); nothing is ever written for such a package.
 // program_folder ends with "/"; "\" in the server's texts reads as "/".
 std::optional<PackagePlace> package_place(const std::string& program_folder, const std::string& file,
                                           const std::string& sub_path, std::int16_t placement);
 
 // True for a relative path below a folder: not absolute, no ".." part.
 bool stays_inside(const std::string& relative_path);
+
+// True for a file name that names one file of its folder: not empty, not
+// "." or "..", no separator ("/" or "\"), no NUL.
+bool names_one_file(const std::string& file);
 
 }  // namespace qor

@@ -4,7 +4,9 @@
 
 #include <memory>
 #include <string>
+#include <unordered_map>
 
+#include "checked_fields.hpp"
 #include "controls.hpp"
 #include "file_system.hpp"
 #include "form_host.hpp"
@@ -71,6 +73,10 @@ class QOR_sync_FRM {
   std::string program_folder;
   std::unique_ptr<FileSystem> file_system;
   std::int16_t package_mode = 0;
+  // What the version check used for each record it put into List3, by the
+  // record's row in List1 (the item's ItemData). The list steps clear it
+  // with the lists.
+  std::unordered_map<std::int32_t, PackageFields> checked_fields;
   Image* hover_image = nullptr;
   Label* hover_label = nullptr;
 
