@@ -1,5 +1,6 @@
-// The finish panel's action: a desktop shortcut to the main application,
-// the application started when present, and the window closed.
+// The finish panel's action: a desktop shortcut to the main application (in
+// the applications menu where the user has no desktop), the application
+// started when present, and the window closed.
 #include "QOR_sync_FRM.hpp"
 #include "app_title.hpp"
 #include "file_system.hpp"
@@ -23,9 +24,15 @@ Result<std::string> save_desktop_shortcut(Shell& shell, const std::string& folde
   // A program name that leads out of the application folder gets no
   // shortcut: it would point the user at a file this update never placed.
   if (!stays_inside(program)) return Failure{"the main program \"" + program + "\" lies outside " + folder};
-  const Result<std::string> desktop = shell.desktop_folder();
-  if (!desktop) return desktop.failure();
-  return shell.save_shortcut(*desktop, kShortcutName,
+  Result<std::string> place = shell.desktop_folder();
+  // Without a desktop the entry goes where the user still finds the
+  // program, the applications menu; that is no failure to tell.
+  if (!place) {
+    const Result<std::string> menu = shell.menu_folder();
+    if (!menu) return Failure{place.failure().reason + "; " + menu.failure().reason};
+    place = menu;
+  }
+  return shell.save_shortcut(*place, kShortcutName,
                              {local_path(folder + "/" + program), local_path(folder + "/" + kIconFile), folder});
 }
 

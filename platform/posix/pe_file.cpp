@@ -2,11 +2,13 @@
 
 #include <cerrno>
 #include <cstdint>
+#include <utility>
 
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "pe_icon.hpp"
 #include "pe_version.hpp"
 #include "unique_fd.hpp"
 
@@ -34,16 +36,26 @@ class FileSource final : public ByteSource {
   std::uint64_t size_;
 };
 
-}  // namespace
-
-std::string read_pe_file_version_at(const std::string& path) {
+// What `read` finds in the file at path, or what it finds in no file.
+template <class Read>
+auto read_pe_file(const std::string& path, Read read) -> decltype(read(std::declval<const ByteSource&>())) {
   // Non-blocking, so a FIFO or device at the path cannot stall the window;
   // anything but a regular file is refused right after.
   UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
   if (fd.get() < 0) return {};
   struct stat st {};
   if (::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_size < 0) return {};
-  return read_pe_file_version(FileSource(fd.get(), static_cast<std::uint64_t>(st.st_size)));
+  return read(FileSource(fd.get(), static_cast<std::uint64_t>(st.st_size)));
+}
+
+}  // namespace
+
+std::string read_pe_file_version_at(const std::string& path) {
+  return read_pe_file(path, [](const ByteSource& source) { return read_pe_file_version(source); });
+}
+
+std::vector<unsigned char> read_pe_icon_at(const std::string& path) {
+  return read_pe_file(path, [](const ByteSource& source) { return read_pe_icon(source); });
 }
 
 }  // namespace qor
