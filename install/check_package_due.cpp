@@ -11,8 +11,9 @@
 namespace qor {
 namespace {
 
-// The local file's version as the server writes it, by kind; for a
-// date-versioned kind, whether the file's time is the version's date.
+// Whether the local file is the server's version, by kind: a program by its
+// version resource, a date-versioned file by its last-write time; other
+// kinds have the empty text as their local version.
 bool is_current(FileSystem& fs, const PackageFields& package, const std::string& local_file) {
   if (package.kind == "exe") return package.version == fs.GetFileVersion(local_file);
   if (!is_date_versioned(package.kind, package.file)) return package.version.empty();

@@ -46,7 +46,7 @@ std::string desktop_icon(const std::string& icon_file, const std::string& name) 
   QByteArray png;
   QBuffer out(&png);
   out.open(QIODevice::WriteOnly);
-  const std::string path = (folder + u'/' + QString::fromStdString(name) + QStringLiteral(".png")).toStdString();
+  std::string path = (folder + u'/' + QString::fromStdString(name) + QStringLiteral(".png")).toStdString();
   Status written = Failure{"write " + path + ": the picture cannot be written as PNG"};
   if (!QDir().mkpath(folder)) {
     written = Failure{"create " + folder.toStdString() + ": the folder cannot be created"};
