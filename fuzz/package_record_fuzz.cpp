@@ -2,32 +2,50 @@
 // list, fields read per row, and the places on disk built from them. Also
 // every record as a new-package folder name and as a caption colour.
 //
-// Oracles: the fields at a row equal a plain left-to-right fold over the
-// rows before it (nothing reset between rows); a place that is accepted lies
-// lexically inside the program folder, names a file below it and holds no
-// NUL; a colour is accepted exactly for [+-]digits within 32 bits.
+// Oracles: the fields the record parse hands the version check at a row
+// equal a plain left-to-right fold over the rows up to it (nothing reset
+// between rows); a place that is accepted lies lexically inside the program
+// folder, names a file below it and holds no NUL; a colour is accepted
+// exactly for [+-]digits within 32 bits, white space around them ignored.
 #include <cstddef>
 #include <cstdint>
 #include <limits>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
+#include "QOR_sync_FRM.hpp"
 #include "answer_grammar.hpp"
 #include "caption_colour.hpp"
-#include "controls.hpp"
 #include "file_system.hpp"
 #include "fuzz_check.hpp"
 #include "package_fields.hpp"
 #include "package_name.hpp"
 #include "package_place.hpp"
+#include "server_steps.hpp"
 
 namespace {
 
 using qor::fuzz::check;
 
 constexpr std::string_view kProgramFolder = "/srv/qor/app/";
-constexpr int kMaxRows = 16;  // the walk-back is checked against an O(rows) fold per row
+constexpr int kMaxRows = 64;
+
+class NoHost : public qor::FormHost {
+ public:
+  qor::MsgResult MsgBox(const std::string&, qor::MsgButtons, const std::string&) override { return qor::MsgResult::OK; }
+  void DoEvents() override {}
+  void Unload() override {}
+};
+
+// Numbers are read without the white space around them.
+std::string_view trimmed(std::string_view v) {
+  constexpr std::string_view kWhiteSpace = " \t\r\n\v\f";
+  while (!v.empty() && kWhiteSpace.find(v.front()) != std::string_view::npos) v.remove_prefix(1);
+  while (!v.empty() && kWhiteSpace.find(v.back()) != std::string_view::npos) v.remove_suffix(1);
+  return v;
+}
 
 // Depth of `path` below `folder` after resolving "." and ".." by text
 // alone; -1 when it is not below `folder` or climbs out of it.
@@ -76,21 +94,19 @@ std::optional<std::int64_t> plain_integer(std::string_view text, std::int64_t mi
 void check_colour(std::string_view text) {
   const auto parsed = qor::parse_colour(text);
   const auto expected =
-      plain_integer(text, std::numeric_limits<std::int32_t>::min(), std::numeric_limits<std::int32_t>::max());
+      plain_integer(trimmed(text), std::numeric_limits<std::int32_t>::min(), std::numeric_limits<std::int32_t>::max());
   check(parsed.has_value() == expected.has_value(), "a colour is accepted exactly for [+-]digits in 32 bits");
   if (parsed) check(*parsed == *expected, "a colour has the value of its digits");
 }
 
-// The SQLite3 placement: the line's last "st=" value, spaces around it
-// ignored, equal to 10.
+// The SQLite3 placement: the line's last "st=" value, white space around
+// it ignored, equal to 10.
 bool sqlite_placement(std::string_view line) {
   std::optional<std::string_view> last;
   for (auto field : qor::answer::split(line, "|"))
     if (field.starts_with("st=")) last = field.substr(3);
   if (!last) return false;
-  std::string_view v = *last;
-  while (!v.empty() && v.front() == ' ') v.remove_prefix(1);
-  while (!v.empty() && v.back() == ' ') v.remove_suffix(1);
+  const std::string_view v = trimmed(*last);
   const auto n = plain_integer(v, std::numeric_limits<std::int16_t>::min(), std::numeric_limits<std::int16_t>::max());
   return n && *n == qor::kPlacementSQLite3;
 }
@@ -114,24 +130,34 @@ void check_place(const qor::PackageFields& f) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  static NoHost host;
+  static qor::QOR_sync_FRM form({&host, nullptr, std::string(kProgramFolder)});
+  qor::shared_variables() = qor::SharedVariables{};
+  form.List1.Clear();
   const std::string_view answer(reinterpret_cast<const char*>(data), size);
-  qor::ListBox list1("List1");
   for (const std::string_view record : qor::answer::record_list(answer)) {
-    if (list1.ListCount() == kMaxRows) break;
-    list1.AddItem(std::string(record));
+    if (form.List1.ListCount() == kMaxRows) break;
+    form.List1.AddItem(std::string(record));
   }
+  // What the record parse hands the version check, row by row.
+  std::vector<qor::PackageFields> seen;
+  form.steps.check_package_due = [&seen] {
+    const qor::QOR_sync_MOD& m = qor::shared_variables().mod;
+    seen.push_back({m.package_file, m.package_path, m.package_version, m.package_kind, 0});
+  };
+  qor::parse_package_records(form);
+  check(static_cast<int>(seen.size()) == form.List1.ListCount(), "the check runs once per row");
 
   qor::PackageFields folded;
-  for (int row = 0; row < list1.ListCount(); ++row) {
-    const std::string& line = list1.List(row);
+  for (int row = 0; row < form.List1.ListCount(); ++row) {
+    const std::string& line = form.List1.List(row);
     qor::apply_record_fields(line, folded);
-    const qor::PackageFields at = qor::package_fields_at(list1, row);
+    const qor::PackageFields& at = seen[static_cast<std::size_t>(row)];
     check(at.file == folded.file && at.path == folded.path && at.version == folded.version && at.kind == folded.kind,
           "the fields at a row are the left-to-right fold up to it");
-    check(at.placement == qor::placement_of(line) && at.placement == folded.placement,
-          "the placement is the row's own");
-    check((at.placement == qor::kPlacementSQLite3) == sqlite_placement(line), "placement 10 from the last \"st=\"");
-    check_place(at);
+    check(folded.placement == qor::placement_of(line), "the placement is the row's own");
+    check((folded.placement == qor::kPlacementSQLite3) == sqlite_placement(line), "placement 10 from the last \"st=\"");
+    check_place(folded);
 
     if (qor::stays_inside_program_folder(line)) {
       const std::string folder = qor::local_path(std::string(kProgramFolder) + line + "\\");
@@ -140,7 +166,5 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     check_colour(line);
   }
-  const auto bad = qor::package_fields_at(list1, list1.ListCount());
-  check(bad.file.empty() && bad.placement == 0, "a row past the end gives empty fields");
   return 0;
 }

@@ -3,24 +3,28 @@
 #include "QOR_sync_FRM.hpp"
 #include "QOR_sync_file_MOD.hpp"
 #include "app_title.hpp"
-#include "general_date.hpp"
 #include "install_steps.hpp"
 #include "package_fields.hpp"
 #include "package_kinds.hpp"
 #include "package_place.hpp"
+#include "version_date.hpp"
 
 namespace qor {
 namespace {
 
-void install_one(QOR_sync_FRM& form, const FetchFile& fetch, int row) {
-  // The same fields the version check saw for this row, so the file goes
-  // where it was looked for.
-  const PackageFields fields = package_fields_at(form.List1, row);
+// Why a package has no place: its file name, or its sub-path.
+Failure no_place(const PackageFields& fields) {
+  if (!names_one_file(fields.file)) return Failure{"\"" + fields.file + "\" names no file of the login folder"};
+  return Failure{"the folder \"" + fields.path + "\" lies outside the program folder"};
+}
+
+void install_one(QOR_sync_FRM& form, const FetchFile& fetch, const CheckedRecord& checked) {
+  const PackageFields& fields = checked.fields;
   const auto place = package_place(form.program_folder, fields.file, fields.path, fields.placement);
   if (!place) {
-    // Listed as due (the check may have read a file name left over from an
-    // earlier record), yet nothing can be fetched: the user must not take
-    // silence for success.
+    // Listed as due, yet nothing can be fetched for it: the user must not
+    // take silence for success, and nothing is written.
+    report_failure("transfer of " + fields.file, no_place(fields));
     form.host().MsgBox("Übertragunsfehler", MsgButtons::OK, kApplicationTitle);
     return;
   }
@@ -29,7 +33,7 @@ void install_one(QOR_sync_FRM& form, const FetchFile& fetch, int row) {
   // The user's databases, and files due only because they were missing, may
   // have appeared since the check (the application made one, the user put a
   // backup back): those are put only where the place is still empty.
-  const bool only_if_absent = is_user_database(fields.file) || form.rows_found_missing.count(row) > 0 || !existed;
+  const bool only_if_absent = is_user_database(fields.file) || checked.found_missing || !existed;
   // A failed transfer leaves the old file; stamping it would pass it off as
   // the new version, and it would never be fetched again.
   if (!fetch(fields.file, place->local_folder, only_if_absent ? Placement::OnlyIfAbsent : Placement::Replace)) return;
@@ -41,7 +45,7 @@ void install_one(QOR_sync_FRM& form, const FetchFile& fetch, int row) {
       report_failure("new program", startable.failure());
   }
   if (is_date_versioned(fields.kind, fields.file)) {
-    if (const auto date = parse_general_date(fields.version, user_date_form()))
+    if (const auto date = read_version_date(fields.version))
       set_file_write_time(*form.file_system, place->local_file, *date, true);
   }
 }
@@ -72,8 +76,11 @@ void download_packages(QOR_sync_FRM& form, const FetchFile& fetch) {
     // The lists may have been rebuilt while events ran: take what is there.
     if (i >= form.List3.ListCount()) break;
     const int row = form.List3.ItemData(i);
-    if (row < 0 || row >= form.List1.ListCount()) continue;
-    install_one(form, fetch, row);
+    // The fields the version check decided by, so the file goes where it
+    // was looked for; an item the check did not put there is left alone.
+    const auto checked = form.checked_records.find(row);
+    if (row < 0 || row >= form.List1.ListCount() || checked == form.checked_records.end()) continue;
+    install_one(form, fetch, checked->second);
   }
 }
 

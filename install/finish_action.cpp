@@ -1,6 +1,6 @@
-// The finish panel's action: a desktop shortcut to the main application and
-// the application started when it is there, else the user told; the window
-// closed.
+// The finish panel's action: a desktop shortcut to the main application (in
+// the applications menu where the user has no desktop), the application
+// started when present, and the window closed.
 #include "QOR_sync_FRM.hpp"
 #include "app_title.hpp"
 #include "file_system.hpp"
@@ -34,9 +34,15 @@ Result<std::string> main_program_file(FileSystem& file_system, const std::string
 }
 
 Result<std::string> save_desktop_shortcut(Shell& shell, const std::string& folder, const std::string& program_path) {
-  const Result<std::string> desktop = shell.desktop_folder();
-  if (!desktop) return desktop.failure();
-  return shell.save_shortcut(*desktop, kShortcutName, {program_path, local_path(folder + "/" + kIconFile), folder});
+  Result<std::string> place = shell.desktop_folder();
+  // Without a desktop the entry goes where the user still finds the
+  // program, the applications menu; that is no failure to tell.
+  if (!place) {
+    const Result<std::string> menu = shell.menu_folder();
+    if (!menu) return Failure{place.failure().reason + "; " + menu.failure().reason};
+    place = menu;
+  }
+  return shell.save_shortcut(*place, kShortcutName, {program_path, local_path(folder + "/" + kIconFile), folder});
 }
 
 }  // namespace

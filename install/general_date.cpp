@@ -1,5 +1,6 @@
 #include "general_date.hpp"
 
+#include <algorithm>
 #include <vector>
 
 namespace qor {
@@ -183,6 +184,14 @@ bool is_calendar_date(const DateValue& d) {
          d.second < 60;
 }
 
+// More than any date of the form can take: no pattern letter writes more
+// than four digits or a designator, and no other pattern character more
+// than itself.
+std::size_t beyond_longest_date(const DateForm& form) {
+  const std::size_t widest = std::max({std::size_t{4}, form.am.size(), form.pm.size()});
+  return (form.date_pattern.size() + 1 + form.time_pattern.size()) * widest + 1;
+}
+
 std::string with_time(const DateValue& d, const DateForm& form) {
   std::string out;
   render(out, tokens_of(form.date_pattern), d, form);
@@ -201,6 +210,9 @@ std::string general_date_text(const DateValue& d, const DateForm& form) {
 }
 
 std::optional<DateValue> parse_general_date(const std::string& text, const DateForm& form) {
+  // Text from the server longer than any date of this form is refused
+  // before it is read, however it is made.
+  if (text.size() >= beyond_longest_date(form)) return std::nullopt;
   DateValue d;
   std::size_t pos = 0;
   if (!read(text, pos, tokens_of(form.date_pattern), form, d)) return std::nullopt;

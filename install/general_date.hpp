@@ -16,7 +16,8 @@ namespace qor {
 std::string general_date_text(const DateValue& date, const DateForm& form);
 
 // Accepts exactly the text general_date_text writes in this form, with or
-// without the time part; anything else is not a date.
+// without the time part; anything else is not a date. A text longer than
+// any date of the form is refused without being read.
 std::optional<DateValue> parse_general_date(const std::string& text, const DateForm& form);
 
 }  // namespace qor

@@ -13,12 +13,16 @@ struct PackagePlace {
   std::string local_folder;  // the folder that receives it, no trailing "/"
 };
 
-// None when the file name or sub-path from the server would leave the
-// program folder (a drive letter, "..", a separator in the file name) or
-// names no file at all; such a package is never checked nor written.
-// Leading separators of the sub-path are dropped: it lies below the folder.
+// None when the sub-path from the server would leave the program folder (a
+// drive letter, "..") or the file name names no single file of its folder
+// (see names_one_file); nothing is ever written for such a package. Leading
+// separators of the sub-path are dropped: it lies below the folder.
 // program_folder ends with "/"; "\" in the server's texts reads as "/".
 std::optional<PackagePlace> package_place(const std::string& program_folder, const std::string& file,
                                           const std::string& sub_path, std::int16_t placement);
+
+// True for a file name that names one file of its folder: not empty, not
+// "." or "..", no separator ("/" or "\"), no NUL.
+bool names_one_file(const std::string& file);
 
 }  // namespace qor

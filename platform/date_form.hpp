@@ -8,6 +8,8 @@
 #pragma once
 
 #include <string>
+#include <string_view>
+#include <vector>
 
 namespace qor {
 
@@ -21,6 +23,17 @@ struct DateForm {
 
 // The form of the user's locale.
 DateForm user_date_form();
+
+// The fixed forms of the general date table, the same on every platform:
+// "de" (dd.MM.yyyy HH:mm:ss), "en_US" (M/d/yyyy h:mm:ss tt), "en_GB"
+// (dd/MM/yyyy HH:mm:ss) and "C" (yyyy-MM-dd HH:mm:ss); any other name
+// gives the form of "C".
+const DateForm& fixed_date_form(std::string_view locale);
+
+// The four fixed forms in the order in which a version date that is no date
+// in the user's form is read: German first (servers write German dates in
+// practice), then US English, British English, C.
+const std::vector<DateForm>& fixed_date_forms();
 
 // The form of a named locale ("de_DE.UTF-8", "en-US", "C"); a name the
 // platform does not know gives the form of "C".

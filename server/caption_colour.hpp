@@ -1,5 +1,5 @@
 // A colour value of the caption catalogue: a decimal integer that fits a
-// signed 32-bit value, with an optional sign and nothing else.
+// signed 32-bit value, with an optional sign and white space around it.
 #pragma once
 
 #include <cstdint>

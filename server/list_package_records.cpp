@@ -17,6 +17,7 @@ namespace {
 void start_list(QOR_sync_FRM& form, std::int16_t mode) {
   form.List1.Clear();
   form.List3.Clear();
+  form.checked_records.clear();
   form.package_mode = mode;
 }
 

@@ -34,12 +34,12 @@ constexpr CaptionKey kCaptionKeys[] = {
 };
 
 void apply_caption_record(QOR_sync_FRM& form, std::string_view record) {
-  const auto fields = answer::record_fields(record);
+  const std::string_view first_field = *answer::record_fields(record).begin();
   for (const CaptionKey& entry : kCaptionKeys) {
-    if (fields.empty() || fields[0] != entry.key) continue;
+    if (first_field != entry.key) continue;
     // A known key without a value, or a colour that is no number, is left out
     // rather than guessed at: the target keeps what it had.
-    const auto value = answer::whole_field_value(fields, entry.key);
+    const auto value = answer::whole_field_value(record, entry.key);
     if (!value) return;
     if (entry.caption) {
       entry.caption(form).Caption = std::string(*value);

@@ -3,9 +3,10 @@
 #pragma once
 
 #include <memory>
-#include <set>
 #include <string>
+#include <unordered_map>
 
+#include "checked_fields.hpp"
 #include "controls.hpp"
 #include "file_system.hpp"
 #include "form_host.hpp"
@@ -72,9 +73,10 @@ class QOR_sync_FRM {
   std::string program_folder;
   std::unique_ptr<FileSystem> file_system;
   std::int16_t package_mode = 0;
-  // List1 rows whose file the version check found missing: the download run
-  // puts such a file only where the place is still empty when it arrives.
-  std::set<int> rows_found_missing;
+  // What the version check used and saw for each record it put into List3,
+  // by the record's row in List1 (the item's ItemData). The list steps clear
+  // it with the lists.
+  std::unordered_map<std::int32_t, CheckedRecord> checked_records;
   Image* hover_image = nullptr;
   Label* hover_label = nullptr;
 

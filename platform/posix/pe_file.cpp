@@ -2,11 +2,13 @@
 
 #include <cerrno>
 #include <cstdint>
+#include <utility>
 
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "pe_icon.hpp"
 #include "pe_version.hpp"
 #include "unique_fd.hpp"
 
@@ -34,29 +36,34 @@ class FileSource final : public ByteSource {
   std::uint64_t size_;
 };
 
-}  // namespace
-
-namespace {
-
-std::string read_version(const UniqueFd& fd) {
-  if (fd.get() < 0) return {};
-  struct stat st {};
-  if (::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_size < 0) return {};
-  return read_pe_file_version(FileSource(fd.get(), static_cast<std::uint64_t>(st.st_size)));
-}
-
 // Non-blocking, so a FIFO or device at the path cannot stall the window;
 // anything but a regular file is refused right after.
 constexpr int kReadFlags = O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY;
 
+// What `read` finds in the open file, or what it finds in no file.
+template <class Read>
+auto read_pe_file(const UniqueFd& fd, Read read) -> decltype(read(std::declval<const ByteSource&>())) {
+  if (fd.get() < 0) return {};
+  struct stat st {};
+  if (::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_size < 0) return {};
+  return read(FileSource(fd.get(), static_cast<std::uint64_t>(st.st_size)));
+}
+
+std::string version_of(const ByteSource& source) { return read_pe_file_version(source); }
+
 }  // namespace
 
 std::string read_pe_file_version_at(const std::string& path) {
-  return read_version(UniqueFd(::open(path.c_str(), kReadFlags)));
+  return read_pe_file(UniqueFd(::open(path.c_str(), kReadFlags)), version_of);
 }
 
 std::string read_pe_file_version_at(int folder, const std::string& name) {
-  return read_version(UniqueFd(::openat(folder, name.c_str(), kReadFlags | O_NOFOLLOW)));
+  return read_pe_file(UniqueFd(::openat(folder, name.c_str(), kReadFlags | O_NOFOLLOW)), version_of);
+}
+
+std::vector<unsigned char> read_pe_icon_at(const std::string& path) {
+  return read_pe_file(UniqueFd(::open(path.c_str(), kReadFlags)),
+                      [](const ByteSource& source) { return read_pe_icon(source); });
 }
 
 }  // namespace qor

@@ -51,6 +51,8 @@ QWidget* create_list_box(ListBox& list, QWidget& parent) {
   auto* widget = new QListWidget(&parent);
   widget->setSelectionMode(QAbstractItemView::SingleSelection);
   widget->setSortingEnabled(false);
+  // One line of text per item: the view need not measure each of them.
+  widget->setUniformItemSizes(true);
   QObject::connect(widget, &QListWidget::itemClicked, widget, [&list](QListWidgetItem*) { list.Click(); });
   return widget;
 }

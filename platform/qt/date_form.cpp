@@ -91,10 +91,10 @@ DateForm qt_form(const QLocale& locale) {
 
 DateForm date_form_for(const std::string& locale_name) {
   const std::string bare = bare_locale_name(locale_name);
-  if (bare.empty() || bare == "C" || bare == "POSIX") return {};
-  if (has_language(bare, "de")) return {"dd.MM.yyyy", "HH:mm:ss"};
-  if (bare == "en_GB" || bare == "en-GB") return {"dd/MM/yyyy", "HH:mm:ss"};
-  if (bare == "en" || bare == "en_US" || bare == "en-US") return {"M/d/yyyy", "h:mm:ss tt"};
+  if (bare.empty() || bare == "C" || bare == "POSIX") return fixed_date_form("C");
+  if (has_language(bare, "de")) return fixed_date_form("de");
+  if (bare == "en_GB" || bare == "en-GB") return fixed_date_form("en_GB");
+  if (bare == "en" || bare == "en_US" || bare == "en-US") return fixed_date_form("en_US");
   const QLocale locale(QString::fromStdString(bare));
   if (locale.language() == QLocale::C) return {};
   return qt_form(locale);

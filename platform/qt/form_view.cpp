@@ -1,6 +1,7 @@
 #include "form_view.hpp"
 
 #include <algorithm>
+#include <utility>
 #include <vector>
 
 #include <QGuiApplication>
@@ -113,7 +114,30 @@ QTimer* FormView::timer(const Timer& timer) const {
   return found == timers_.end() ? nullptr : found->second.get();
 }
 
-void FormView::changed(Control& control, Aspect aspect) { apply(control, aspect); }
+void FormView::changed(Control& control, Aspect aspect) {
+  if (aspect == Aspect::Items) {
+    defer_items(control);
+  } else {
+    apply(control, aspect);
+  }
+}
+
+// A step may add tens of thousands of items one by one; drawing the whole
+// list after each would make filling it quadratic.
+void FormView::defer_items(Control& list) {
+  stale_lists_.insert(&list);
+  if (catch_up_posted_) return;
+  catch_up_posted_ = true;
+  // Queued on the window, so it is dropped if the view goes first.
+  QMetaObject::invokeMethod(
+      window_.get(), [this] { catch_up(); }, Qt::QueuedConnection);
+}
+
+void FormView::catch_up() {
+  catch_up_posted_ = false;
+  const std::set<Control*> lists = std::exchange(stale_lists_, {});
+  for (Control* list : lists) apply(*list, Aspect::Items);
+}
 
 void FormView::apply(Control& control, Aspect aspect) {
   if (control.type() == ControlType::Timer) {

@@ -1,10 +1,13 @@
 // Draws a QOR_sync_FRM with Qt Widgets and delivers its events: one widget
 // per control, one QTimer per timer. Observes the model and redraws only the
-// aspect that changed. The model must outlive the view.
+// aspect that changed; a list's items are drawn once the step that changes
+// them yields or returns to the event loop, not once per item. The model
+// must outlive the view.
 #pragma once
 
 #include <map>
 #include <memory>
+#include <set>
 #include <string>
 
 #include "QOR_sync_FRM.hpp"
@@ -37,6 +40,9 @@ class FormView : public ControlObserver {
   void set_error_handler(std::function<void(const std::string&)> handler) { guard_.on_error = std::move(handler); }
 
   void changed(Control& control, Aspect aspect) override;
+  // Draws the items of every list changed since the last catch-up; the
+  // event loop runs it once after a change.
+  void catch_up();
 
  private:
   void build(Control& control, QWidget& parent);
@@ -48,6 +54,7 @@ class FormView : public ControlObserver {
   void place(Control& control, QWidget& widget);
   void set_timer(Timer& timer);
   void layout_pass();
+  void defer_items(Control& list);
 
   QOR_sync_FRM& form_;
   HandlerGuard guard_;
@@ -56,6 +63,8 @@ class FormView : public ControlObserver {
   std::unique_ptr<FormWidget> window_;
   std::map<const Control*, QWidget*> widgets_;
   std::map<const Control*, std::unique_ptr<QTimer>> timers_;
+  std::set<Control*> stale_lists_;
+  bool catch_up_posted_ = false;
   bool loaded_ = false;
   bool laid_out_ = false;
   float last_scale_width_ = 0, last_scale_height_ = 0, last_outer_width_ = 0;

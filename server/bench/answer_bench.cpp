@@ -2,9 +2,11 @@
 // should stay flat from 1,000 to 1,000,000 records.
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <string>
 
 #include "QOR_sync_FRM.hpp"
+#include "allocation_meter.hpp"
 #include "answer_grammar.hpp"
 #include "answer_text.hpp"
 #include "server_steps.hpp"
@@ -24,13 +26,36 @@ void BM_RecordsAndFields(benchmark::State& state) {
   const std::string answer = install_answer(state.range(0));
   for (auto _ : state) {
     std::size_t fields = 0;
-    for (const auto record : qor::answer::record_list(answer)) fields += qor::answer::record_fields(record).size();
+    for (const auto record : qor::answer::record_list(answer))
+      for (const auto field : qor::answer::record_fields(record)) fields += field.size() + 1;
     benchmark::DoNotOptimize(fields);
   }
   state.SetItemsProcessed(state.iterations() * state.range(0));
   state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(answer.size()));
 }
 BENCHMARK(BM_RecordsAndFields)->RangeMultiplier(10)->Range(1000, 1000000)->Unit(benchmark::kMillisecond);
+
+// The most held beside a 64 MiB answer while its records and fields are
+// walked: an answer of separators only, and one of one-letter records.
+void BM_WalkPeakMemory(benchmark::State& state) {
+  const std::size_t size = std::size_t{64} << 20;
+  std::string answer;
+  answer.reserve(size + 3);
+  while (answer.size() < size) answer += state.range(0) == 0 ? "||" : "a||";
+  std::size_t peak = 0;
+  for (auto _ : state) {
+    qor::test::AllocationMeter::reset_peak();
+    const std::size_t before = qor::test::AllocationMeter::live();
+    std::size_t fields = 0;
+    for (const auto record : qor::answer::record_list(answer))
+      for (const auto field : qor::answer::record_fields(record)) fields += field.size() + 1;
+    benchmark::DoNotOptimize(fields);
+    peak = std::max(peak, qor::test::AllocationMeter::peak() - before);
+  }
+  state.counters["answer_MiB"] = static_cast<double>(answer.size()) / (1 << 20);
+  state.counters["peak_beside_MiB"] = static_cast<double>(peak) / (1 << 20);
+}
+BENCHMARK(BM_WalkPeakMemory)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->Iterations(2);
 
 void BM_AnswerTextWindows1252(benchmark::State& state) {
   std::string body = install_answer(state.range(0));

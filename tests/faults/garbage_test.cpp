@@ -131,10 +131,12 @@ INSTANTIATE_TEST_SUITE_P(Queries, GarbageAnswer, ::testing::ValuesIn(garbage_cas
                          [](const auto& info) { return info.param.query + (info.param.dense ? "_dense" : "_random"); });
 
 // Records the run cannot place. One without "fn=" at the top of the update
-// list: the version check reads it with the file name left over from the
-// install list and lists it as due, while the download run finds no file in
-// the record itself; the user must be told rather than see nothing happen.
-// One whose folder is a file of the user's: the file stays as it was.
+// list: the version check reads it with the file name and folder left over
+// from the install list, and the download run fetches exactly that. One
+// whose file name names no file: listed, and refused with the message. Two
+// whose folder (one its own, one carried over) leaves the program folder:
+// never listed. One whose folder is a file of the user's: the file stays as
+// it was.
 TEST_F(FaultTest, DueRecordsThatCannotBePlacedAreReportedNotSkipped) {
   test::TempDir answers;
   const std::string path = answers / "update";
@@ -145,11 +147,12 @@ TEST_F(FaultTest, DueRecordsThatCannotBePlacedAreReportedNotSkipped) {
                    "||id=7|fn=after.dll|pa=readme.txt|ar=dll");
   start({"--answer", "update=" + path});
   click_through(true);
-  EXPECT_EQ(run->form->List3.texts(), (Texts{"kunden.db3", "after.dll"}));
+  EXPECT_EQ(run->form->List3.texts(), (Texts{"kunden.db3", "../../escape.dll", "after.dll"}));
   EXPECT_EQ(run->message_texts(), (Texts{kTransferFailed, kTransferFailed}));
   EXPECT_EQ(file("readme.txt"), "notes");
-  // The one name that would land outside the sandbox.
+  // The names that would land outside the sandbox.
   EXPECT_FALSE(fs::exists("/tmp/abs.dll"));
+  EXPECT_EQ(sandbox.strays(), Texts{});
   EXPECT_EQ(file("Daten/kunden.db3"), published("kunden.db3"));
   expect_sound_end();
 }

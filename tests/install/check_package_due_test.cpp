@@ -118,13 +118,18 @@ TEST_F(VersionCheck, NamesAreMatchedRegardlessOfLetterCase) {
   EXPECT_EQ(rows(), (std::vector<int>{4}));
 }
 
-TEST_F(VersionCheck, ARecordThatWouldLeaveTheProgramFolderIsNeverDue) {
+// A folder that leaves the program folder is never offered; a file name
+// that names no file cannot be there, so it is due (and refused later).
+TEST_F(VersionCheck, AFolderOutsideTheProgramFolderIsNeverDueAFileNameThatNamesNoFileAlways) {
   build_lists({record("../evil.dll", "", "dll"), record("evil.dll", "", "dll", "../x"),
                record("evil.dll", "", "dll", "C:\\etc"), record("evil.dll", "", "dll", "c:"),
                record("evil.dll", "", "dll", "sub\\..\\..\\x"), record("a/b.dll", "", "dll"),
                record("a\\b.dll", "", "dll"), record("..", "", "dll"), record("ok.dll", "", "dll", "sub/..x")},
               0);
-  EXPECT_EQ(due(), (std::vector<std::string>{"ok.dll"}));
+  EXPECT_EQ(due(), (std::vector<std::string>{"../evil.dll", "a/b.dll", "a\\b.dll", "..", "ok.dll"}));
+  place("a/b.dll");  // a file at that path does not make the name one
+  build_lists({record("a/b.dll", "", "txt")}, 1);
+  EXPECT_EQ(due(), std::vector<std::string>{"a/b.dll"});
 }
 
 }  // namespace

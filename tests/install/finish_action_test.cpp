@@ -7,6 +7,7 @@
 #include <optional>
 
 #include "install_fixture.hpp"
+#include "scoped_env.hpp"
 #include "shell.hpp"
 #include "stderr_capture.hpp"
 
@@ -26,11 +27,15 @@ struct RecordingShell : Shell {
   };
   std::vector<Shortcut> saved;
   std::vector<std::pair<std::string, std::string>> started;  // program, folder
-  std::optional<Failure> no_desktop, no_save, no_start;
+  std::optional<Failure> no_desktop, no_menu, no_save, no_start;
 
   Result<std::string> desktop_folder() override {
     if (no_desktop) return *no_desktop;
     return std::string("/home/user/Desktop");
+  }
+  Result<std::string> menu_folder() override {
+    if (no_menu) return *no_menu;
+    return std::string("/home/user/.local/share/applications");
   }
   Result<std::string> save_shortcut(const std::string& folder, const std::string& name,
                                     const ShortcutProperties& properties) override {
@@ -129,18 +134,74 @@ TEST_F(Finish, NoProgramInTheFolderGetsNoEntryNothingStartsAndTheUserIsTold) {
 TEST_F(Finish, AShortcutThatCannotBeWrittenIsToldAndTheProgramStillStarts) {
   place_main_program("app.sh");
   shared_variables().mod.main_program = "app.sh";
-  for (const bool desktop_missing : {true, false}) {
-    SCOPED_TRACE(desktop_missing ? "no desktop folder" : "no room on the desktop");
+  struct Case {
+    const char* what;
+    std::optional<Failure> RecordingShell::*fails;
+    std::optional<Failure> RecordingShell::*also_fails;
+    std::string report;
+  };
+  const Case cases[] = {
+      {"no room on the desktop", &RecordingShell::no_save, nullptr, "the desktop says no"},
+      {"neither desktop nor menu", &RecordingShell::no_desktop, &RecordingShell::no_menu,
+       "the desktop says no; the menu says no"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
     RecordingShell failing;
-    (desktop_missing ? failing.no_desktop : failing.no_save) = Failure{"the desktop says no"};
+    failing.*c.fails = Failure{"the desktop says no"};
+    if (c.also_fails) failing.*c.also_fails = Failure{"the menu says no"};
     host.messages.clear();
     const test::StderrCapture errors;
     finish_action(*form, failing);
     expect_one_message(kNoShortcut);
-    EXPECT_EQ(errors.failure_lines(), std::vector<std::string>{"QOR_sync_PRO: desktop shortcut: the desktop says no"});
+    EXPECT_EQ(errors.failure_lines(), std::vector<std::string>{"QOR_sync_PRO: desktop shortcut: " + c.report});
     EXPECT_EQ(failing.started.size(), 1u);
   }
   EXPECT_EQ(host.unloads, 2);
+}
+
+// A session without a desktop (a server, a kiosk, a minimal desktop): the
+// entry goes to the applications menu, where the user still finds the
+// program, and nobody is told of a failure that is none.
+TEST_F(Finish, WithoutADesktopFolderTheEntryGoesToTheApplicationsMenu) {
+  place_main_program("app.sh");
+  shared_variables().mod.main_program = "app.sh";
+  shell.no_desktop = Failure{"the user has no desktop folder"};
+  const test::StderrCapture errors;
+  finish_action(*form, shell);
+  ASSERT_EQ(shell.saved.size(), 1u);
+  EXPECT_EQ(shell.saved[0].folder, "/home/user/.local/share/applications");
+  EXPECT_EQ(shell.saved[0].properties.target, at("app.sh"));
+  EXPECT_TRUE(host.messages.empty());
+  EXPECT_EQ(errors.failure_lines(), std::vector<std::string>{});
+  EXPECT_EQ(host.unloads, 1);
+}
+
+// The same with the session's own shell: no desktop folder under the home
+// folder, or one the user's folder settings turn off.
+TEST_F(Finish, WithTheSessionsShellAMachineWithoutADesktopGetsItsEntryInTheMenu) {
+  TempDir home;
+  const test::ScopedEnv home_env("HOME", home.path());
+  const test::ScopedEnv config_env("XDG_CONFIG_HOME", std::nullopt);
+  const test::ScopedEnv data_env("XDG_DATA_HOME", std::nullopt);
+  place_main_program("app.sh");
+  shared_variables().mod.main_program = "app.sh";
+  const std::string entry = home / ".local/share/applications/QOR_software_PRO.desktop";
+  const auto session_shell = make_desktop_shell();
+  for (const bool turned_off : {false, true}) {
+    SCOPED_TRACE(turned_off ? "desktop turned off" : "no desktop folder");
+    if (turned_off) {
+      fs::create_directories(home / "Desktop");
+      fs::create_directories(home / ".config");
+      test::write_file(home / ".config/user-dirs.dirs", "XDG_DESKTOP_DIR=\"$HOME/\"\n");
+      fs::remove(entry);
+    }
+    finish_action(*form, *session_shell);
+    EXPECT_TRUE(host.messages.empty()) << host.messages.front().text;
+    ASSERT_TRUE(fs::exists(entry));
+    EXPECT_NE(test::read_file(entry).find("Exec=\"" + at("app.sh") + "\""), std::string::npos);
+    EXPECT_FALSE(fs::exists(home / "QOR_software_PRO.desktop"));
+  }
 }
 
 TEST_F(Finish, AProgramThatCannotBeStartedIsToldAndTheWindowStillCloses) {

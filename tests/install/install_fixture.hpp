@@ -56,6 +56,7 @@ struct InstallFixture {
   void build_lists(const std::vector<std::string>& records, int mode) {
     form->List1.Clear();
     form->List3.Clear();
+    form->checked_records.clear();
     form->package_mode = static_cast<std::int16_t>(mode);
     for (const auto& r : records) form->List1.AddItem(r);
     form->steps.check_package_due = [this] { check_package_due(*form); };

@@ -61,6 +61,25 @@ TEST(LoadCaptions, TakesEachKnownKeyAndOpensTheMainView) {
   EXPECT_TRUE(w.host.messages.empty());
 }
 
+// Answers end their last record with a line break; a colour there, or one
+// padded with tabs or spaces, is still a colour. Texts keep what they hold.
+TEST(LoadCaptions, ColoursAreReadWithoutTheWhiteSpaceAroundThemAndTextsStayUntrimmed) {
+  RawAnswer raw("caption",
+                "lab6_0|Titel \t\r\n||col_head|255\r\n||col_thead| 16711680\t||col_tlist|1 2||"
+                "col_list|\t65280 \r\n");
+  Window w;
+  QOR_sync_FRM& f = *w.form;
+  use_server_steps(f, raw.server->address());
+  f.Image1_Click(0);
+  const QOR_sync_MOD& mod = f.shared().mod;
+  EXPECT_EQ(mod.colour_head, 255);
+  EXPECT_EQ(mod.colour_thead, 16711680);
+  EXPECT_EQ(mod.colour_tlist, 0);  // white space inside a number is no number
+  EXPECT_EQ(mod.colour_list, 65280);
+  EXPECT_EQ(f.List3.BackColor.get(), 65280);
+  EXPECT_EQ(f.Label6(0).Caption.get(), "Titel \t\r\n");
+}
+
 TEST(LoadTransferSettings, MissingKeysKeepTheirValuesAndValuesStayUntrimmed) {
   RawAnswer raw("sw_update", "us=a|se=b|| se=c|pa=\n");
   Window w;

@@ -122,9 +122,28 @@ TEST_F(Binding, ModelChangesAreRedrawn) {
   EXPECT_EQ(w(form.Picture30).palette().color(QPalette::Window), QColor(0, 0, 255));
   form.List2.AddItem("PkgA");
   form.List2.AddItem("PkgB");
+  QCoreApplication::processEvents();
   EXPECT_EQ(static_cast<QListWidget&>(w(form.List2)).count(), 2);
   form.List2.Clear();
+  QCoreApplication::processEvents();
   EXPECT_EQ(static_cast<QListWidget&>(w(form.List2)).count(), 0);
+}
+
+// A step that fills a list of thousands of records must not redraw the
+// whole list for each one: the view catches up once, when the step yields.
+TEST_F(Binding, AListFilledByAStepIsDrawnOnceWhenTheStepYields) {
+  auto& list = static_cast<QListWidget&>(w(form.List1));
+  int inserts = 0, resets = 0;
+  const QObject counting;  // ends the counting with the test, before the view goes
+  QObject::connect(list.model(), &QAbstractItemModel::rowsInserted, &counting, [&inserts] { ++inserts; });
+  QObject::connect(list.model(), &QAbstractItemModel::modelReset, &counting, [&resets] { ++resets; });
+  form.List1.AddItem("left over");
+  form.List1.Clear();
+  for (int i = 0; i < 3000; ++i) form.List1.AddItem("id=" + std::to_string(i));
+  QCoreApplication::processEvents();
+  ASSERT_EQ(list.count(), 3000);
+  EXPECT_EQ(list.item(2999)->text(), "id=2999");
+  EXPECT_LE(inserts + resets, 2);
 }
 
 TEST_F(Binding, FlagClicksReachTheLanguageChoice) {
@@ -225,6 +244,7 @@ TEST_F(Binding, ADoubleClickOnOneButtonIsOneClick) {
 TEST_F(Binding, ListClickReachesTheList) {
   show_package_panel();
   form.List3.AddItem("a.exe");
+  QCoreApplication::processEvents();
   int list_clicks = 0;
   count_handler(form.List3.on_click, list_clicks);
   auto& list = static_cast<QListWidget&>(w(form.List3));

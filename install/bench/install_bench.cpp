@@ -1,0 +1,137 @@
+// How long the install and update lists take from the query to the drawn
+// window, with every record checked against a real program folder; how long
+// the download run spends on its own bookkeeping; how long a version date
+// far longer than any date takes to refuse. The time per record should stay
+// flat from 1,000 to 100,000 records.
+#include <benchmark/benchmark.h>
+
+#include <QApplication>
+
+#include <cstdlib>
+#include <filesystem>
+#include <memory>
+#include <string>
+
+#include "QOR_sync_FRM.hpp"
+#include "QOR_sync_file_MOD.hpp"
+#include "form_view.hpp"
+#include "install_steps.hpp"
+#include "server_process.hpp"
+#include "server_steps.hpp"
+#include "version_date.hpp"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+class NoHost : public qor::FormHost {
+ public:
+  qor::MsgResult MsgBox(const std::string&, qor::MsgButtons, const std::string&) override { return qor::MsgResult::OK; }
+  void DoEvents() override { QCoreApplication::processEvents(); }
+  void Unload() override {}
+};
+
+const std::string kVersion = "15.07.2026 10:30:00";
+const qor::DateValue kVersionDate{2026, 7, 15, 10, 30, 0};
+
+std::string record(std::int64_t i) {
+  return "id=" + std::to_string(i) + "|fn=file" + std::to_string(i) + ".dll|ve=" + kVersion +
+         "|pa=Sub|ar=dll|ja=2026|st=0";
+}
+
+// A published answer of `records` records and a program folder in which
+// every other file is present, half of those with the version's date: the
+// install list finds half of the files missing, the update list three
+// quarters of them due.
+struct Published {
+  explicit Published(std::int64_t records) {
+    std::string answer;
+    for (std::int64_t i = 0; i < records; ++i) answer += record(i) + "||";
+    qor::test::write_file(answers / "list", answer);
+    fs::create_directory(program / "Sub");
+    auto file_system = qor::make_local_file_system(program.path());
+    for (std::int64_t i = 0; i < records; i += 2) {
+      const std::string path = program / ("Sub/file" + std::to_string(i) + ".dll");
+      qor::test::write_file(path, "x");
+      if (i % 4 == 0) qor::set_file_write_time(*file_system, path, kVersionDate, true);
+    }
+    server = std::make_unique<qor::test::UpdateServerProcess>(
+        "{}", std::vector<std::string>{"--no-ftp", "--answer", "install=" + (answers / "list"), "--answer",
+                                       "update=" + (answers / "list")});
+  }
+  qor::test::TempDir answers;
+  qor::test::TempDir program;
+  std::unique_ptr<qor::test::UpdateServerProcess> server;
+};
+
+// One list step of the program, from its query until the view has drawn
+// what it left, with the real version check.
+void list_step(benchmark::State& state, void (*step)(qor::QOR_sync_FRM&, const qor::UpdateServer&)) {
+  const Published published(state.range(0));
+  NoHost host;
+  qor::QOR_sync_FRM form({&host, qor::make_local_file_system, published.program.path()});
+  form.Form_Load();
+  form.steps.check_package_due = [&form] { qor::check_package_due(form); };
+  qor::qt::FormView view(form);
+  const qor::UpdateServer server{published.server->address(), {}};
+  for (auto _ : state) {
+    step(form, server);
+    QCoreApplication::processEvents();
+  }
+  state.counters["due"] = form.List3.ListCount();
+  state.SetItemsProcessed(state.iterations() * state.range(0));
+}
+
+void BM_ListInstallPackages(benchmark::State& state) { list_step(state, qor::list_install_packages); }
+void BM_ListUpdatePackages(benchmark::State& state) { list_step(state, qor::list_update_packages); }
+BENCHMARK(BM_ListInstallPackages)
+    ->RangeMultiplier(10)
+    ->Range(1000, 100000)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+BENCHMARK(BM_ListUpdatePackages)
+    ->RangeMultiplier(10)
+    ->Range(1000, 100000)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+
+// The download run over a list whose records carry no "ar=" at all, with a
+// fetch that does nothing: what is left is finding each record's fields.
+void BM_DownloadRunBookkeeping(benchmark::State& state) {
+  NoHost host;
+  qor::test::TempDir program;
+  qor::QOR_sync_FRM form({&host, qor::make_local_file_system, program.path()});
+  form.Form_Load();
+  form.steps.check_package_due = [&form] { qor::check_package_due(form); };
+  for (std::int64_t i = 0; i < state.range(0); ++i)
+    form.List1.AddItem("id=" + std::to_string(i) + "|fn=f" + std::to_string(i) + ".txt|ve=1|pa=|ja=1|st=0");
+  qor::parse_package_records(form);
+  std::int64_t fetched = 0;
+  for (auto _ : state) {
+    qor::download_packages(form, [&](const std::string&, const std::string&, qor::Placement) { return ++fetched > 0; });
+  }
+  state.counters["fetched"] = benchmark::Counter(static_cast<double>(fetched), benchmark::Counter::kAvgIterations);
+  state.SetItemsProcessed(state.iterations() * state.range(0));
+}
+BENCHMARK(BM_DownloadRunBookkeeping)->RangeMultiplier(10)->Range(1000, 100000)->Unit(benchmark::kMillisecond);
+
+// A "ve=" of 1.6 MB of spaces, and a German date followed by as many, read
+// as a version date in every form of the general date table.
+void BM_RefuseLongVersionDate(benchmark::State& state) {
+  const std::string text = (state.range(0) == 0 ? "" : kVersion) + std::string(1600000, ' ');
+  for (auto _ : state) benchmark::DoNotOptimize(qor::read_version_date(text));
+  state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(text.size()));
+}
+BENCHMARK(BM_RefuseLongVersionDate)->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond);
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  ::setenv("QT_QPA_PLATFORM", "offscreen", 0);
+  ::setenv("LC_ALL", "de_DE.UTF-8", 1);
+  QApplication app(argc, argv);
+  benchmark::Initialize(&argc, argv);
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  return 0;
+}

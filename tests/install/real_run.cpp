@@ -1,0 +1,44 @@
+#include "real_run.hpp"
+
+#include "wire_steps.hpp"
+
+namespace qor::test {
+
+PublishedAnswers::PublishedAnswers(const std::string& install_answer, const std::string& update_answer,
+                                   const std::map<std::string, std::string>& files) {
+  write_file(answers_ / "install", install_answer);
+  write_file(answers_ / "update", update_answer);
+  server_ =
+      std::make_unique<UpdateServerProcess>(R"({"settings": {"fo": "/", "us": "qor", "pa": "pw"}})",
+                                            std::vector<std::string>{"--answer", "install=" + (answers_ / "install"),
+                                                                     "--answer", "update=" + (answers_ / "update")},
+                                            files);
+}
+
+ClientRun::ClientRun(const std::string& program_folder, const std::string& update_server) {
+  shared_variables() = SharedVariables{};
+  form = std::make_unique<QOR_sync_FRM>(FormServices{&host, make_local_file_system, program_folder});
+  form->Form_Load();
+  form->steps = make_program_steps(*form, update_server);
+}
+
+ClientRun::~ClientRun() {
+  form.reset();
+  shared_variables() = SharedVariables{};
+}
+
+void ClientRun::log_in() { form->steps.load_transfer_settings(); }
+
+std::vector<std::string> ClientRun::list_install() {
+  form->steps.list_install_packages();
+  return form->List3.texts();
+}
+
+std::vector<std::string> ClientRun::list_update() {
+  form->steps.list_update_packages();
+  return form->List3.texts();
+}
+
+void ClientRun::download() { form->run_download_packages(); }
+
+}  // namespace qor::test
