@@ -218,7 +218,8 @@ def offline(sc):
     image = sc.shot("offline")
     widths = offline_lines(window, image)
     want = [su.text_width("FEHLER: keine Internetverbindung"), su.text_width("ERROR: no internet connection")]
-    expect(len(widths) == 2 and all(abs(w - v) <= screens.tolerance(v) for w, v in zip(widths, want)),
+    expect(len(widths) == 2 and all(abs(w - v) <= screens.tolerance(v, window.text_tolerance)
+                                    for w, v in zip(widths, want)),
            "the offline message should be two red lines %s px wide, the screen shows %s" % (want, widths))
     expect(watch.current() == "language", "the window left the language panel: %s" % watch.current())
     expect(sc.client.poll() is None, "the client ended after the offline click")
