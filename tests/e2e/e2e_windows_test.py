@@ -173,6 +173,7 @@ def main():
             print("making a Wine prefix in %s" % wine.dir, flush=True)
             wine.create()
         display = start_xvfb(procs)
+        wine.serve(procs, display)
         make_template(template, os.path.abspath(args.client))
         for name in args.only or list(SCENARIOS):
             print("scenario %s" % name, flush=True)

@@ -114,7 +114,7 @@ TEST_F(Binding, ModelChangesAreRedrawn) {
   EXPECT_GT(ink_pixels({message.left, message.top, message.right, middle}, kWhite), 50);
   EXPECT_GT(ink_pixels({message.left, middle, message.right, message.bottom}, kWhite), 50);
 
-  form.Picture1(9).Visible = false;  // as the caption step leaves the window
+  form.Picture1(9).Visible = false;       // as the caption step leaves the window
   form.Picture30.BackColor = 0x00FF0000;  // blue in 0x00BBGGRR
   form.Picture30.Visible = true;
   pump(150);

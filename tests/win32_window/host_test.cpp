@@ -50,8 +50,7 @@ TEST(MessageBoxes, CaptionTextButtonsAndClosing) {
   win32::MessageBoxPresenter presenter;
   SeenBox box;
   BoxAnswer retry(box, IDRETRY);
-  EXPECT_EQ(presenter.present("Line 1\r\nLine 2 & more", MsgButtons::RetryCancel, kApplicationTitle),
-            MsgResult::Retry);
+  EXPECT_EQ(presenter.present("Line 1\r\nLine 2 & more", MsgButtons::RetryCancel, kApplicationTitle), MsgResult::Retry);
   EXPECT_EQ(box.title, L"QOR_sync_PRO");
   EXPECT_EQ(box.text, L"Line 1\r\nLine 2 & more");
   EXPECT_EQ(box.buttons, 2);

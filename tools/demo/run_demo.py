@@ -264,11 +264,15 @@ def main():
         before = snapshot(program)
         if os.environ.get("DISPLAY") and not args.scripted:
             print("Starting the client: choose a language and click through its panels.")
+            if wine:
+                wine.serve(procs, os.environ["DISPLAY"])
             client = procs.start(client_cmd, env=env)
             client.wait()
         else:
             print("No display: running the window on a private X display with a scripted user.")
             display = start_xvfb(procs)
+            if wine:
+                wine.serve(procs, display)
             colours = sample_packages.COLOURS
             try:
                 scripted_run(display, procs, client_cmd, env, args.screens, colours, window_options)

@@ -45,8 +45,23 @@ class WinePrefix:
         shutil.rmtree(self.dir, ignore_errors=True)
         os.makedirs(os.path.join(self.home, "Desktop"))
         env = self.env()
-        subprocess.run(["wineboot", "-i"], env=env, check=True, capture_output=True, timeout=300)
+        subprocess.run(["wineboot", "-i"], env=env, check=True, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
+                       timeout=300)
         subprocess.run(["wineserver", "-w"], env=env, check=True, timeout=300)
+
+    def serve(self, procs, display):
+        """Starts the prefix's server, and Wine's own helper processes on
+        the display, in a process group of their own, so that stopping a
+        program's group (the client and what it started) leaves them running
+        for the next one. Nothing happens when a server of the prefix runs
+        already."""
+        env = dict(self.env(), DISPLAY=display)
+        procs.start(["wineserver", "--foreground", "--persistent"], env=env, stdout=subprocess.DEVNULL,
+                    stderr=subprocess.DEVNULL)
+        # Until it answers. The output goes nowhere: the helper processes
+        # would keep a pipe open after the command ended.
+        procs.start(["wine", "cmd", "/c", "exit"], env=env, stdout=subprocess.DEVNULL,
+                    stderr=subprocess.DEVNULL).wait(timeout=120)
 
     def stop(self):
         """Ends every Wine process of the prefix."""

@@ -108,8 +108,8 @@ void FormView::build(Control& control, HWND parent) {
   switch (control.type()) {
     case ControlType::PictureBox: {
       const bool sunken = static_cast<const PictureBox&>(control).BorderStyle == Border::FixedSingle3D;
-      state.hwnd = CreateWindowExW(sunken ? WS_EX_CLIENTEDGE : 0, kPictureBoxClass, L"", kChild | WS_CLIPCHILDREN, 0,
-                                   0, 0, 0, parent, id, instance, &state);
+      state.hwnd = CreateWindowExW(sunken ? WS_EX_CLIENTEDGE : 0, kPictureBoxClass, L"", kChild | WS_CLIPCHILDREN, 0, 0,
+                                   0, 0, parent, id, instance, &state);
       for (Control* child : control.children()) build(*child, state.hwnd);
       restack(control);
       break;
@@ -127,8 +127,7 @@ void FormView::build(Control& control, HWND parent) {
       break;  // labels and images are drawn on the container
   }
   if (state.hwnd != nullptr && control.type() != ControlType::PictureBox) {
-    SendMessageW(state.hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(fonts_.get(control.Font, control.Font.Bold)),
-                 FALSE);
+    SendMessageW(state.hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(fonts_.get(control.Font, control.Font.Bold)), FALSE);
   }
 }
 
@@ -139,7 +138,8 @@ void FormView::restack(const Control& container) {
   for (Control* child : container.children()) {
     if (handle(*child) != nullptr) order.push_back(child);
   }
-  std::stable_sort(order.begin(), order.end(), [](const Control* a, const Control* b) { return a->ZOrder < b->ZOrder; });
+  std::stable_sort(order.begin(), order.end(),
+                   [](const Control* a, const Control* b) { return a->ZOrder < b->ZOrder; });
   for (Control* child : order) {
     SetWindowPos(handle(*child), HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
   }

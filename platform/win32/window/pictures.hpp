@@ -4,6 +4,7 @@
 #pragma once
 
 #include "windows_api.hpp"
+// After it: OLE is left out of the lean <windows.h>.
 #include <ole2.h>
 #include <olectl.h>
 

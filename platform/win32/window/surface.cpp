@@ -27,8 +27,8 @@ void FormView::paint_surface(ControlState& state, HDC target, const RECT& dirty)
   GetClientRect(state.hwnd, &client);
   // Drawn off screen first, so labels never flicker over their background.
   const MemoryDc memory(target);
-  const UniqueBitmap bitmap(CreateCompatibleBitmap(target, std::max<LONG>(client.right, 1),
-                                                   std::max<LONG>(client.bottom, 1)));
+  const UniqueBitmap bitmap(
+      CreateCompatibleBitmap(target, std::max<LONG>(client.right, 1), std::max<LONG>(client.bottom, 1)));
   const bool buffered = memory.get() != nullptr && bitmap;
   const HDC dc = buffered ? memory.get() : target;
   const Selection selected(dc, buffered ? bitmap.get() : nullptr);
@@ -40,8 +40,8 @@ void FormView::paint_surface(ControlState& state, HDC target, const RECT& dirty)
     if (ControlState* child_state = state_of(*child)) draw_windowless(*child_state, dc);
   }
   if (buffered) {
-    BitBlt(target, dirty.left, dirty.top, dirty.right - dirty.left, dirty.bottom - dirty.top, dc, dirty.left,
-           dirty.top, SRCCOPY);
+    BitBlt(target, dirty.left, dirty.top, dirty.right - dirty.left, dirty.bottom - dirty.top, dc, dirty.left, dirty.top,
+           SRCCOPY);
   }
 }
 
@@ -56,8 +56,8 @@ void FormView::draw_windowless(const ControlState& child, HDC dc) {
     SetTextColor(dc, child.fore);
     const Selection font(dc, fonts_.get(label->Font, label->FontBold));
     // Captions are plain text: no "&" mnemonics. "\r\n" breaks the line.
-    const UINT format = DT_WORDBREAK | DT_NOPREFIX | DT_TOP |
-                        (label->Alignment == TextAlignment::Centre ? DT_CENTER : DT_LEFT);
+    const UINT format =
+        DT_WORDBREAK | DT_NOPREFIX | DT_TOP | (label->Alignment == TextAlignment::Centre ? DT_CENTER : DT_LEFT);
     const std::wstring text = to_wide(label->Caption.get());
     DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &r, format);
   } else if (const auto* image = dynamic_cast<const Image*>(child.control)) {

@@ -33,8 +33,8 @@ void register_class(HINSTANCE instance, const wchar_t* name, WNDPROC procedure, 
 
 void register_window_classes(HINSTANCE instance) {
   // The program's own icon (resource 1) in the title bar, where the executable has one.
-  const auto icon = static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(1), IMAGE_ICON, 0, 0,
-                                                  LR_DEFAULTSIZE | LR_SHARED));
+  const auto icon =
+      static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(1), IMAGE_ICON, 0, 0, LR_DEFAULTSIZE | LR_SHARED));
   register_class(instance, kOwnerClass, DefWindowProcW, icon);
   register_class(instance, kFormClass, surface_procedure, icon);
   register_class(instance, kPictureBoxClass, surface_procedure, nullptr);
