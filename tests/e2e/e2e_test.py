@@ -233,7 +233,10 @@ def offline(sc):
         print("  offline: the port was taken meanwhile, the retry part is skipped (%s)" % e)
         return
     window.click(su.FLAG["de"])
-    page = settled_page(watch, ("language",), STEP_TIMEOUT, "the first page after the retry")
+    try:
+        page = settled_page(watch, ("language",), STEP_TIMEOUT, "the first page after the retry")
+    except Failure as e:
+        raise Failure("%s; the server saw %s" % (e, back.log() or "no request")) from None
     expect(page == "folder", "the retry shows the %s page, not the folder panel" % page)
     expect(not window.offline_message_shown(sc.shot("retry")), "the offline message stayed after the retry")
     expect(any(line.startswith("LOGIN") for line in back.log()), "the retry did not log in to the FTP server")

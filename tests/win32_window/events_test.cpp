@@ -92,14 +92,14 @@ TEST_F(Binding, HoverOnFlagsAndButtons) {
   } forward(*view, picture_assignments);
   form.Image1(0).set_observer(&forward);
 
-  const COLORREF plain = screen_pixel(at(form.Image1(0), {20, 26}));
+  const COLORREF plain = screen_pixel(at(form.Image1(0), {21, 27}));
   move_to(at(form.Image1(0)));
   move_to(at(form.Image1(0), {3, 3}));
   move_to(at(form.Image1(0), {40, 25}));
   EXPECT_EQ(form.Image1(0).Picture.get().asset, "lang_de_a");
   EXPECT_EQ(picture_assignments, 1);
   pump(100);
-  EXPECT_NE(screen_pixel(at(form.Image1(0), {20, 26})), plain);  // the full-colour flag is drawn
+  EXPECT_NE(screen_pixel(at(form.Image1(0), {21, 27})), plain);  // the full-colour flag is drawn
 
   // Moves over the title or the logo are theirs, not the panel's.
   move_to(at(form.Label7(5)));
@@ -110,7 +110,7 @@ TEST_F(Binding, HoverOnFlagsAndButtons) {
   EXPECT_EQ(form.Image1(0).Picture.get().asset, "lang_de_p");
   EXPECT_EQ(picture_assignments, 2);
   pump(100);
-  EXPECT_EQ(screen_pixel(at(form.Image1(0), {20, 26})), plain);
+  EXPECT_EQ(screen_pixel(at(form.Image1(0), {21, 27})), plain);
 
   show_package_panel();
   move_to(at(form.Label3(1)));
