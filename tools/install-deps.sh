@@ -7,7 +7,8 @@ packages=(
   qt6-base-dev libcurl4-openssl-dev libgtest-dev libgmock-dev libbenchmark-dev
   python3 python3-pyftpdlib curl
   xvfb xauth xdotool imagemagick fonts-liberation
-  g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64
+  g++-mingw-w64-x86-64 g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
+  googletest wine wine64
   clang libclang-rt-14-dev
 )
 
