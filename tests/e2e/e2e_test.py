@@ -232,6 +232,9 @@ def offline(sc):
     except RuntimeError as e:
         print("  offline: the port was taken meanwhile, the retry part is skipped (%s)" % e)
         return
+    # A second click on the flag within the double-click time would be the
+    # second half of a double click, which is no Click of its own.
+    time.sleep(su.DOUBLE_CLICK_PAUSE)
     window.click(su.FLAG["de"])
     try:
         page = settled_page(watch, ("language",), STEP_TIMEOUT, "the first page after the retry")

@@ -9,7 +9,9 @@ Scenarios: a first run through every panel and a second with nothing due
 (full_run); an offline flag click (offline). The program folder must end up
 as the Linux client leaves it: the same package files, bytes and stamps.
 --wine-dir names a Wine prefix folder (tools/wine-run.sh's); without one a
-prefix is made for the run and removed afterwards.
+prefix is made for the run and removed afterwards. A prefix of its own is
+the safe choice: programs of one prefix share its desktop, its windows, and
+the locale settings that a program started in another locale writes.
 
 Where Wine is not Windows, and what the test accepts of it:
 - Without a window manager the X window of the client is its client area,

@@ -55,6 +55,11 @@ class FormView : public ControlObserver {
   // Called once when the window is gone (closed or unloaded).
   std::function<void()> on_closed;
 
+  // Moves the keyboard focus on Tab (Shift+Tab: backwards) through the
+  // shown list boxes and buttons in TabIndex order; true when the message
+  // was that key and is done with. The message loops ask it first.
+  bool tab_key(const MSG& message);
+
   void changed(Control& control, Aspect aspect) override;
   // The window procedure of the window and the picture boxes.
   LRESULT on_message(ControlState& state, HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam);

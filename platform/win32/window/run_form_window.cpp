@@ -47,11 +47,12 @@ std::vector<std::string> program_arguments() {
   return out;
 }
 
-int message_loop() {
+int message_loop(win32::FormView& view) {
   MSG message;
   BOOL got;
   while ((got = GetMessageW(&message, nullptr, 0, 0)) != 0) {
     if (got == -1) return 1;
+    if (view.tab_key(message)) continue;
     TranslateMessage(&message);
     DispatchMessageW(&message);
   }
@@ -78,9 +79,10 @@ int run_form_window(int /*argc*/, char** /*argv*/, const WireWindow& wire) {
   win32::FormView view(form);
   presenter.set_owner(view.window());
   host.set_window(view.window());
+  host.before_dispatch = [&view](const MSG& message) { return view.tab_key(message); };
   view.on_closed = [] { PostQuitMessage(0); };
   view.load_and_show();
-  return message_loop();
+  return message_loop(view);
 }
 
 }  // namespace qor

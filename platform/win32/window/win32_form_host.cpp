@@ -39,6 +39,7 @@ void Win32FormHost::DoEvents() {
       PostQuitMessage(static_cast<int>(message.wParam));
       return;
     }
+    if (before_dispatch && before_dispatch(message)) continue;
     TranslateMessage(&message);
     DispatchMessageW(&message);
   }

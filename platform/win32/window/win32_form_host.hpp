@@ -5,6 +5,7 @@
 
 #include "windows_api.hpp"
 
+#include <functional>
 #include <string>
 
 #include "form_host.hpp"
@@ -36,6 +37,9 @@ class Win32FormHost : public FormHost {
   explicit Win32FormHost(MessagePresenter& presenter) : presenter_(presenter) {}
   // The window that Unload destroys; set once the view exists. Not owned.
   void set_window(HWND window) { window_ = window; }
+  // Asked about each message DoEvents takes, before it is dispatched; true
+  // when it handled the message (the Tab key of the view).
+  std::function<bool(const MSG&)> before_dispatch;
 
   MsgResult MsgBox(const std::string& text, MsgButtons buttons, const std::string& caption) override;
   void DoEvents() override;
