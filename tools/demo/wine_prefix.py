@@ -58,9 +58,12 @@ class WinePrefix:
         env = dict(self.env(), DISPLAY=display)
         procs.start(["wineserver", "--foreground", "--persistent"], env=env, stdout=subprocess.DEVNULL,
                     stderr=subprocess.DEVNULL)
-        # Until it answers. The output goes nowhere: the helper processes
-        # would keep a pipe open after the command ended.
-        procs.start(["wine", "cmd", "/c", "exit"], env=env, stdout=subprocess.DEVNULL,
+        # A first program that asks for the desktop window starts the helper
+        # processes, the desktop's own (explorer.exe /desktop) among them, in
+        # this group: started by a client they would go when its group is
+        # stopped, and the next client would wait for a new desktop. The
+        # output goes nowhere, as the helpers keep a pipe open after it ends.
+        procs.start(["wine", "rundll32.exe", "user32.dll,GetDesktopWindow"], env=env, stdout=subprocess.DEVNULL,
                     stderr=subprocess.DEVNULL).wait(timeout=120)
 
     def stop(self):
