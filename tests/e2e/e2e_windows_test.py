@@ -175,7 +175,8 @@ def main():
             print("making a Wine prefix in %s" % wine.dir, flush=True)
             wine.create()
         display = start_xvfb(procs)
-        wine.serve(procs, display)
+        if own_prefix:  # a shared prefix's server is its owner's
+            wine.serve(procs, display)
         make_template(template, os.path.abspath(args.client))
         for name in args.only or list(SCENARIOS):
             print("scenario %s" % name, flush=True)
@@ -199,11 +200,11 @@ def main():
                 scenario_procs.stop_all()
             sys.stdout.flush()
     finally:
-        procs.stop_all()
-        # A prefix shared with other tests keeps running; only one made here
-        # is stopped as a whole.
+        # A prefix shared with other tests keeps running; one made here is
+        # stopped as a whole, before its server's group.
         if own_prefix:
             wine.stop()
+        procs.stop_all()
         shutil.rmtree(template, ignore_errors=True)
         if own_prefix and not args.keep:
             shutil.rmtree(wine.dir, ignore_errors=True)

@@ -284,9 +284,9 @@ def main():
         wait_for_note(program)
         report(before, snapshot(program), program, desktop_folder, published)
     finally:
-        procs.stop_all()
         if wine:
-            wine.stop()
+            wine.stop()  # before its server's group, which would leave Wine's helpers behind
+        procs.stop_all()
         if not args.keep:
             shutil.rmtree(work, ignore_errors=True)
     return 0

@@ -67,7 +67,9 @@ class WinePrefix:
                     stderr=subprocess.DEVNULL).wait(timeout=120)
 
     def stop(self):
-        """Ends every Wine process of the prefix."""
+        """Ends every Wine process of the prefix, through its server: call it
+        before stopping the server's process group, or Wine's helper
+        processes outlive the server."""
         if os.path.isdir(self.prefix):
             subprocess.run(["wineserver", "-k"], env=self.env(), capture_output=True, timeout=60)
 

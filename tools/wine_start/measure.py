@@ -84,8 +84,8 @@ def main():
                                             " ".join("%.0f" % (t * 1000) for t in times[name])))
         print("size of %s: %d bytes" % (os.path.basename(args.client), os.path.getsize(args.client)))
     finally:
+        wine.stop()  # before its server's group, which would leave Wine's helpers behind
         procs.stop_all()
-        wine.stop()
         shutil.rmtree(work, ignore_errors=True)
     return 0
 
