@@ -4,7 +4,8 @@
 #include <filesystem>
 
 #include "QOR_sync_file_MOD.hpp"
-#include "install_test_support.hpp"
+#include "install_fixture.hpp"
+#include "scoped_env.hpp"
 
 namespace qor {
 namespace {
@@ -20,7 +21,7 @@ class VersionCheck : public ::testing::Test, public InstallFixture {
     std::filesystem::create_directories(std::filesystem::path(at(relative)).parent_path());
     test::write_file(at(relative), "x");
     if (stamp) {
-      ASSERT_TRUE(set_file_write_time(at(relative), *stamp, true));
+      ASSERT_TRUE(set_file_write_time(*fs, at(relative), *stamp, true));
     }
   }
   std::vector<int> rows() const {
