@@ -7,7 +7,7 @@
 #   wide32.exe       (65535.256.0.40000, PE32)
 function(qor_pe_fixtures target out)
   cmake_parse_arguments(arg "" "CXX;WINDRES;LD" "" ${ARGN})
-  set(src ${PROJECT_SOURCE_DIR}/tests/window/pe_fixtures)
+  set(src ${PROJECT_SOURCE_DIR}/tests/platform/pe_fixtures)
   file(MAKE_DIRECTORY ${out})
   set(images)
   # name, rc file (or "" for none), 32 or 64

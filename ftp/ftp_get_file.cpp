@@ -16,8 +16,7 @@ Status fetch(FileSystem& file_system, const std::string& file_name, const std::s
   if (!is_bare_file_name(file_name)) return Failure{"\"" + file_name + "\" names no file of the login folder"};
   auto target = file_system.replace_file(local_folder + "/" + file_name);
   if (!target) return target.failure();
-  const Status arrived =
-      transfer::get_file(shared_variables().ftp.ftp_handle.get(), file_name, **target, keep_going);
+  const Status arrived = transfer::get_file(shared_variables().ftp.ftp_handle.get(), file_name, **target, keep_going);
   if (!arrived) return arrived;
   return (*target)->commit();
 }

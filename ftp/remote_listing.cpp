@@ -5,10 +5,10 @@
 
 #include "QOR_sync_ftp_MOD.hpp"
 #include "controls.hpp"
+#include "ftp_transfer.hpp"
 #include "letter_case.hpp"
 #include "listing_order.hpp"
 #include "shared_variables.hpp"
-#include "ftp_transfer.hpp"
 
 namespace qor {
 

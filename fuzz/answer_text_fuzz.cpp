@@ -12,8 +12,8 @@
 #include <string_view>
 
 #include "answer_text.hpp"
-#include "text_encoding.hpp"
 #include "fuzz_check.hpp"
+#include "text_encoding.hpp"
 
 namespace {
 

@@ -105,8 +105,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   check(quoted.has_value(), "an Exec argument is a well-formed string value");
   check(unquote_exec(*quoted) == target, "the Exec argument reads back as the path");
 
-  const std::string entry =
-      qor::desktop_entry_text("QOR_software_PRO", {target, folder + "/QOR_Icons.dll", folder});
+  const std::string entry = qor::desktop_entry_text("QOR_software_PRO", {target, folder + "/QOR_Icons.dll", folder});
   const auto lines = lines_of(entry);
   check(lines.size() == 6, "no path adds a line to the entry");
   check(lines[0] == "[Desktop Entry]" && lines[3].starts_with("Exec=") && lines[4].starts_with("Path=") &&

@@ -4,21 +4,13 @@
 #include <utility>
 
 #include "ftp_transfer.hpp"
+#include "listed_entries.hpp"
 
 namespace qor {
 
-class FindHandle {
+class FindHandle : public ListedEntries {
  public:
-  explicit FindHandle(std::vector<WIN32_FIND_DATA> entries) : entries_(std::move(entries)) {}
-  bool next(WIN32_FIND_DATA& data) {
-    if (next_ >= entries_.size()) return false;
-    data = entries_[next_++];
-    return true;
-  }
-
- private:
-  std::vector<WIN32_FIND_DATA> entries_;
-  std::size_t next_ = 0;
+  using ListedEntries::ListedEntries;
 };
 
 void FindHandleCloser::operator()(FindHandle* find) const { delete find; }  // NOLINT(cppcoreguidelines-owning-memory)

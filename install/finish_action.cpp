@@ -35,9 +35,9 @@ void create_desktop_shortcut(QOR_sync_FRM& form, Shell& shell, const std::string
   const Result<std::string> saved = save_desktop_shortcut(shell, application_folder(form), program);
   if (saved) return;
   report_failure("desktop shortcut", saved.failure());
-  form.host().MsgBox(std::string("Verknüpfung konnte nicht angelegt werden / Shortcut could not be created:\r\n") +
-                         kShortcutName,
-                     MsgButtons::OK, kApplicationTitle);
+  form.host().MsgBox(
+      std::string("Verknüpfung konnte nicht angelegt werden / Shortcut could not be created:\r\n") + kShortcutName,
+      MsgButtons::OK, kApplicationTitle);
 }
 
 void finish_action(QOR_sync_FRM& form, Shell& shell) {

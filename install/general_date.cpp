@@ -32,15 +32,32 @@ std::vector<Token> tokens_of(const std::string& pattern) {
     while (i + run < pattern.size() && pattern[i + run] == c) ++run;
     const int width = run >= 2 ? 2 : 1;
     switch (c) {
-      case 'd': tokens.push_back({Field::Day, width, {}}); break;
-      case 'M': tokens.push_back({Field::Month, width, {}}); break;
-      case 'y': tokens.push_back({Field::Year, 4, {}}); break;
-      case 'H': tokens.push_back({Field::Hour24, width, {}}); break;
-      case 'h': tokens.push_back({Field::Hour12, width, {}}); break;
-      case 'm': tokens.push_back({Field::Minute, width, {}}); break;
-      case 's': tokens.push_back({Field::Second, width, {}}); break;
-      case 't': tokens.push_back({Field::Designator, 0, {}}); break;
-      default: literal(std::string(run, c));
+      case 'd':
+        tokens.push_back({Field::Day, width, {}});
+        break;
+      case 'M':
+        tokens.push_back({Field::Month, width, {}});
+        break;
+      case 'y':
+        tokens.push_back({Field::Year, 4, {}});
+        break;
+      case 'H':
+        tokens.push_back({Field::Hour24, width, {}});
+        break;
+      case 'h':
+        tokens.push_back({Field::Hour12, width, {}});
+        break;
+      case 'm':
+        tokens.push_back({Field::Minute, width, {}});
+        break;
+      case 's':
+        tokens.push_back({Field::Second, width, {}});
+        break;
+      case 't':
+        tokens.push_back({Field::Designator, 0, {}});
+        break;
+      default:
+        literal(std::string(run, c));
     }
     i += run;
   }
@@ -56,15 +73,33 @@ void append_number(std::string& out, int value, int width) {
 void render(std::string& out, const std::vector<Token>& tokens, const DateValue& d, const DateForm& form) {
   for (const Token& t : tokens) {
     switch (t.field) {
-      case Field::Literal: out += t.literal; break;
-      case Field::Day: append_number(out, d.day, t.width); break;
-      case Field::Month: append_number(out, d.month, t.width); break;
-      case Field::Year: append_number(out, d.year, 4); break;
-      case Field::Hour24: append_number(out, d.hour, t.width); break;
-      case Field::Hour12: append_number(out, d.hour % 12 == 0 ? 12 : d.hour % 12, t.width); break;
-      case Field::Minute: append_number(out, d.minute, t.width); break;
-      case Field::Second: append_number(out, d.second, t.width); break;
-      case Field::Designator: out += d.hour < 12 ? form.am : form.pm; break;
+      case Field::Literal:
+        out += t.literal;
+        break;
+      case Field::Day:
+        append_number(out, d.day, t.width);
+        break;
+      case Field::Month:
+        append_number(out, d.month, t.width);
+        break;
+      case Field::Year:
+        append_number(out, d.year, 4);
+        break;
+      case Field::Hour24:
+        append_number(out, d.hour, t.width);
+        break;
+      case Field::Hour12:
+        append_number(out, d.hour % 12 == 0 ? 12 : d.hour % 12, t.width);
+        break;
+      case Field::Minute:
+        append_number(out, d.minute, t.width);
+        break;
+      case Field::Second:
+        append_number(out, d.second, t.width);
+        break;
+      case Field::Designator:
+        out += d.hour < 12 ? form.am : form.pm;
+        break;
     }
   }
 }
@@ -108,18 +143,31 @@ bool read(const std::string& text, std::size_t& pos, const std::vector<Token>& t
     if (n < least) return false;
     pos += n;
     switch (t.field) {
-      case Field::Day: d.day = value; break;
-      case Field::Month: d.month = value; break;
-      case Field::Year: d.year = value; break;
-      case Field::Hour24: d.hour = value; break;
+      case Field::Day:
+        d.day = value;
+        break;
+      case Field::Month:
+        d.month = value;
+        break;
+      case Field::Year:
+        d.year = value;
+        break;
+      case Field::Hour24:
+        d.hour = value;
+        break;
       case Field::Hour12:
         d.hour = value;
         twelve_hour = true;
         if (value < 1 || value > 12) return false;
         break;
-      case Field::Minute: d.minute = value; break;
-      case Field::Second: d.second = value; break;
-      default: break;
+      case Field::Minute:
+        d.minute = value;
+        break;
+      case Field::Second:
+        d.second = value;
+        break;
+      default:
+        break;
     }
   }
   if (twelve_hour) d.hour = d.hour % 12 + (pm ? 12 : 0);

@@ -17,8 +17,8 @@ struct Failure {
 template <class T>
 class [[nodiscard]] Result {
  public:
-  Result(T value) : state_(std::move(value)) {}              // NOLINT(google-explicit-constructor)
-  Result(Failure failure) : state_(std::move(failure)) {}    // NOLINT(google-explicit-constructor)
+  Result(T value) : state_(std::move(value)) {}            // NOLINT(google-explicit-constructor)
+  Result(Failure failure) : state_(std::move(failure)) {}  // NOLINT(google-explicit-constructor)
   explicit operator bool() const { return state_.index() == 0; }
   T& operator*() { return std::get<0>(state_); }
   const T& operator*() const { return std::get<0>(state_); }

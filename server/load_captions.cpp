@@ -53,8 +53,8 @@ void apply_caption_record(QOR_sync_FRM& form, std::string_view record) {
 }  // namespace
 
 void load_captions(QOR_sync_FRM& form, const UpdateServer& server) {
-  const std::string answer =
-      http_get_text(form.host(), query_url(server.address, "art=caption&was=" + form.shared().mod.language), server.limits);
+  const std::string answer = http_get_text(
+      form.host(), query_url(server.address, "art=caption&was=" + form.shared().mod.language), server.limits);
   for (const std::string_view record : answer::record_list(answer)) apply_caption_record(form, record);
   form.apply_colours();
   form.Picture30.Visible = true;

@@ -2,14 +2,18 @@
 # Installs everything the project needs on a Debian 12 machine. Idempotent.
 set -euo pipefail
 
+# Everything tools/test.sh, tools/demo.sh and tools/build-windows.sh use.
 packages=(
+  # the Linux build and its tests
   cmake ninja-build g++ pkg-config git
   qt6-base-dev libcurl4-openssl-dev libgtest-dev libgmock-dev libbenchmark-dev
+  # test servers, the real window on a virtual display, screenshots
   python3 python3-pyftpdlib curl
   xvfb xauth xdotool imagemagick fonts-liberation
-  g++-mingw-w64-x86-64 g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
-  googletest wine wine64
-  clang libclang-rt-14-dev
+  # the Windows build (and the PE test images), its tests under Wine
+  g++-mingw-w64-x86-64 g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 googletest wine wine64
+  # fuzzing with sanitizers, static checks
+  clang libclang-rt-14-dev clang-format clang-tidy cppcheck
 )
 
 missing=()

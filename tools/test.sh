@@ -1,30 +1,39 @@
 #!/usr/bin/env bash
 # The whole test suite from a fresh machine: installs, builds, and runs
 #   1. every test (unit, integration with real servers, the real window),
-#   2. the same tests built with ASan, UBSan and LSan,
-#   3. every fuzz target for a bounded time,
+#   2. the same tests built with ASan, UBSan and LSan (less what they cannot
+#      add to; see tools/sanitize.sh),
+#   3. every fuzz target over its committed corpus and for a short while,
 #   4. the static checks.
-# `tools/test.sh --quick` runs step 1 only.
+# `tools/test.sh --quick` runs step 1 only. Each stage prints its time.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${QOR_BUILD_DIR:-$root/build}
 log=$(mktemp)
 trap 'rm -f "$log"' EXIT
 
+started=$SECONDS
+stage() {
+  echo "== $1 (at $((SECONDS - started)) s)"
+}
+
+stage "dependencies"
 "$root/tools/install-deps.sh"
+stage "build"
 "$root/tools/build.sh"
 
-echo "== tests"
+stage "tests"
 (cd "$build" && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j2) | tee -a "$log"
 
 if [ "${1:-}" != "--quick" ]; then
-  echo "== tests with sanitizers"
+  stage "tests with sanitizers"
   "$root/tools/sanitize.sh" | tee -a "$log"
-  echo "== fuzzing"
+  stage "fuzzing"
   "$root/tools/fuzz.sh"
-  echo "== static checks"
+  stage "static checks"
   "$root/tools/static-checks.sh"
 fi
+stage "done"
 
 # One closing line for every test run above.
 awk '/tests passed, [0-9]+ tests failed out of/ { failed += $4; total += $NF }

@@ -181,8 +181,8 @@ void bench_small(const std::string& work, int count) {
       int failed = 0;
       for (const auto& n : names) {
         auto target = disk->replace_file(out + "/" + n);
-        failed += !(target && connection && qor::transfer::get_file(connection->get(), n, **target) &&
-                    (*target)->commit());
+        failed +=
+            !(target && connection && qor::transfer::get_file(connection->get(), n, **target) && (*target)->commit());
       }
       if (failed) std::printf("  %d of our downloads failed\n", failed);
     }));

@@ -7,6 +7,7 @@
 #include "curl_easy.hpp"
 #include "ftp_session.hpp"
 #include "ftp_url.hpp"
+#include "listed_entries.hpp"
 #include "text_encoding.hpp"
 
 namespace qor {
@@ -27,18 +28,9 @@ class InternetHandle {
   std::unique_ptr<FtpSession> session_;
 };
 
-class FindHandle {
+class FindHandle : public ListedEntries {
  public:
-  explicit FindHandle(std::vector<WIN32_FIND_DATA> entries) : entries_(std::move(entries)) {}
-  bool next(WIN32_FIND_DATA& data) {
-    if (next_ >= entries_.size()) return false;
-    data = entries_[next_++];
-    return true;
-  }
-
- private:
-  std::vector<WIN32_FIND_DATA> entries_;
-  std::size_t next_ = 0;
+  using ListedEntries::ListedEntries;
 };
 
 void FindHandleCloser::operator()(FindHandle* find) const { delete find; }  // NOLINT(cppcoreguidelines-owning-memory)
@@ -106,7 +98,8 @@ bool find_next(FindHandle* find, WIN32_FIND_DATA& data) { return find != nullptr
 
 Status get_file(const InternetHandle* connection, const std::string& remote_name, ByteSink& sink,
                 const KeepGoing& /*keep_going*/) {
-  if (connection == nullptr || connection->session() == nullptr) return Failure{"fetch " + remote_name + ": no connection"};
+  if (connection == nullptr || connection->session() == nullptr)
+    return Failure{"fetch " + remote_name + ": no connection"};
   return connection->session()->retrieve(remote_name, sink);
 }
 

@@ -69,7 +69,8 @@ Result<std::string> http_fetch(const std::string& url, const FetchLimits& limits
   curl_easy_setopt(h, CURLOPT_ERRORBUFFER, error_buffer);
 
   const CURLcode code = curl_easy_perform(h);
-  if (sink.too_large) return Failure{"GET " + url + ": answer larger than " + std::to_string(limits.max_body_bytes) + " bytes"};
+  if (sink.too_large)
+    return Failure{"GET " + url + ": answer larger than " + std::to_string(limits.max_body_bytes) + " bytes"};
   if (code != CURLE_OK)
     return Failure{"GET " + url + ": " + (error_buffer[0] != '\0' ? error_buffer : curl_easy_strerror(code)), code};
   long status = 0;

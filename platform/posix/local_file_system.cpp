@@ -9,8 +9,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "file_system.hpp"
 #include "executable.hpp"
+#include "file_system.hpp"
 #include "pe_file.hpp"
 #include "replacement_file.hpp"
 #include "stamp_file.hpp"

@@ -2,7 +2,9 @@
 
 #include <exception>
 
+#include <QGuiApplication>
 #include <QMouseEvent>
+#include <QStyleHints>
 #include <QWidget>
 
 namespace qor::qt {
@@ -28,14 +30,31 @@ void EventRelay::watch(QWidget& widget, Control& control) {
   connect(&widget, &QObject::destroyed, this, [this](QObject* gone) { controls_.erase(gone); });
 }
 
+// Presses on widgets the relay does not watch (a list, the window) pass it
+// by, so the latest press it saw pairs with a double click only within the
+// time that makes one.
+bool EventRelay::pairs_with_last_press(const QObject* watched, const QMouseEvent& mouse) const {
+  const auto interval = static_cast<quint64>(QGuiApplication::styleHints()->mouseDoubleClickInterval());
+  return last_press_ == watched && mouse.timestamp() - last_press_time_ <= interval;
+}
+
 bool EventRelay::eventFilter(QObject* watched, QEvent* event) {
   const auto found = controls_.find(watched);
   if (found == controls_.end()) return QObject::eventFilter(watched, event);
   Control& control = *found->second;
   switch (event->type()) {
-    case QEvent::MouseButtonPress: {
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonDblClick: {
       const auto* mouse = static_cast<QMouseEvent*>(event);
-      if (mouse->button() == Qt::LeftButton) pressed_ = watched;
+      if (mouse->button() != Qt::LeftButton) return true;
+      // Qt sends the second press of a quick pair at one spot as a double
+      // click alone, even when the first press went to another control: one
+      // whose click put this control in its place. Only the second press on
+      // the control that took the first is no press of its own.
+      const bool second_press = event->type() == QEvent::MouseButtonDblClick && pairs_with_last_press(watched, *mouse);
+      pressed_ = second_press ? nullptr : watched;
+      last_press_ = watched;
+      last_press_time_ = mouse->timestamp();
       return true;
     }
     case QEvent::MouseButtonRelease: {
@@ -49,9 +68,6 @@ bool EventRelay::eventFilter(QObject* watched, QEvent* event) {
     }
     case QEvent::MouseMove:
       guard_.run(control.on_mouse_move);
-      return true;
-    case QEvent::MouseButtonDblClick:
-      // The second press of a double click is no second Click.
       return true;
     default:
       return QObject::eventFilter(watched, event);

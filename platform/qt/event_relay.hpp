@@ -12,6 +12,7 @@
 
 #include "controls.hpp"
 
+class QMouseEvent;
 class QWidget;
 
 namespace qor::qt {
@@ -34,10 +35,16 @@ class EventRelay : public QObject {
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
+  bool pairs_with_last_press(const QObject* watched, const QMouseEvent& mouse) const;
+
   const HandlerGuard& guard_;
   std::map<const QObject*, Control*> controls_;
   // A click is a release over the control that got the press.
   QPointer<QObject> pressed_;
+  // The latest press on a control, to tell that control's own double click
+  // from a first press on a control that took its place.
+  QPointer<QObject> last_press_;
+  quint64 last_press_time_ = 0;
 };
 
 }  // namespace qor::qt

@@ -6,7 +6,8 @@ update server, driven by real pointer clicks.
 
 Scenarios: a first run, a second with nothing to do and a third with one
 newer file; an offline flag click; transfers failing half-way (broken off
-by the FTP server; the FTP server stopped). The screenshots of a failing scenario stay in DIR/<name>/.
+by the FTP server; the FTP server stopped); quick clicks at one spot. The
+screenshots of a failing scenario stay in DIR/<name>/.
 """
 
 import argparse
@@ -23,8 +24,8 @@ sys.path.insert(0, HERE)
 import e2e_checks as checks  # noqa: E402
 import e2e_screens as screens  # noqa: E402
 from e2e_screens import BUTTON, HEADING, PageWatch, check_caption  # noqa: E402
-from e2e_support import (Failure, Processes, Scenario, expect, file_state, ftp_server, sample_packages,  # noqa: E402
-                         start_xvfb, su, update_server, wait_for)
+from e2e_support import (Failure, LiveScreen, Processes, Scenario, expect, file_state, ftp_server,  # noqa: E402
+                         sample_packages, start_xvfb, su, update_server, wait_for)
 
 PAGES = ("language", "folder", "install", "update", "package", "finish")
 STEP_TIMEOUT = 180  # a step on a loaded two-core machine, transfers included
@@ -186,6 +187,83 @@ def one_update_run(sc, server):
     print("  third run: pages %s, only the newer library replaced and stamped" % " > ".join(watch.pages()))
 
 
+def click_next_at_once(sc, window):
+    """Clicks the folder button, then the install button that comes up at the
+    same spot the moment it shows. Returns how long at most the install
+    panel had shown, and how long after the folder click, when it was clicked."""
+    screen = LiveScreen(sc.display)
+    try:
+        window.move(su.PAGE_BUTTON)
+        time.sleep(0.1)
+        first = absent = time.monotonic()
+        sc.desktop.run("xdotool", "click", "1")
+        while True:
+            looked = time.monotonic()
+            if window.panel(screen) == "package":
+                break
+            if looked - first > STEP_TIMEOUT:
+                raise Failure("the install list did not show within %d s of the folder click" % STEP_TIMEOUT)
+            absent = looked
+            time.sleep(0.005)
+        clicked = time.monotonic()
+        sc.desktop.run("xdotool", "click", "1")
+    finally:
+        screen.close()
+    return clicked - absent, clicked - first
+
+
+def quick_clicks(sc):
+    """The install button clicked at once where the folder button stood: the
+    toolkit sees a double click there, yet the install run starts. Then a
+    double click on the install button starts one run."""
+    server = update_server(sc.procs, sc.published)
+    port = server.ports["http"]
+    before, _ = file_state(sc.program)
+    window = sc.start_client(port)
+    watch = PageWatch(sc, window)
+    click_flag(sc, window, watch)
+    page = settled_page(watch, ("language",), STEP_TIMEOUT, "the folder panel")
+    expect(page == "folder", "after the flag the window shows the %s page, not the folder panel" % page)
+    # The install panel shows about 0.1 s after the folder click, so both
+    # presses fall within the toolkit's double-click time (0.4 s).
+    mark = len(server.lines)
+    shown_for, after_first = click_next_at_once(sc, window)
+    wait_for(lambda: any(line.startswith("RETR") for line in server.log(mark)), 30,
+             "the install run (the install button's click was lost)")
+    expect(shown_for <= 0.2, "the install button was clicked %.2f s after it showed, not within 0.2 s" % shown_for)
+    print("  first run: the install button clicked %.3f s after it showed, %.3f s after the folder click; "
+          "the install run started" % (shown_for, after_first))
+    page = settled_page(watch, ("folder", "install", "package"), STEP_TIMEOUT, "the update list")
+    expect(page == "update", "after the install run the window shows the %s page" % page)
+    window.click(su.PAGE_BUTTON)
+    page = settled_page(watch, ("update", "package"), STEP_TIMEOUT, "the finish panel")
+    expect(page == "finish", "after the update run the window shows the %s page" % page)
+    finish(sc, window)
+    checks.check_installed(sc.published, before, file_state(sc.program)[0])
+
+    # One file to install again, so the second run stops at the install panel.
+    readme = os.path.join("Daten", "liesmich.txt")
+    os.remove(os.path.join(sc.program, readme))
+    mark = len(server.lines)
+    window = sc.start_client(port, run=2)
+    watch = PageWatch(sc, window)
+    click_flag(sc, window, watch)
+    page = settled_page(watch, ("language",), STEP_TIMEOUT, "the install list of the second run")
+    expect(page == "install", "with one file missing the second run shows the %s page" % page)
+    # The one-file run is over before the second press arrives, most times,
+    # and the install panel still shows: a second click would start it again.
+    window.move(su.PAGE_BUTTON)
+    time.sleep(0.1)
+    sc.desktop.run("xdotool", "click", "--repeat", "2", "--delay", "80", "1")
+    page = settled_page(watch, ("install", "package"), STEP_TIMEOUT, "the finish panel of the second run")
+    expect(page == "finish", "after the double click the window shows the %s page" % page)
+    fetched = [line for line in server.log(mark) if line.startswith("RETR")]
+    expect(fetched == ["RETR liesmich.txt"], "a double click on the install button fetched %s" % fetched)
+    expect(os.path.exists(os.path.join(sc.program, readme)), "%s was not installed again" % readme)
+    finish(sc, window)
+    print("  second run: a double click on the install button fetched the one missing file once")
+
+
 def offline_lines(window, image):
     """The red lines of the offline message: their ink widths, top to bottom."""
     x0, y0, x1, y1 = window.box(su.OFFLINE_BOX)
@@ -324,6 +402,7 @@ SCENARIOS = {
     "offline": offline,
     "ftp_abort": ftp_abort,
     "ftp_stopped": ftp_stopped,
+    "quick_clicks": quick_clicks,
 }
 
 

@@ -61,6 +61,8 @@ class DiskFault : public FaultTest {
     const Texts texts = run->message_texts();
     ASSERT_EQ(texts.size(), messages.size()) << testing::PrintToString(texts).substr(0, 500);
     for (std::size_t i = 0; i < texts.size(); ++i) EXPECT_TRUE(texts[i].starts_with(messages[i])) << texts[i];
+    // Each message has its reason on standard error.
+    EXPECT_EQ(reports.size(), messages.size()) << testing::PrintToString(reports);
     for (const auto& rel : kReplaceable) {
       const auto old = before.find(rel);
       if (old == before.end()) continue;
@@ -82,6 +84,9 @@ TEST_F(DiskFault, FullDiskFailsTheFileThatDoesNotFitAndFreesWhatItTook) {
   run_expecting({kTransferFailed}, {"Bilder/logo.jpg"});
   EXPECT_EQ(file("a.dll"), published("a.dll"));
   EXPECT_EQ(file("after.dll"), published("after.dll"));
+  ASSERT_EQ(reports.size(), 1u);
+  EXPECT_EQ(reports[0], "QOR_sync_PRO: transfer of big.exe: write " + (sandbox.program / "big.exe").string() +
+                            ": No space left on device");
 }
 
 TEST_F(DiskFault, ReadOnlyProgramFolderFailsEveryFolderAndFile) {
@@ -131,6 +136,8 @@ TEST_F(DiskFault, AFullDesktopGetsNoShortcutAndNoLeftoverButTheRunEnds) {
   const Texts texts = run->message_texts();
   ASSERT_EQ(texts.size(), 1u);
   EXPECT_TRUE(texts[0].starts_with("Verknüpfung konnte nicht angelegt werden")) << texts[0];
+  ASSERT_EQ(reports.size(), 1u) << testing::PrintToString(reports);
+  EXPECT_NE(reports[0].find("No space left on device"), std::string::npos) << reports[0];
   EXPECT_EQ(run->host.unloads, 1);
   EXPECT_FALSE(fs::exists(sandbox.home / "Desktop/QOR_software_PRO.desktop"));
   expect_sound_end();

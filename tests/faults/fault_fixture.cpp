@@ -8,35 +8,9 @@
 #include <cstdlib>
 
 #include "fault_test.hpp"
-#include "transfer_layer.hpp"
-#include "wire_steps.hpp"
+#include "timer_drain.hpp"
 
 namespace qor::faults {
-
-MsgResult ScriptedHost::MsgBox(const std::string& text, MsgButtons buttons, const std::string&) {
-  messages.push_back({text, buttons});
-  if (answers.empty()) return buttons == MsgButtons::OK ? MsgResult::OK : MsgResult::Cancel;
-  const MsgResult answer = answers.front();
-  answers.pop_front();
-  return answer;
-}
-
-void ScriptedHost::DoEvents() {
-  if (on_yield) on_yield();
-}
-
-ScopedEnv::ScopedEnv(const char* name, const std::string& value) : name_(name) {
-  if (const char* old = std::getenv(name)) old_ = old;
-  ::setenv(name, value.c_str(), 1);
-}
-
-ScopedEnv::~ScopedEnv() {
-  if (old_)
-    ::setenv(name_.c_str(), old_->c_str(), 1);
-  else
-    ::unsetenv(name_.c_str());
-}
-
 namespace {
 
 // Bytes of every value, NUL and invalid UTF-8 included, the same every run.
@@ -66,11 +40,6 @@ const char* const kCatalogue = R"({
   "mainprogram": "QOR_main.exe",
   "updaprogram": "QOR_sync.exe"
 })";
-
-void set_mtime(const fs::path& path, std::int64_t seconds) {
-  const timespec times[2] = {{seconds, 0}, {seconds, 0}};
-  ::utimensat(AT_FDCWD, path.c_str(), times, AT_SYMLINK_NOFOLLOW);
-}
 
 void walk(const fs::path& root, const std::string& relative, Tree& tree) {
   const fs::path folder = relative.empty() ? root : root / relative;
@@ -126,13 +95,8 @@ const std::map<std::string, std::string>& published_files() {
   return files;
 }
 
-FaultServer::FaultServer(std::vector<std::string> extra_args) {
-  test::write_file(root_ / "catalogue.json", kCatalogue);
-  for (const auto& [name, content] : published_files()) test::write_file(root_ / name, content);
-  std::vector<std::string> argv = {
-      test::python(), test::tools_dir() + "/update_server.py", "--root", root_.path(), "--ftp-login-fail-delay", "0"};
-  argv.insert(argv.end(), extra_args.begin(), extra_args.end());
-  process_ = std::make_unique<test::ServerProcess>(argv);
+std::unique_ptr<test::UpdateServerProcess> start_fault_server(std::vector<std::string> extra_args) {
+  return std::make_unique<test::UpdateServerProcess>(kCatalogue, std::move(extra_args), published_files());
 }
 
 Tree snapshot(const fs::path& root) {
@@ -148,7 +112,7 @@ Sandbox::Sandbox() : program(fs::path(dir_.path()) / "program"), home(fs::path(d
 }
 
 void Sandbox::fill_program_folder() const {
-  constexpr std::int64_t kLongAgo = 1577880000;  // 2020-01-01
+  const std::chrono::system_clock::time_point long_ago{std::chrono::seconds{1577880000}};  // 2020-01-01
   fs::create_directories(program / "Bilder");
   test::write_file((program / "big.exe").string(), "the old program");
   fs::permissions(program / "big.exe", fs::perms(0755));
@@ -157,7 +121,7 @@ void Sandbox::fill_program_folder() const {
   fs::permissions(program / kUserDatabase, fs::perms(0600));
   test::write_file((program / "readme.txt").string(), "notes");
   for (const char* name : {"big.exe", "Bilder/logo.jpg", "qor_buch.db3", "readme.txt"})
-    set_mtime(program / name, kLongAgo);
+    test::set_last_write((program / name).string(), long_ago);
 }
 
 std::vector<std::string> Sandbox::strays() const {
@@ -168,11 +132,11 @@ std::vector<std::string> Sandbox::strays() const {
   return out;
 }
 
-ClientRun::ClientRun(Sandbox& sandbox, const std::string& update_server) {
+ClientRun::ClientRun(Sandbox& sandbox, const std::string& update_server, const NetworkLimits& limits) {
   shared_variables() = SharedVariables{};
   form = std::make_unique<QOR_sync_FRM>(FormServices{&host, make_local_file_system, sandbox.program.string()});
   form->Form_Load();
-  form->steps = make_program_steps(*form, update_server);
+  form->steps = make_program_steps(*form, update_server, limits);
 }
 
 ClientRun::~ClientRun() {
@@ -197,30 +161,18 @@ void ClientRun::click_through(bool finish) {
     timed([&] { f.Label3_Click(button); });
     return true;
   };
-  for (int guard = 0; guard < 20; ++guard) {
-    if (f.Timer1.Enabled) {
-      timed([&] { f.Timer1_Timer(); });
-    } else if (f.Timer2.Enabled) {
-      timed([&] { f.Timer2_Timer(); });
-    } else if (f.Timer3.Enabled) {
-      timed([&] { f.Timer3_Timer(); });
-    } else if (f.Timer4.Enabled) {
-      timed([&] { f.Timer4_Timer(); });
-    } else {
-      // The panel that waits for the user, each clicked at most once.
-      const bool went_on =
-          (f.Picture1(0).Visible && click(0)) || (f.Picture1(1).Visible && f.Picture3(1).Visible && click(1)) ||
-          (f.Picture1(1).Visible && f.Picture3(2).Visible && click(2)) || (finish && f.Picture1(2).Visible && click(3));
-      if (!went_on) return;
-    }
+  const auto timed_tick = [&](Timer& timer) { timed([&] { timer.Tick(); }); };
+  for (int guard = 0; guard < 5; ++guard) {
+    test::run_timers(f, timed_tick);
+    // The panel that waits for the user, each clicked at most once.
+    const bool went_on =
+        (f.Picture1(0).Visible && click(0)) || (f.Picture1(1).Visible && f.Picture3(1).Visible && click(1)) ||
+        (f.Picture1(1).Visible && f.Picture3(2).Visible && click(2)) || (finish && f.Picture1(2).Visible && click(3));
+    if (!went_on) return;
   }
 }
 
-std::vector<std::string> ClientRun::message_texts() const {
-  std::vector<std::string> out;
-  for (const auto& m : host.messages) out.push_back(m.text);
-  return out;
-}
+std::vector<std::string> ClientRun::message_texts() const { return host.texts(); }
 
 std::vector<std::string> damage(const Tree& before, const Tree& after) {
   std::vector<std::string> problems;
@@ -256,21 +208,6 @@ std::vector<std::string> outside_writes(const Sandbox& sandbox, const Tree& home
 
 bool is_query_failure(const Message& m, const std::string& query) {
   return m.buttons == MsgButtons::RetryCancel && m.text.find("(art=" + query) != std::string::npos;
-}
-
-void shorten_transfer_limits(ClientRun& run) {
-  QOR_sync_FRM& form = *run.form;
-  form.steps.connect_ftp = [&form, connect = form.steps.connect_ftp] {
-    connect();
-    auto& ftp = form.shared().ftp;
-    if (!ftp.ftp_handle) return;
-    const auto& mod = form.shared().mod;
-    auto internet = transfer::open("QOR sync", TransferOptions{2, 2});
-    auto connection = transfer::connect(internet, mod.ftp_server, mod.ftp_user, mod.ftp_password);
-    if (!connection) return;
-    ftp.internet_handle = std::move(internet);
-    ftp.ftp_handle = std::move(connection);
-  };
 }
 
 }  // namespace qor::faults

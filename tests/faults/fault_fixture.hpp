@@ -6,71 +6,31 @@
 #include <sys/stat.h>
 
 #include <chrono>
-#include <deque>
 #include <filesystem>
 #include <map>
 #include <memory>
-#include <optional>
 #include <set>
 #include <string>
 #include <vector>
 
 #include "QOR_sync_FRM.hpp"
+#include "files.hpp"
+#include "recording_host.hpp"
+#include "scoped_env.hpp"
 #include "server_process.hpp"
+#include "wire_steps.hpp"
 
 namespace qor::faults {
 
 namespace fs = std::filesystem;
-
-struct Message {
-  std::string text;
-  MsgButtons buttons;
-};
-
-// Records every message box; answers from a script, then OK/Cancel, so a
-// repeated failure can never keep a test asking forever.
-class ScriptedHost : public FormHost {
- public:
-  MsgResult MsgBox(const std::string& text, MsgButtons buttons, const std::string& caption) override;
-  void DoEvents() override;
-  void Unload() override { ++unloads; }
-
-  std::vector<Message> messages;
-  std::deque<MsgResult> answers;
-  std::function<void()> on_yield;
-  int unloads = 0;
-};
-
-// Sets an environment variable for one scope.
-class ScopedEnv {
- public:
-  ScopedEnv(const char* name, const std::string& value);
-  ScopedEnv(const ScopedEnv&) = delete;
-  ScopedEnv& operator=(const ScopedEnv&) = delete;
-  ~ScopedEnv();
-
- private:
-  std::string name_;
-  std::optional<std::string> old_;
-};
+using test::Message;
 
 // The package files the server publishes, by name.
 const std::map<std::string, std::string>& published_files();
 
 // The update server (HTTP and FTP) on a published folder holding the
 // package files and a catalogue that lists them; extra_args add faults.
-class FaultServer {
- public:
-  explicit FaultServer(std::vector<std::string> extra_args = {});
-  std::string address() const { return process_->address("http"); }
-  std::string published(const std::string& name) const { return root_ / name; }
-  std::vector<std::string> log() { return process_->read_log(); }
-  void stop() { process_->stop(); }
-
- private:
-  test::TempDir root_;
-  std::unique_ptr<test::ServerProcess> process_;
-};
+std::unique_ptr<test::UpdateServerProcess> start_fault_server(std::vector<std::string> extra_args = {});
 
 struct FileState {
   bool folder = false;
@@ -95,16 +55,17 @@ class Sandbox {
   void fill_program_folder() const;
   // Top-level entries of the sandbox other than the program and home folders.
   std::vector<std::string> strays() const;
-  ScopedEnv home_env{"HOME", (fs::path(dir_.path()) / "home").string()};
-  ScopedEnv config_env{"XDG_CONFIG_HOME", (fs::path(dir_.path()) / "home" / ".config").string()};
-  ScopedEnv locale_env{"LC_ALL", "C"};
+  test::ScopedEnv home_env{"HOME", (fs::path(dir_.path()) / "home").string()};
+  test::ScopedEnv config_env{"XDG_CONFIG_HOME", (fs::path(dir_.path()) / "home" / ".config").string()};
+  test::ScopedEnv locale_env{"LC_ALL", "C"};
 };
 
 // The window over the sandbox's program folder, steps wired as the program
-// wires them, pointed at the server.
+// wires them, pointed at the server, with the program's limits unless a test
+// shortens them.
 class ClientRun {
  public:
-  ClientRun(Sandbox& sandbox, const std::string& update_server);
+  ClientRun(Sandbox& sandbox, const std::string& update_server, const NetworkLimits& limits = {});
   ~ClientRun();
 
   // Clicks through as a user: a flag, then the button of each panel that
@@ -114,7 +75,7 @@ class ClientRun {
   std::chrono::milliseconds longest_handler() const { return longest_; }
   std::vector<std::string> message_texts() const;
 
-  ScriptedHost host;
+  test::RecordingHost host;
   std::unique_ptr<QOR_sync_FRM> form;
 
  private:

@@ -8,7 +8,6 @@
 #include "QOR_sync_ftp_MOD.hpp"
 #include "fault_test.hpp"
 #include "install_steps.hpp"
-#include "transfer_layer.hpp"
 
 namespace qor::faults {
 namespace {
@@ -18,6 +17,14 @@ TEST_F(FaultTest, RefusedLoginIsReportedOnceThenEveryDueFileFails) {
   click_through();
   EXPECT_EQ(run->message_texts(), (Texts{kConnectFailed, kTransferFailed, kTransferFailed, kTransferFailed,
                                          kTransferFailed, kTransferFailed}));
+  // Standard error says why, once per failure: the login, then each file.
+  ASSERT_EQ(reports.size(), 6u) << testing::PrintToString(reports);
+  EXPECT_NE(reports[0].find("FTP connection: log in to"), std::string::npos) << reports[0];
+  const char* const files[] = {"a.dll", "kunden.db3", "logo.jpg", "big.exe", "after.dll"};
+  for (std::size_t i = 0; i < 5; ++i) {
+    EXPECT_TRUE(reports[i + 1].starts_with(std::string("QOR_sync_PRO: transfer of ") + files[i] + ": "))
+        << reports[i + 1];
+  }
   EXPECT_FALSE(exists("a.dll"));
   expect_sound_end();
 }
@@ -26,10 +33,11 @@ class BrokenTransfer : public FaultTest, public ::testing::WithParamInterface<st
 
 // Only big.exe is larger than the point where the server breaks off.
 TEST_P(BrokenTransfer, OnlyTheBrokenFileFailsAndItsOldVersionStays) {
-  start({"--ftp-fault", GetParam()});
-  shorten_transfer_limits(*run);
+  start({"--ftp-fault", GetParam()}, quick_ftp_limits());
   click_through(true);
   EXPECT_EQ(run->message_texts(), Texts{kTransferFailed});
+  ASSERT_EQ(reports.size(), 1u) << testing::PrintToString(reports);
+  EXPECT_TRUE(reports[0].starts_with("QOR_sync_PRO: transfer of big.exe: ")) << reports[0];
   EXPECT_EQ(file("big.exe"), "the old program");
   EXPECT_EQ(file("Bilder/logo.jpg"), published("logo.jpg"));
   EXPECT_EQ(file("Daten/kunden.db3"), published("kunden.db3"));
@@ -52,7 +60,7 @@ TEST_F(FaultTest, ServerGoneBetweenTwoFilesFailsTheRestAndTheNextQuery) {
   int fetched = 0;
   form.steps.download_packages = [&] {
     download_packages(form, [&](const std::string& name, const std::string& folder) {
-      const bool arrived = ftp_get_file(form, name, folder);
+      const bool arrived = ftp_get_file(run->host, *form.file_system, name, folder);
       if (++fetched == 1) server->stop();
       return arrived;
     });
@@ -92,15 +100,23 @@ class SilentListener {
   int port_ = 0;
 };
 
-TEST(SilentFtpServer, TheLoginIsGivenUpAtTheStallLimit) {
+TEST_F(FaultTest, AServerThatNeverGreetsIsGivenUpAtTheClientsLimit) {
   SilentListener silent;
   ASSERT_NE(silent.port(), 0);
-  const auto internet = transfer::open("QOR sync", TransferOptions{2, 2});
+  start({}, quick_ftp_limits());
+  QOR_sync_FRM& form = *run->form;
+  form.shared().mod.ftp_server = "127.0.0.1:" + std::to_string(silent.port());
+  form.shared().mod.ftp_user = "qor";
+  const test::StderrCapture errors;
   const auto started = std::chrono::steady_clock::now();
-  const auto connection = transfer::connect(internet, "127.0.0.1:" + std::to_string(silent.port()), "qor", "secret");
+  form.Command3.Click();
   const auto took = std::chrono::steady_clock::now() - started;
-  EXPECT_EQ(connection, nullptr);
+  EXPECT_EQ(run->message_texts(), Texts{kConnectFailed});
+  EXPECT_EQ(form.shared().ftp.ftp_handle, nullptr);
   EXPECT_LT(took, std::chrono::seconds(10));
+  const auto lines = errors.failure_lines();
+  ASSERT_EQ(lines.size(), 1u) << errors.text();
+  EXPECT_NE(lines[0].find(form.shared().mod.ftp_server), std::string::npos) << lines[0];
 }
 
 }  // namespace

@@ -119,9 +119,9 @@ TEST_F(ListingSteps, CaseOfLettersBeyondAscii) {
                                                     "\xC5\xA1koda.dll"}));
 }
 
-// The whole step against a literal transcription of the exchange-sort procedure: split by
+// The whole step against the quadratic exchange sort written out: split by
 // attributes, exchange sort on lower-cased names, records copied back.
-TEST_F(ListingSteps, ShowMatchesTheLiteralProcedureOnRandomListings) {
+TEST_F(ListingSteps, ShowMatchesTheQuadraticSortOnRandomListings) {
   std::mt19937 rng(7);
   for (int round = 0; round < 300; ++round) {
     SetUp();

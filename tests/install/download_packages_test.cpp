@@ -6,7 +6,9 @@
 
 #include <sys/stat.h>
 
-#include "install_test_support.hpp"
+#include "install_fixture.hpp"
+#include "local_date.hpp"
+#include "scoped_env.hpp"
 
 namespace qor {
 namespace {
@@ -17,7 +19,8 @@ class DownloadRun : public ::testing::Test, public test::InstallFixture {
  protected:
   DownloadRun() : locale_("LC_ALL", "de_DE.UTF-8") {
     fetch.source = remote.path();
-    for (const char* f : {"a.txt", "b.txt", "c.txt", "app.exe", "up.dll", "nodate.dll", "base.db3"})
+    for (const char* f : {"a.txt", "b.txt", "c.txt", "app.exe", "old.exe", "up.dll", "pic.jpg", "qor_base.db3",
+                          "upper.dll", "nodate.dll", "base.db3"})
       test::write_file(remote / f, "new");
   }
   void run() { download_packages(*form, fetch.fn()); }
@@ -29,18 +32,32 @@ class DownloadRun : public ::testing::Test, public test::InstallFixture {
   test::ScopedEnv locale_;
 };
 
+// The version date lies far in the past, so a stamped file cannot pass for
+// one that was merely written now, nor the other way round.
 TEST_F(DownloadRun, MakesANewProgramStartableAndStampsOnlyUsableDatesOfDateKinds) {
-  const std::string version = "07.12.2026 14:05:09";
-  build_lists({"fn=app.exe|ve=1.0.0.0|pa=|ar=exe", "fn=up.dll|ve=" + version + "|ar=DLL",
-               "fn=nodate.dll|ve=7.12.2026|ar=dll", "fn=base.db3|ve=" + version + "|ar=db3"},
-              0);
+  const std::string version = "07.12.1999 14:05:09";
+  test::write_file(at("old.exe"), "old");  // a program already there keeps its bits
+  ::chmod(at("old.exe").c_str(), 0640);
+  build_lists(
+      {"fn=app.exe|ve=1.0.0.0|pa=|ar=exe", "fn=old.exe|ve=1.0.0.0|ar=exe", "fn=up.dll|ve=" + version + "|ar=dll",
+       "fn=pic.jpg|ve=" + version + "|ar=jpg", "fn=qor_base.db3|ve=" + version + "|ar=db3",
+       // Not date-versioned, or no date in the user's form: fetched, not stamped.
+       "fn=upper.dll|ve=" + version + "|ar=DLL", "fn=nodate.dll|ve=7.12.1999|ar=dll",
+       "fn=base.db3|ve=" + version + "|ar=db3"},
+      1);
+  // The file system's clock may lag the system clock by a tick.
+  const auto before = std::chrono::system_clock::now() - std::chrono::seconds(1);
   run();
-  ASSERT_EQ(fetch.calls.size(), 4u);
-  struct stat st {};
-  ASSERT_EQ(::stat(at("app.exe").c_str(), &st), 0);
-  EXPECT_EQ(st.st_mode & 0111, 0111u);
-  for (const char* f : {"up.dll", "nodate.dll", "base.db3"}) {
-    EXPECT_GT(*fs->DateLastModified(at(f)), std::chrono::system_clock::now() - std::chrono::hours(1)) << f;
+  ASSERT_EQ(fetch.calls.size(), 8u);
+  const mode_t fresh = test::mode_of(at("app.exe"));
+  EXPECT_NE(fresh & 0100, 0u);
+  EXPECT_EQ(fresh & 0111, (fresh & 0444) >> 2) << "execute wherever read is granted";
+  EXPECT_EQ(test::mode_of(at("old.exe")) & 0111, 0u);
+  for (const char* f : {"up.dll", "pic.jpg", "qor_base.db3"}) {
+    EXPECT_EQ(utc_to_local_date(*fs->DateLastModified(at(f))), (DateValue{1999, 12, 7, 14, 5, 9})) << f;
+  }
+  for (const char* f : {"app.exe", "upper.dll", "nodate.dll", "base.db3"}) {
+    EXPECT_GE(*fs->DateLastModified(at(f)), before) << f;
   }
 }
 

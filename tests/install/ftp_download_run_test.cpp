@@ -2,13 +2,14 @@
 // fetch by the FTP client, stamping, and the version check afterwards.
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <filesystem>
-#include <thread>
 
 #include "QOR_sync_ftp_MOD.hpp"
-#include "install_test_support.hpp"
-#include "local_time.hpp"
+#include "install_fixture.hpp"
+#include "local_date.hpp"
+#include "scoped_env.hpp"
+#include "server_process.hpp"
+#include "stderr_capture.hpp"
 
 namespace qor {
 namespace {
@@ -22,22 +23,14 @@ class FtpDownloadRun : public ::testing::Test, public test::InstallFixture {
   ~FtpDownloadRun() override { shared_variables() = SharedVariables{}; }
 
   void connect() {
-    server = std::make_unique<test::ServerProcess>(
-        std::vector<std::string>{test::python(), test::tools_dir() + "/ftp_server.py", "--root", remote.path(),
-                                 "--user", "qor", "--password", "pw"});
+    server = test::start_ftp_server(remote.path(), "qor", "pw");
     auto& mod = shared_variables().mod;
     mod.ftp_server = server->address("ftp");
     mod.ftp_user = "qor";
     mod.ftp_password = "pw";
     shared_variables().ftp.listing_list = &form->List4;
-    connect_ftp(*form);
-    ASSERT_TRUE(host.messages.empty()) << host.messages.front();
-  }
-  int retrievals() {
-    std::this_thread::sleep_for(std::chrono::milliseconds(200));
-    const auto log = server->read_log();
-    return static_cast<int>(
-        std::count_if(log.begin(), log.end(), [](const std::string& l) { return l.rfind("RETR", 0) == 0; }));
+    connect_ftp(host, {});
+    ASSERT_TRUE(host.messages.empty()) << host.messages.front().text;
   }
   std::optional<DateValue> local_stamp(const std::string& relative) {
     const auto written = fs->DateLastModified(at(relative));
@@ -62,7 +55,7 @@ TEST_F(FtpDownloadRun, PlacesAndStampsEachFileGoesOnPastAFailedOneAndLeavesOnlyT
   test::write_file(at("qor_buch.db3"), "the user's own");
   test::write_file(at("gone.dll"), "old");
   const DateValue old_stamp{2020, 1, 1, 12, 0, 0};
-  ASSERT_TRUE(set_file_write_time(at("gone.dll"), old_stamp, true));
+  ASSERT_TRUE(set_file_write_time(*fs, at("gone.dll"), old_stamp, true));
   const std::vector<std::string> records = {
       "id=1|fn=a.dll|ve=12/7/2026 2:05:09 PM|pa=|ar=dll|ja=0|st=0",
       "id=2|fn=gone.dll|ve=12/7/2026|pa=|ar=dll|ja=0|st=0",
@@ -74,10 +67,15 @@ TEST_F(FtpDownloadRun, PlacesAndStampsEachFileGoesOnPastAFailedOneAndLeavesOnlyT
   build_lists(records, 1);
   ASSERT_EQ(due(), (std::vector<std::string>{"a.dll", "gone.dll", "b.jpg", "qor_base.db3"}));
 
+  const test::StderrCapture errors;
   download_packages(
-      *form, [&](const std::string& name, const std::string& folder) { return ftp_get_file(*form, name, folder); });
+      *form, [&](const std::string& name, const std::string& folder) { return ftp_get_file(host, *fs, name, folder); });
 
-  EXPECT_EQ(host.messages, (std::vector<std::string>{"Übertragunsfehler"}));
+  EXPECT_EQ(host.texts(), (std::vector<std::string>{"Übertragunsfehler"}));
+  // The one failure says which file and why.
+  const auto reasons = errors.failure_lines();
+  ASSERT_EQ(reasons.size(), 1u) << errors.text();
+  EXPECT_TRUE(reasons[0].starts_with("QOR_sync_PRO: transfer of gone.dll: ")) << reasons[0];
   EXPECT_EQ(test::read_file(at("a.dll")), std::string(100000, 'a'));
   // The old file stays and must not pass for the new version.
   EXPECT_EQ(test::read_file(at("gone.dll")), "old");
@@ -88,7 +86,7 @@ TEST_F(FtpDownloadRun, PlacesAndStampsEachFileGoesOnPastAFailedOneAndLeavesOnlyT
   EXPECT_EQ(local_stamp("a.dll"), (DateValue{2026, 12, 7, 14, 5, 9}));
   EXPECT_EQ(local_stamp("pics/b.jpg"), (DateValue{2026, 7, 1, 9, 0, 0}));
   EXPECT_EQ(local_stamp("SQLite3/qor_base.db3"), (DateValue{2026, 1, 2, 8, 0, 0}));
-  EXPECT_EQ(retrievals(), 3);
+  EXPECT_EQ(server->count_log("RETR", 3), 3);  // the missing file is never asked for
 
   build_lists(records, 1);
   EXPECT_EQ(due(), (std::vector<std::string>{"gone.dll"}));

@@ -1,13 +1,14 @@
-// The two query operations and the internet check against the real server.
+// The two query operations against the real update server: the exact
+// request, the body as text, and what a failed query asks and reports.
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-
-#include "QOR_sync_ftp_MOD.hpp"
 #include "app_title.hpp"
-#include "http_fetch.hpp"
+#include "files.hpp"
 #include "http_query.hpp"
-#include "server_fixture.hpp"
+#include "recording_host.hpp"
+#include "server_process.hpp"
+#include "stderr_capture.hpp"
+#include "steps.hpp"
 
 namespace qor::test {
 namespace {
@@ -21,115 +22,83 @@ const std::string kCatalogue = R"({
   "mainprogram": "app.exe"
 })";
 
-std::string request_line(const std::string& query) { return "GET " + kScript + "?" + query + " HTTP/1.1"; }
-
 TEST(HttpQuery, EachQuerySendsExactlyItsRequestAndReturnsTheBody) {
-  UpdateServer server(kCatalogue);
-  Window w;
-  const std::string ftp = "127.0.0.1:" + std::to_string(server.ftp_port());
+  UpdateServerProcess server(kCatalogue);
+  RecordingHost host;
   const std::pair<std::string, std::string> queries[] = {
       {"art=check&was=ab", "ok"},
       {"art=caption&was=de", "lab6_0|Aktualisierung"},
       {"art=caption&was=en", "lab6_0|Update"},
-      {"art=sw_update", "se=" + ftp + "|fo=/pub|us=anon|pa=pw"},
+      {"art=sw_update", "se=" + server.ftp_address() + "|fo=/pub|us=anon|pa=pw"},
       {"art=new", "Bilder"},
       {"art=install", "id=1|fn=a.exe|ve=1.0|pa=|ar=exe|ja=1|st=0"},
       {"art=update", "mainprogram=app.exe||id=2|fn=b.dll|ve=2.0|pa=|ar=dll|ja=1|st=0"},
   };
   for (const auto& [query, body] : queries) {
     SCOPED_TRACE(query);
-    EXPECT_EQ(http_get_text(*w.form, query_url(server.address(), query)), body);
+    EXPECT_EQ(http_get_text(host, query_url(server.address(), query), {}), body);
     EXPECT_EQ(server.requests(), std::vector<std::string>{request_line(query)});
   }
-  EXPECT_TRUE(w.host.messages.empty());
+  EXPECT_TRUE(host.messages.empty());
 }
 
-TEST(HttpQuery, FailuresAreFailuresNotAnswers) {
-  UpdateServer server(kCatalogue,
-                      {"--fail", "new=status:500", "--fail", "install=close", "--fail", "update=status:404"});
-  for (const std::string query : {"art=new", "art=install", "art=update"}) {
-    SCOPED_TRACE(query);
-    const FetchResult result = http_fetch(query_url(server.address(), query));
-    EXPECT_FALSE(result.ok);
-    EXPECT_FALSE(result.error.empty());
-    EXPECT_EQ(http_get_text_or_empty(query_url(server.address(), query)), "");
-  }
-  EXPECT_NE(http_fetch(query_url(server.address(), "art=new")).error.find("500"), std::string::npos);
-}
-
-TEST(HttpQuery, AStalledAnswerEndsAtTheLowSpeedLimit) {
-  UpdateServer server(kCatalogue, {"--fail", "install=stall:60"});
-  FetchLimits quick;
-  quick.low_speed_time_s = 1;
-  const FetchResult result = http_fetch(query_url(server.address(), "art=install"), quick);
-  EXPECT_FALSE(result.ok);
-}
-
-TEST(HttpQuery, TheLoopbackIsNeverReachedThroughAProxy) {
-  UpdateServer server(kCatalogue);
-  struct ProxyEnvironment {
-    ProxyEnvironment() { setenv("http_proxy", "http://127.0.0.1:9", 1); }  // nothing listens on port 9
-    ~ProxyEnvironment() { unsetenv("http_proxy"); }
-  } proxy;
-  EXPECT_TRUE(http_fetch(query_url(server.address(), "art=new")).ok);
-}
-
-TEST(HttpQuery, AnAnswerAboveTheSizeLimitIsRefused) {
-  UpdateServer server(kCatalogue);
-  FetchLimits tiny;
-  tiny.max_body_bytes = 8;
-  EXPECT_FALSE(http_fetch(query_url(server.address(), "art=install"), tiny).ok);
-  EXPECT_TRUE(http_fetch(query_url(server.address(), "art=new"), tiny).ok);
-}
-
-TEST(HttpQuery, AFailedQueryAsksRetryOrCancel) {
-  UpdateServer server(kCatalogue, {"--fail", "install=status:503@1", "--fail", "new=close"});
-  Window w;
-  w.host.answers = {MsgResult::Retry};
-  EXPECT_EQ(http_get_text(*w.form, query_url(server.address(), "art=install")),
-            "id=1|fn=a.exe|ve=1.0|pa=|ar=exe|ja=1|st=0");
-  ASSERT_EQ(w.host.messages.size(), 1u);
-  const Message& m = w.host.messages[0];
-  EXPECT_EQ(m.buttons, MsgButtons::RetryCancel);
-  EXPECT_EQ(m.caption, kApplicationTitle);
-  EXPECT_NE(m.text.find("Anfrage an den Update-Server ist fehlgeschlagen (art=install)"), std::string::npos);
-  EXPECT_NE(m.text.find("request to the update server failed (art=install)"), std::string::npos);
-  EXPECT_EQ(server.requests(), (std::vector<std::string>{request_line("art=install"), request_line("art=install")}));
-
-  w.host.answers = {MsgResult::Retry, MsgResult::Cancel};
-  EXPECT_THROW(http_get_text(*w.form, query_url(server.address(), "art=new")), StepAborted);
-  EXPECT_EQ(w.host.messages.size(), 3u);
-  EXPECT_EQ(server.requests().size(), 2u);
-}
-
-TEST(HttpQuery, Windows1252AnswersAreReadAsSuch) {
+TEST(HttpQuery, AnswersInWindows1252AreReadAsSuchAndAByteOrderMarkIsDropped) {
   TempDir files;
   write_file(files / "caption.bin",
              "lab6_0|Gr\xFC\xDF"
              "e \x80");
-  UpdateServer server(kCatalogue, {"--answer", "caption=" + (files / "caption.bin")});
-  EXPECT_EQ(http_get_text_or_empty(query_url(server.address(), "art=caption&was=de")),
+  write_file(files / "new.bin",
+             "\xEF\xBB\xBF"
+             "Bilder");
+  UpdateServerProcess server(
+      kCatalogue, {"--answer", "caption=" + (files / "caption.bin"), "--answer", "new=" + (files / "new.bin")});
+  EXPECT_EQ(http_get_text_or_empty(query_url(server.address(), "art=caption&was=de"), {}),
             "lab6_0|Gr\xC3\xBC\xC3\x9F"
             "e \xE2\x82\xAC");
+  EXPECT_EQ(http_get_text_or_empty(query_url(server.address(), "art=new"), {}), "Bilder");
 }
 
-TEST(CheckInternet, OnlyExactlyOkIsOnline) {
-  UpdateServer server(kCatalogue);
-  EXPECT_TRUE(check_internet(server.address()));
-  EXPECT_EQ(server.requests(), std::vector<std::string>{request_line("art=check&was=ab")});
-  for (const std::string answer : {"OK", "ok ", "ok\\n", " ok", ""}) {
-    SCOPED_TRACE(answer);
-    write_file(server.root() + "/catalogue.json", R"({"check": ")" + answer + R"("})");
-    EXPECT_FALSE(check_internet(server.address()));
+TEST(HttpQuery, AFailedQueryIsTheEmptyTextAndOneLineOnStandardError) {
+  UpdateServerProcess server(kCatalogue, {"--fail", "new=status:500", "--fail", "install=close"});
+  for (const std::string query : {"art=new", "art=install"}) {
+    SCOPED_TRACE(query);
+    const StderrCapture errors;
+    EXPECT_EQ(http_get_text_or_empty(query_url(server.address(), query), {}), "");
+    const auto reasons = errors.failure_lines();
+    ASSERT_EQ(reasons.size(), 1u) << errors.text();
+    EXPECT_NE(reasons[0].find("update server query: GET " + query_url(server.address(), query)), std::string::npos)
+        << reasons[0];
   }
 }
 
-TEST(CheckInternet, NoServerIsOffline) {
-  UpdateServer server(R"({"faults": {"check": {"mode": "status", "status": 500, "body": "ok"}}})");
-  EXPECT_FALSE(check_internet(server.address()));  // an error page is no answer, even one saying "ok"
-  const std::string address = server.address();
-  server.stop();
-  EXPECT_FALSE(check_internet(address));
+TEST(HttpQuery, AFailedQueryAsksRetryOrCancel) {
+  UpdateServerProcess server(kCatalogue, {"--fail", "install=status:503@1", "--fail", "new=close"});
+  RecordingHost host;
+  host.answers = {MsgResult::Retry};
+  StderrCapture errors;
+  EXPECT_EQ(http_get_text(host, query_url(server.address(), "art=install"), {}),
+            "id=1|fn=a.exe|ve=1.0|pa=|ar=exe|ja=1|st=0");
+  ASSERT_EQ(host.messages.size(), 1u);
+  const Message& m = host.messages[0];
+  EXPECT_EQ(m.buttons, MsgButtons::RetryCancel);
+  EXPECT_EQ(m.caption, kApplicationTitle);
+  EXPECT_NE(m.text.find("Anfrage an den Update-Server ist fehlgeschlagen (art=install)"), std::string::npos);
+  EXPECT_NE(m.text.find("request to the update server failed (art=install)"), std::string::npos);
+  EXPECT_NE(m.text.find("HTTP status 503"), std::string::npos) << m.text;
+  EXPECT_EQ(server.requests(), (std::vector<std::string>{request_line("art=install"), request_line("art=install")}));
+  ASSERT_EQ(errors.failure_lines().size(), 1u) << errors.text();
+  EXPECT_NE(errors.failure_lines()[0].find("HTTP status 503"), std::string::npos);
+
+  host.answers = {MsgResult::Retry, MsgResult::Cancel};
+  try {
+    http_get_text(host, query_url(server.address(), "art=new"), {});
+    ADD_FAILURE() << "a cancelled query must abort its step";
+  } catch (const StepAborted& aborted) {
+    EXPECT_TRUE(aborted.reason.starts_with("art=new: ")) << aborted.reason;
+  }
+  EXPECT_EQ(host.messages.size(), 3u);
+  EXPECT_EQ(server.requests().size(), 2u);
+  EXPECT_EQ(errors.failure_lines().size(), 3u) << "one line per failed attempt";
 }
 
 }  // namespace

@@ -8,25 +8,28 @@
 
 #include "app_title.hpp"
 #include "server_fixture.hpp"
+#include "server_process.hpp"
 #include "server_steps.hpp"
+#include "timer_drain.hpp"
 
 namespace qor::test {
 namespace {
 
 namespace fs = std::filesystem;
 
-std::string request_line(const std::string& query) { return "GET " + kScript + "?" + query + " HTTP/1.1"; }
-
-// A catalogue whose answer for `query` is the given bytes, verbatim.
+// A server whose answer for `query` is the given bytes, verbatim.
 struct RawAnswer {
   explicit RawAnswer(const std::string& query, const std::string& bytes) {
     write_file(files / "answer.bin", bytes);
-    server = std::make_unique<UpdateServer>("{}",
-                                            std::vector<std::string>{"--answer", query + "=" + (files / "answer.bin")});
+    server = std::make_unique<UpdateServerProcess>(
+        "{}", std::vector<std::string>{"--answer", query + "=" + (files / "answer.bin")});
   }
   TempDir files;
-  std::unique_ptr<UpdateServer> server;
+  std::unique_ptr<UpdateServerProcess> server;
 };
+
+// The update server at `address`, with the client's own limits.
+qor::UpdateServer at(const std::string& address) { return {address, {}}; }
 
 TEST(LoadCaptions, TakesEachKnownKeyAndOpensTheMainView) {
   RawAnswer raw("caption",
@@ -69,7 +72,7 @@ TEST(LoadTransferSettings, MissingKeysKeepTheirValuesAndValuesStayUntrimmed) {
     EXPECT_EQ(f.shared().ftp.listing_list, &f.List4);
     EXPECT_EQ(f.Label1(0).Caption.get(), "b");
   };
-  load_transfer_settings(f, raw.server->address());
+  load_transfer_settings(f, at(raw.server->address()));
   EXPECT_EQ(raw.server->requests(), std::vector<std::string>{request_line("art=sw_update")});
   const QOR_sync_MOD& mod = f.shared().mod;
   EXPECT_EQ(std::tie(mod.ftp_server, mod.ftp_folder, mod.ftp_user, mod.ftp_password),
@@ -81,13 +84,13 @@ TEST(LoadTransferSettings, MissingKeysKeepTheirValuesAndValuesStayUntrimmed) {
 }
 
 TEST(ListNewPackages, ListsMissingFoldersAndNeverOneOutsideTheProgramFolder) {
-  UpdateServer server(R"({"new": ["Bilder", "Vorhanden", " abc", "../evil", "/abs", "a/../../evil2",
+  UpdateServerProcess server(R"({"new": ["Bilder", "Vorhanden", " abc", "../evil", "/abs", "a/../../evil2",
                                    "..\\evil3", "Daten"]})");
   Window w;
   QOR_sync_FRM& f = *w.form;
   fs::create_directory(w.program / "Vorhanden");
   f.List2.AddItem("left over");
-  list_new_packages(f, server.address());
+  list_new_packages(f, at(server.address()));
   EXPECT_EQ(server.requests(), std::vector<std::string>{request_line("art=new")});
   EXPECT_EQ(f.List2.texts(), (std::vector<std::string>{"Bilder", " abc", "Daten"}));
   EXPECT_TRUE(f.Picture1(0).Visible);
@@ -111,7 +114,7 @@ const char* kPackages = R"({
 })";
 
 TEST(ListInstallPackages, EveryRecordInList1AndTheMissingFilesInList3) {
-  UpdateServer server(kPackages);
+  UpdateServerProcess server(kPackages);
   Window w;
   QOR_sync_FRM& f = *w.form;
   f.steps.check_package_due = [&f] { due_when_missing(f); };
@@ -119,7 +122,7 @@ TEST(ListInstallPackages, EveryRecordInList1AndTheMissingFilesInList3) {
   fs::create_directory(w.program / "Sub");
   write_file(w.program / "Sub/b.dll", "");
   f.package_mode = 1;
-  list_install_packages(f, server.address());
+  list_install_packages(f, at(server.address()));
   EXPECT_EQ(server.requests(), std::vector<std::string>{request_line("art=install")});
   EXPECT_EQ(f.package_mode, 0);
   ASSERT_EQ(f.List1.ListCount(), 3);
@@ -134,7 +137,7 @@ TEST(ListInstallPackages, EveryRecordInList1AndTheMissingFilesInList3) {
   EXPECT_FALSE(f.Timer4.Enabled);
 
   write_file(w.program / "c.jpg", "");
-  list_install_packages(f, server.address());
+  list_install_packages(f, at(server.address()));
   EXPECT_EQ(f.List1.ListCount(), 3);
   EXPECT_EQ(f.List3.ListCount(), 0);
   EXPECT_FALSE(f.Picture3(1).Visible);
@@ -143,11 +146,11 @@ TEST(ListInstallPackages, EveryRecordInList1AndTheMissingFilesInList3) {
 }
 
 TEST(ListUpdatePackages, ProgramNamesAreTakenOutAndTheRestIsChecked) {
-  UpdateServer server(kPackages);
+  UpdateServerProcess server(kPackages);
   Window w;
   QOR_sync_FRM& f = *w.form;
   f.steps.check_package_due = [&f] { due_when_missing(f); };
-  list_update_packages(f, server.address());
+  list_update_packages(f, at(server.address()));
   EXPECT_EQ(server.requests(), std::vector<std::string>{request_line("art=update")});
   EXPECT_EQ(f.package_mode, 1);
   EXPECT_EQ(f.shared().mod.main_program, "app.exe|fn=z");
@@ -216,7 +219,7 @@ TEST(FailedQuery, EachStepCanBeRetriedOrGivenUpWithoutChangingTheWindow) {
     SCOPED_TRACE(c.query);
     // Fails twice: once for Cancel, once before the Retry that succeeds. The
     // error page names a folder, which must not be taken as an answer.
-    UpdateServer server(R"({"faults": {")" + c.query + R"(": {"mode": "status", "status": 500, "times": 2,
+    UpdateServerProcess server(R"({"faults": {")" + c.query + R"(": {"mode": "status", "status": 500, "times": 2,
                                        "body": "Bilder"}}})");
     Window w;
     QOR_sync_FRM& f = *w.form;
@@ -249,7 +252,7 @@ TEST(FailedQuery, EachStepCanBeRetriedOrGivenUpWithoutChangingTheWindow) {
 }
 
 TEST(WholeRun, FromTheFlagThroughTheThreeLists) {
-  UpdateServer server(R"({
+  UpdateServerProcess server(R"({
     "captions": {"de": {"lab6_0": "Aktualisierung", "lab6_1": "Neue Ordner", "com6_4": "Fertig", "col_head": 255}},
     "settings": {"fo": "/", "us": "qor", "pa": "geheim"},
     "new": ["Bilder"],
@@ -267,7 +270,7 @@ TEST(WholeRun, FromTheFlagThroughTheThreeLists) {
   f.Image1_Click(0);
   run_timers(f);
   EXPECT_EQ(f.Label6(0).Caption.get(), "Aktualisierung");
-  EXPECT_EQ(connected_to, "127.0.0.1:" + std::to_string(server.ftp_port()) + " qor");
+  EXPECT_EQ(connected_to, server.ftp_address() + " qor");
   EXPECT_TRUE(f.Picture1(0).Visible);  // waits for the folder button
   EXPECT_EQ(f.List2.texts(), std::vector<std::string>{"Bilder"});
 
@@ -292,6 +295,44 @@ TEST(WholeRun, FromTheFlagThroughTheThreeLists) {
             (std::vector<std::string>{request_line("art=check&was=ab"), request_line("art=caption&was=de"),
                                       request_line("art=sw_update"), request_line("art=new"),
                                       request_line("art=install"), request_line("art=update")}));
+}
+
+// A folder that is up to date: from the flag straight to the finish panel,
+// without the folder or package panel ever showing.
+TEST(WholeRun, NothingDueGoesFromTheFlagStraightToTheFinishPanel) {
+  UpdateServerProcess server(R"({
+    "captions": {"en": {"lab6_0": "Update"}},
+    "settings": {"fo": "/", "us": "qor", "pa": "geheim"},
+    "new": ["Bilder"],
+    "install": [{"id": 1, "fn": "a.exe", "ve": "1", "pa": "", "ar": "exe", "ja": 1, "st": 0}],
+    "update": [],
+    "mainprogram": "a.exe"
+  })");
+  Window w;
+  QOR_sync_FRM& f = *w.form;
+  fs::create_directory(w.program / "Bilder");
+  write_file(w.program / "a.exe", "");
+  use_server_steps(f, server.address());
+  f.steps.check_package_due = [&f] { due_when_missing(f); };
+  struct Shown : ControlObserver {
+    int times = 0;
+    void changed(Control& c, Aspect a) override {
+      if (a == Aspect::Visible && c.Visible) ++times;
+    }
+  } folder_panel, package_panel;
+  f.Picture1(0).set_observer(&folder_panel);
+  f.Picture1(1).set_observer(&package_panel);
+
+  f.Image1_Click(1);
+  run_timers(f);
+  EXPECT_TRUE(f.Picture1(2).Visible);
+  EXPECT_EQ(folder_panel.times, 0);
+  EXPECT_EQ(package_panel.times, 0);
+  for (const bool shown : {f.Picture3(1).Visible.get(), f.Picture3(2).Visible.get(), f.Label6(2).Visible.get(),
+                           f.Label6(3).Visible.get()}) {
+    EXPECT_FALSE(shown);
+  }
+  EXPECT_TRUE(w.host.messages.empty());
 }
 
 }  // namespace

@@ -1,19 +1,24 @@
-// The chain of steps and panels, the panel buttons and create_missing_folders,
-// on the window model with step doubles.
+// The window's own part of a run: which step each click and each timer
+// starts, what the panel buttons show and hide, and the folder procedure.
+// The steps are doubles that only record; where a test needs a step to move
+// the window on, it names the controls that step sets.
 #include <filesystem>
 
 #include <gtest/gtest.h>
 
 #include "QOR_sync_FRM.hpp"
 #include "app_title.hpp"
-#include "server_process.hpp"
-#include "window_doubles.hpp"
+#include "files.hpp"
+#include "forwarding_file_system.hpp"
+#include "recording_host.hpp"
+#include "stderr_capture.hpp"
+#include "step_recorder.hpp"
+#include "timer_drain.hpp"
 
 namespace qor {
 namespace {
 
 namespace fs = std::filesystem;
-using test::install_step_doubles;
 using test::run_timers;
 using Calls = std::vector<std::string>;
 
@@ -21,12 +26,11 @@ class Flow : public ::testing::Test {
  protected:
   Flow() {
     shared_variables() = SharedVariables{};
-    install_step_doubles(form, road, calls);
     form.Form_Load();
   }
   ~Flow() override { shared_variables() = SharedVariables{}; }
 
-  // Which of the panels, the header strip and the panel-button parts show.
+  // The panels and the header strip that show.
   std::string panels() {
     std::string out;
     const auto add = [&out](const char* name, bool shown) {
@@ -37,12 +41,6 @@ class Flow : public ::testing::Test {
     add("folders", form.Picture1(0).Visible);
     add("packages", form.Picture1(1).Visible);
     add("finish", form.Picture1(2).Visible);
-    if (form.Picture1(1).Visible) {
-      add("button1", form.Picture3(1).Visible);
-      add("button2", form.Picture3(2).Visible);
-      add("install-heading", form.Label6(2).Visible);
-      add("update-heading", form.Label6(3).Visible);
-    }
     return out;
   }
   bool any_timer() { return form.Timer1.Enabled || form.Timer2.Enabled || form.Timer3.Enabled || form.Timer4.Enabled; }
@@ -50,9 +48,14 @@ class Flow : public ::testing::Test {
   test::TempDir dir;
   fs::path base{dir.path()};
   test::RecordingHost host;
-  test::Road road;
-  Calls calls;
-  QOR_sync_FRM form{{&host, make_local_file_system, dir.path()}};
+  std::vector<std::string> file_systems_made_for;
+  QOR_sync_FRM form{{&host,
+                     [this](const std::string& folder) {
+                       file_systems_made_for.push_back(folder);
+                       return make_local_file_system(folder);
+                     },
+                     dir.path()}};
+  test::StepRecorder steps{form.steps};
 };
 
 TEST_F(Flow, LoadShowsTheLanguagePanelAndStartsNothing) {
@@ -61,110 +64,94 @@ TEST_F(Flow, LoadShowsTheLanguagePanelAndStartsNothing) {
   EXPECT_EQ(form.Label7(6).Caption.get(), "Sprache wählen / Choose language");
   EXPECT_EQ(form.Label7(7).Caption.get(), "FEHLER: keine Internetverbindung\r\nERROR: no internet connection");
   EXPECT_FALSE(form.Label7(7).Visible);
-  EXPECT_EQ(form.program_folder, dir.path() + "/");
+  // The server writes its paths with "\", and so is the program folder written.
+  EXPECT_EQ(form.program_folder, dir.path() + "\\");
+  EXPECT_EQ(file_systems_made_for, std::vector<std::string>{dir.path()});
   ASSERT_NE(form.file_system, nullptr);
   EXPECT_EQ(panels(), "language");
-  EXPECT_TRUE(calls.empty());
+  EXPECT_TRUE(steps.calls.empty());
   EXPECT_FALSE(any_timer());
 }
 
 TEST_F(Flow, OfflineClickShowsTheMessageAndALaterClickGoesOn) {
-  road.online = false;
+  steps.online = false;
   form.Image1(0).Click();
   EXPECT_EQ(shared_variables().mod.language, "de");
   EXPECT_TRUE(form.Label7(7).Visible);
   EXPECT_EQ(panels(), "language");
-  EXPECT_EQ(calls, (Calls{"check_internet"}));
-  EXPECT_FALSE(any_timer());
+  EXPECT_EQ(steps.calls, Calls{"check_internet"});
 
-  road.online = true;
+  steps.online = true;
   form.Image1(1).Click();
   EXPECT_EQ(shared_variables().mod.language, "en");
-  EXPECT_EQ(panels(), "header");  // the message goes with its panel
-  EXPECT_TRUE(form.Timer1.Enabled);
-  EXPECT_EQ(calls, (Calls{"check_internet", "check_internet", "load_captions"}));
+  EXPECT_EQ(steps.calls, (Calls{"check_internet", "check_internet", "load_captions"}));
+  EXPECT_FALSE(any_timer());
 }
 
-TEST_F(Flow, FullRoadWaitsAtEachPanelButton) {
-  road.missing_folders = {"PkgA", "PkgB"};
-  road.install_due = {"a.exe"};
-  road.update_due = {"b.dll", "c.dll"};
-
+// Each timer starts the next query once and is off again; the steps that
+// end by enabling one are told to here.
+TEST_F(Flow, TheTimersCarryTheChainFromStepToStep) {
+  steps.then(&Steps::load_captions, [this] { form.Timer1.Enabled = true; });
+  steps.then(&Steps::load_transfer_settings, [this] { form.Timer2.Enabled = true; });
+  steps.then(&Steps::list_new_packages, [this] { form.Timer3.Enabled = true; });
+  steps.then(&Steps::list_install_packages, [this] { form.Timer4.Enabled = true; });
   form.Image1(0).Click();
-  run_timers(form);
-  EXPECT_EQ(panels(), "header folders");  // row 5: waits for panel button 0
-  EXPECT_EQ(form.List2.texts(), (std::vector<std::string>{"PkgA", "PkgB"}));
+  EXPECT_EQ(run_timers(form), 4);
+  EXPECT_EQ(steps.calls, (Calls{"check_internet", "load_captions", "load_transfer_settings", "list_new_packages",
+                                "list_install_packages", "list_update_packages"}));
   EXPECT_FALSE(any_timer());
-
-  form.Picture3(0).Click();  // row 6
-  EXPECT_TRUE(fs::is_directory(base / "PkgA"));
-  EXPECT_TRUE(fs::is_directory(base / "PkgB"));
-  EXPECT_TRUE(form.Timer3.Enabled);
-  run_timers(form);
-  EXPECT_EQ(panels(), "header packages button1 install-heading");  // row 7: waits for button 1
-
-  form.Label3(1).Click();  // row 8
-  EXPECT_TRUE(form.Timer4.Enabled);
-  run_timers(form);
-  EXPECT_EQ(panels(), "header packages button2 update-heading");  // row 9: waits for button 2
-
-  form.Label3(2).Click();  // row 10
-  EXPECT_EQ(panels(), "header finish");
-  EXPECT_FALSE(any_timer());
-
-  form.Label3(3).Click();  // row 11
-  EXPECT_EQ(host.unloads, 1);
-  EXPECT_EQ(calls, (Calls{"check_internet", "load_captions", "load_transfer_settings", "list_new_packages",
-                          "list_install_packages", "download_packages", "list_update_packages", "download_packages",
-                          "finish"}));
   EXPECT_TRUE(host.messages.empty());
 }
 
-TEST_F(Flow, NothingDueGoesStraightToTheFinishPanel) {
-  int folder_panel_shown = 0, package_panel_shown = 0;
-  struct Watch : ControlObserver {
-    int& count;
-    explicit Watch(int& c) : count(c) {}
-    void changed(Control& c, Aspect a) override {
-      if (a == Aspect::Visible && c.Visible) ++count;
-    }
-  } folders{folder_panel_shown}, packages{package_panel_shown};
-  form.Picture1(0).set_observer(&folders);
-  form.Picture1(1).set_observer(&packages);
-
-  form.Image1(1).Click();
+TEST_F(Flow, EachPanelButtonRunsItsStepAndMovesToTheNextPanel) {
+  steps.then(&Steps::list_new_packages, [this] {
+    form.List2.assign({"PkgA", "PkgB"});
+    form.Picture1(0).Visible = true;
+  });
+  steps.then(&Steps::list_install_packages, [this] { form.Picture1(1).Visible = true; });
+  form.Timer2.Enabled = true;
   run_timers(form);
-  EXPECT_EQ(panels(), "header finish");
-  EXPECT_EQ(folder_panel_shown, 0);
-  EXPECT_EQ(package_panel_shown, 0);
-  EXPECT_FALSE(form.Picture3(1).Visible);
-  EXPECT_FALSE(form.Picture3(2).Visible);
-  EXPECT_FALSE(form.Label6(2).Visible);
-  EXPECT_FALSE(form.Label6(3).Visible);
-  EXPECT_EQ(calls, (Calls{"check_internet", "load_captions", "load_transfer_settings", "list_new_packages",
-                          "list_install_packages", "list_update_packages"}));
-}
+  EXPECT_EQ(panels(), "language folders");
+  EXPECT_FALSE(any_timer());  // waits for the folder button
 
-TEST_F(Flow, NothingToInstallButSomethingToUpdate) {
-  road.update_due = {"b.dll"};
-  form.Image1(0).Click();
+  form.Picture3(0).Click();
+  EXPECT_TRUE(fs::is_directory(base / "PkgA"));
+  EXPECT_TRUE(fs::is_directory(base / "PkgB"));
+  EXPECT_EQ(panels(), "language");
+  EXPECT_TRUE(form.Timer3.Enabled);
   run_timers(form);
-  EXPECT_EQ(panels(), "header packages button2 update-heading");
-  form.Picture3(2).Click();
-  EXPECT_EQ(panels(), "header finish");
-}
+  EXPECT_EQ(panels(), "language packages");  // waits for the install button
 
-TEST_F(Flow, AnAbortedStepStopsTheChainThere) {
-  road.missing_folders = {"PkgA"};
-  form.steps.list_new_packages = [this] {
-    calls.push_back("list_new_packages");
-    throw StepAborted{"cancelled"};
-  };
-  form.Image1(0).Click();
+  form.Label3(1).Click();
+  EXPECT_TRUE(form.Timer4.Enabled);  // the update list follows the install run
   run_timers(form);
-  EXPECT_EQ(calls.back(), "list_new_packages");
+
+  form.Label3(2).Click();
+  EXPECT_EQ(panels(), "language finish");
   EXPECT_FALSE(any_timer());
-  EXPECT_EQ(panels(), "header");
+
+  form.Label3(3).Click();
+  EXPECT_EQ(steps.calls, (Calls{"list_new_packages", "list_install_packages", "download_packages",
+                                "list_update_packages", "download_packages", "finish"}));
+  EXPECT_TRUE(host.messages.empty());
+}
+
+TEST_F(Flow, AnAbortedStepStopsTheChainThereAndTheWindowStays) {
+  steps.then(&Steps::load_captions, [this] { form.Timer1.Enabled = true; });
+  steps.then(&Steps::load_transfer_settings, [this] { form.Timer2.Enabled = true; });
+  steps.then(&Steps::list_new_packages, [] { throw StepAborted{"cancelled"}; });
+  form.Image1(0).Click();
+  run_timers(form);
+  EXPECT_EQ(steps.calls.back(), "list_new_packages");
+  EXPECT_FALSE(any_timer());
+
+  // An aborted download run leaves the buttons working.
+  steps.then(&Steps::download_packages, [] { throw StepAborted{"cancelled"}; });
+  form.Command4.Click();
+  EXPECT_FALSE(form.download_in_progress());
+  form.Command4.Click();
+  EXPECT_EQ(steps.count("download_packages"), 2);
+  EXPECT_EQ(host.unloads, 0);
 }
 
 // Panel button i is the box and its caption: a click on either does the same.
@@ -173,13 +160,9 @@ TEST(PanelButtons, BoxClickEqualsCaptionClick) {
     SCOPED_TRACE(i);
     test::TempDir dir;
     test::RecordingHost host_box, host_caption;
-    test::Road road;
-    road.missing_folders = {"X"};
-    Calls calls_box, calls_caption;
     QOR_sync_FRM by_box{{&host_box, make_local_file_system, dir.path()}};
     QOR_sync_FRM by_caption{{&host_caption, make_local_file_system, dir.path()}};
-    install_step_doubles(by_box, road, calls_box);
-    install_step_doubles(by_caption, road, calls_caption);
+    test::StepRecorder steps_box{by_box.steps}, steps_caption{by_caption.steps};
     for (QOR_sync_FRM* form : {&by_box, &by_caption}) {
       form->Form_Load();
       form->List2.AddItem("X");
@@ -188,8 +171,9 @@ TEST(PanelButtons, BoxClickEqualsCaptionClick) {
     }
     by_box.Picture3(i).Click();
     by_caption.Label3(i).Click();
-    EXPECT_EQ(calls_box, calls_caption);
-    EXPECT_EQ(host_box.unloads, host_caption.unloads);
+    const Calls expected[] = {{}, {"download_packages"}, {"download_packages"}, {"finish"}};
+    EXPECT_EQ(steps_box.calls, expected[i]);
+    EXPECT_EQ(steps_caption.calls, expected[i]);
     for (int p : {0, 1, 2}) EXPECT_EQ(by_box.Picture1(p).Visible.get(), by_caption.Picture1(p).Visible.get());
     EXPECT_EQ(by_box.Timer3.Enabled.get(), by_caption.Timer3.Enabled.get());
     EXPECT_EQ(by_box.Timer4.Enabled.get(), by_caption.Timer4.Enabled.get());
@@ -198,52 +182,43 @@ TEST(PanelButtons, BoxClickEqualsCaptionClick) {
 
 TEST_F(Flow, HiddenCommandButtonsRunTheirSingleSteps) {
   form.Command1.Click();
-  EXPECT_TRUE(form.Timer2.Enabled);
   form.Command3.Click();
   EXPECT_EQ(shared_variables().ftp.listing_list, &form.List4);
   form.Command4.Click();
   form.List3.Click();
-  EXPECT_EQ(calls, (Calls{"load_transfer_settings", "connect_ftp", "download_packages"}));
+  EXPECT_EQ(steps.calls, (Calls{"load_transfer_settings", "connect_ftp", "download_packages"}));
+  EXPECT_FALSE(any_timer());
 }
 
 // The download run yields to the event loop; a click that arrives meanwhile
 // must not start a second run over the same files.
 TEST_F(Flow, NoSecondDownloadWhileOneIsYielding) {
-  int runs = 0;
-  form.steps.download_packages = [this, &runs] {
-    ++runs;
+  steps.then(&Steps::download_packages, [this] {
+    EXPECT_TRUE(form.download_in_progress());
     form.Label3(2).Click();
     form.Picture3(1).Click();
     form.Command4.Click();
-  };
+    form.Label3(3).Click();
+  });
   form.Label3(1).Click();
-  EXPECT_EQ(runs, 1);
+  EXPECT_EQ(steps.calls, Calls{"download_packages"});
   form.Label3(2).Click();  // after the run, the button works again
-  EXPECT_EQ(runs, 2);
+  EXPECT_EQ(steps.count("download_packages"), 2);
 }
 
-// A file system that counts folder creations and can refuse one path.
-class CountingFileSystem : public FileSystem {
+// A file system that notes every folder creation.
+class CountingFileSystem : public test::ForwardingFileSystem {
  public:
-  explicit CountingFileSystem(std::unique_ptr<FileSystem> real) : real_(std::move(real)) {}
+  using ForwardingFileSystem::ForwardingFileSystem;
   std::vector<std::string> created;
-  bool FolderExists(const std::string& p) override { return real_->FolderExists(p); }
-  bool CreateFolder(const std::string& p) override {
+  Status CreateFolder(const std::string& p) override {
     created.push_back(p);
-    return real_->CreateFolder(p);
+    return ForwardingFileSystem::CreateFolder(p);
   }
-  bool FileExists(const std::string& p) override { return real_->FileExists(p); }
-  std::string GetFileVersion(const std::string& p) override { return real_->GetFileVersion(p); }
-  std::optional<std::chrono::system_clock::time_point> DateLastModified(const std::string& p) override {
-    return real_->DateLastModified(p);
-  }
-
- private:
-  std::unique_ptr<FileSystem> real_;
 };
 
 TEST_F(Flow, CreateMissingFoldersSkipsExistingAndGoesOnPastFailures) {
-  auto counting = std::make_unique<CountingFileSystem>(make_local_file_system());
+  auto counting = std::make_unique<CountingFileSystem>(dir.path());
   CountingFileSystem& fs_double = *counting;
   form.file_system = std::move(counting);
   fs::create_directory(base / "Old");
@@ -253,6 +228,7 @@ TEST_F(Flow, CreateMissingFoldersSkipsExistingAndGoesOnPastFailures) {
   form.List2.AddItem("Sub\\Inner");  // its parent comes earlier in the list
   form.Picture1(0).Visible = true;
 
+  const test::StderrCapture errors;
   form.Picture3(0).Click();
 
   EXPECT_TRUE(fs::is_directory(base / "New1"));
@@ -262,14 +238,36 @@ TEST_F(Flow, CreateMissingFoldersSkipsExistingAndGoesOnPastFailures) {
   EXPECT_EQ(test::read_file((base / "Old" / "keep.txt").string()), "user data");
   EXPECT_EQ(test::read_file((base / "AFile").string()), "not a folder");
   for (const auto& path : fs_double.created) EXPECT_EQ(path.find("Old"), std::string::npos) << path;
-  // One message per folder that could not be made, and the others went on.
-  // One message names every folder that could not be created.
+  // One message names every folder that could not be created, as a local path.
   ASSERT_EQ(host.messages.size(), 1u);
-  EXPECT_NE(host.messages[0].text.find("NoParent\\Child"), std::string::npos);
-  EXPECT_NE(host.messages[0].text.find("AFile"), std::string::npos);
+  EXPECT_EQ(host.messages[0].text, "Ordner konnte nicht angelegt werden / Folder could not be created:\r\n" +
+                                       dir.path() + "/NoParent/Child\r\n" + dir.path() + "/AFile");
   EXPECT_EQ(host.messages[0].caption, kApplicationTitle);
   EXPECT_EQ(host.messages[0].buttons, MsgButtons::OK);
+  // Standard error tells why, one line per folder, in the platform's words.
+  const auto reasons = errors.failure_lines();
+  ASSERT_EQ(reasons.size(), 2u) << errors.text();
+  const auto why = [this](const std::string& folder) {
+    return make_local_file_system(dir.path())->CreateFolder(dir.path() + folder).failure().reason;
+  };
+  EXPECT_NE(reasons[0].find(why("/NoParent/Child")), std::string::npos) << reasons[0];
+  EXPECT_NE(reasons[1].find(why("/AFile")), std::string::npos) << reasons[1];
   EXPECT_FALSE(form.Picture1(0).Visible);
+  EXPECT_TRUE(form.Timer3.Enabled);
+}
+
+TEST_F(Flow, ManyFailedFoldersAreCountedNotAllNamed) {
+  std::vector<std::string> names(12);
+  for (std::size_t i = 0; i < names.size(); ++i) names[i] = "missing\\" + std::to_string(i);
+  form.List2.assign(names);
+  const test::StderrCapture errors;
+  form.create_missing_folders();
+  ASSERT_EQ(host.messages.size(), 1u);
+  const std::string& text = host.messages[0].text;
+  EXPECT_NE(text.find(dir.path() + "/missing/9"), std::string::npos) << text;
+  EXPECT_EQ(text.find(dir.path() + "/missing/10"), std::string::npos) << text;
+  EXPECT_TRUE(text.ends_with("\r\n(+2)")) << text;
+  EXPECT_EQ(errors.failure_lines().size(), 12u);
   EXPECT_TRUE(form.Timer3.Enabled);
 }
 

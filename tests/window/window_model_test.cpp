@@ -7,16 +7,12 @@
 #include <gtest/gtest.h>
 
 #include "QOR_sync_FRM.hpp"
+#include "recording_host.hpp"
 
 namespace qor {
 namespace {
 
-class NullHost : public FormHost {
- public:
-  MsgResult MsgBox(const std::string&, MsgButtons, const std::string&) override { return MsgResult::OK; }
-  void DoEvents() override {}
-  void Unload() override {}
-};
+using test::RecordingHost;
 
 struct Rect {
   float l, t, w, h;
@@ -30,8 +26,8 @@ void expect_rect(const Control& c, Rect r) {
   EXPECT_EQ(c.Height.get(), r.h);
 }
 
-TEST(Layout, DesignSizeGivesTheTable) {
-  NullHost host;
+TEST(Layout, TheStartingClientSizePlacesEveryPanelAndControl) {
+  RecordingHost host;
   QOR_sync_FRM form({&host, nullptr, "/tmp"});
   form.Form.Width.set_quietly(8415);
   form.layout_pass();
@@ -64,7 +60,7 @@ std::vector<std::array<float, 4>> geometry(QOR_sync_FRM& form) {
 }
 
 TEST(Layout, SmallestAdmittedSizeIsLaidOutAndSmallerChangesNothing) {
-  NullHost host;
+  RecordingHost host;
   QOR_sync_FRM form({&host, nullptr, "/tmp"});
   const auto design = geometry(form);
   for (auto [w, h] : {std::pair{5999.f, 7000.f}, std::pair{6000.f, 6999.f}, std::pair{0.f, 0.f}}) {
@@ -83,7 +79,7 @@ TEST(Layout, SmallestAdmittedSizeIsLaidOutAndSmallerChangesNothing) {
 }
 
 TEST(Layout, SecondPassIsIdenticalAndKeepsTheMargin) {
-  NullHost host;
+  RecordingHost host;
   QOR_sync_FRM form({&host, nullptr, "/tmp"});
   form.Form.ScaleWidth = 9000;
   form.Form.ScaleHeight = 8000;
@@ -104,7 +100,7 @@ class Colours : public ::testing::Test {
  protected:
   Colours() { shared_variables() = SharedVariables{}; }
   ~Colours() override { shared_variables() = SharedVariables{}; }
-  NullHost host;
+  RecordingHost host;
   QOR_sync_FRM form{{&host, nullptr, "/tmp"}};
 };
 
@@ -149,7 +145,7 @@ struct AssignmentCounter : ControlObserver {
 };
 
 TEST(PointerFeedback, FlagHighlightFollowsThePointer) {
-  NullHost host;
+  RecordingHost host;
   QOR_sync_FRM form({&host, nullptr, "/tmp"});
   AssignmentCounter count;
   form.for_each_control([&count](Control& c) { c.set_observer(&count); });
@@ -177,7 +173,7 @@ TEST(PointerFeedback, FlagHighlightFollowsThePointer) {
 }
 
 TEST(PointerFeedback, CaptionBoldFollowsThePanelButtons) {
-  NullHost host;
+  RecordingHost host;
   QOR_sync_FRM form({&host, nullptr, "/tmp"});
   AssignmentCounter count;
   form.for_each_control([&count](Control& c) { c.set_observer(&count); });

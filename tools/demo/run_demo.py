@@ -56,7 +56,9 @@ def start_update_server(procs, published, extra=()):
 
 def start_xvfb(procs):
     read_fd, write_fd = os.pipe()
-    procs.start(["Xvfb", "-displayfd", str(write_fd), "-screen", "0", "1024x768x24", "-nolisten", "tcp"],
+    # -noreset: by default the server starts over each time its last client
+    # leaves, and refuses a client that connects in that moment.
+    procs.start(["Xvfb", "-displayfd", str(write_fd), "-screen", "0", "1024x768x24", "-nolisten", "tcp", "-noreset"],
                 pass_fds=(write_fd,), stderr=subprocess.DEVNULL)
     os.close(write_fd)
     with os.fdopen(read_fd) as f:

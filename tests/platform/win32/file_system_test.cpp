@@ -6,6 +6,7 @@
 
 #include "file_system.hpp"
 #include "file_time.hpp"
+#include "files.hpp"
 #include "wide_text.hpp"
 #include "windows_files.hpp"
 
@@ -16,11 +17,11 @@
 namespace qor {
 namespace {
 
-using test::TempFolder;
+using test::TempDir;
 using test::write_file;
 
 TEST(LocalFileSystem, TellsFilesFromFoldersWhateverTheSeparatorsAndCase) {
-  TempFolder dir;
+  TempDir dir;
   const auto fs = make_local_file_system(dir.path());
   write_file(dir / "Paket.db3", "x");
   ASSERT_TRUE(fs->CreateFolder(dir / "Daten"));
@@ -42,7 +43,7 @@ TEST(LocalFileSystem, TellsFilesFromFoldersWhateverTheSeparatorsAndCase) {
 }
 
 TEST(LocalFileSystem, PathsAreUtf8AndNamesArriveAsWritten) {
-  TempFolder dir;
+  TempDir dir;
   const auto fs = make_local_file_system(dir.path());
   const std::string folder = dir / "Bilder \xC3\x84rger \xE2\x82\xAC";  // "Bilder Ärger €"
   const std::string file = folder +
@@ -64,7 +65,7 @@ TEST(LocalFileSystem, PathsAreUtf8AndNamesArriveAsWritten) {
 }
 
 TEST(LocalFileSystem, CreatesOneFolderOrSaysWhyNot) {
-  TempFolder dir;
+  TempDir dir;
   const auto fs = make_local_file_system(dir.path());
   EXPECT_TRUE(fs->CreateFolder(dir / "neu"));
   // Someone else was quicker: the folder is there, which is all that counts.
@@ -82,7 +83,7 @@ TEST(LocalFileSystem, CreatesOneFolderOrSaysWhyNot) {
 }
 
 TEST(LocalFileSystem, LastModifiedIsTheFilesLastWriteTime) {
-  TempFolder dir;
+  TempDir dir;
   const auto fs = make_local_file_system(dir.path());
   write_file(dir / "a.dll", "x");
   // 2026-12-07 14:05:09 UTC and 250 ms
@@ -109,7 +110,7 @@ TEST(LocalFileSystem, LastModifiedIsTheFilesLastWriteTime) {
 // than they say (a protected database under "qor_buch.db3."), so no write
 // goes through them and nothing is created.
 TEST(LocalFileSystem, NamesWindowsWouldReadOtherwiseAreNotWritten) {
-  TempFolder dir;
+  TempDir dir;
   const auto fs = make_local_file_system(dir.path());
   write_file(dir / "qor_buch.db3", "the user's own data");
   const char* aliases[] = {
@@ -124,7 +125,7 @@ TEST(LocalFileSystem, NamesWindowsWouldReadOtherwiseAreNotWritten) {
     EXPECT_FALSE(fs->set_last_write_time(dir / name, qor::FILETIME{0, 0x01D00000}));
   }
   EXPECT_EQ(test::read_file(dir / "qor_buch.db3"), "the user's own data");
-  EXPECT_EQ(test::names_in(dir.path()), std::vector<std::string>{"qor_buch.db3"});
+  EXPECT_EQ(test::file_names(dir.path()), std::vector<std::string>{"qor_buch.db3"});
   // Ordinary names with dots and the drive's colon are fine.
   EXPECT_TRUE(fs->CreateFolder(dir / "v1.2.3"));
   EXPECT_TRUE(fs->replace_file(dir / "v1.2.3\\.hidden.cfg"));
@@ -132,7 +133,7 @@ TEST(LocalFileSystem, NamesWindowsWouldReadOtherwiseAreNotWritten) {
 }
 
 TEST(LocalFileSystem, ProgramsNeedNothingToStart) {
-  TempFolder dir;
+  TempDir dir;
   const auto fs = make_local_file_system(dir.path());
   write_file(dir / "a.exe", "MZ");
   EXPECT_TRUE(fs->make_startable(dir / "a.exe"));

@@ -7,6 +7,7 @@
 #include <random>
 
 #include "file_system.hpp"
+#include "files.hpp"
 #include "ftp_transfer.hpp"
 #include "test_server.hpp"
 #include "wide_text.hpp"
@@ -19,7 +20,7 @@ namespace qor {
 namespace {
 
 using namespace std::chrono_literals;
-using test::TempFolder;
+using test::TempDir;
 using test::TestServer;
 using test::write_file;
 
@@ -49,7 +50,7 @@ class MemorySink final : public ByteSink {
 // A login folder with a folder, a text file, a binary file larger than
 // one piece and a name beyond ASCII, and the FTP server on it.
 struct FtpServer {
-  TempFolder root;
+  TempDir root;
   std::string big = random_bytes(300'000);
   std::unique_ptr<TestServer> server;
   explicit FtpServer(const std::vector<std::string>& options = {}, bool empty = false) {
@@ -175,7 +176,7 @@ TEST(FtpTransfer, ABrokenTransferLeavesTheOldFileWhole) {
   FtpServer ftp({"--abort-after", "100000"});
   const auto connection = connected(ftp);
   ASSERT_TRUE(connection);
-  TempFolder local;
+  TempDir local;
   write_file(local / "paket.dll", "the old version");
   const auto fs = make_local_file_system(local.path());
   {
@@ -186,7 +187,7 @@ TEST(FtpTransfer, ABrokenTransferLeavesTheOldFileWhole) {
     EXPECT_NE(fetched.failure().reason.find("fetch paket.dll"), std::string::npos) << fetched.failure().reason;
   }
   EXPECT_EQ(test::read_file(local / "paket.dll"), "the old version");
-  EXPECT_EQ(test::names_in(local.path()), std::vector<std::string>{"paket.dll"});
+  EXPECT_EQ(test::file_names(local.path()), std::vector<std::string>{"paket.dll"});
 }
 
 TEST(FtpTransfer, ATransferShortOfTheAnnouncedSizeFails) {

@@ -5,6 +5,7 @@
 #include <random>
 
 #include "eventually.hpp"
+#include "files.hpp"
 #include "http_fetch.hpp"
 #include "test_server.hpp"
 #include "windows_files.hpp"
@@ -13,7 +14,7 @@ namespace qor {
 namespace {
 
 using namespace std::chrono_literals;
-using test::TempFolder;
+using test::TempDir;
 using test::TestServer;
 using test::write_file;
 
@@ -23,7 +24,7 @@ constexpr const char* kCheck = "/php_scripts/qor_sw_setup_manager.php?art=check&
 // A published folder with a catalogue and the update server on it; the
 // catalogue is read again for every request.
 struct UpdateServer {
-  TempFolder root;
+  TempDir root;
   std::unique_ptr<TestServer> server;
   explicit UpdateServer(const std::string& catalogue, const std::vector<std::string>& options = {}) {
     write_catalogue(catalogue);

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "file_system.hpp"
+#include "files.hpp"
 #include "wide_text.hpp"
 #include "windows_files.hpp"
 
@@ -48,7 +49,7 @@ TEST(PeVersion, ReadsWhatTheSystemReads) {
 }
 
 TEST(PeVersion, FilesThatAreNoVersionedImageHaveTheEmptyVersion) {
-  test::TempFolder dir;
+  test::TempDir dir;
   const auto fs = make_local_file_system(dir.path());
   test::write_file(dir / "text.exe", "MZ but nothing else");
   ASSERT_TRUE(fs->CreateFolder(dir / "ordner.exe"));
@@ -60,7 +61,7 @@ TEST(PeVersion, FilesThatAreNoVersionedImageHaveTheEmptyVersion) {
 // The file stays usable for others while its version is read, and a
 // program in use is read too.
 TEST(PeVersion, ReadsAnImageOthersHaveOpen) {
-  test::TempFolder dir;
+  test::TempDir dir;
   const auto fs = make_local_file_system(dir.path());
   ASSERT_TRUE(CopyFileW(win32::to_wide(fixture("versioned64")).c_str(), win32::to_wide(dir / "app.exe").c_str(), TRUE));
   const win32::UniqueHandle other(CreateFileW(win32::to_wide(dir / "app.exe").c_str(), GENERIC_READ | GENERIC_WRITE,

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "file_system.hpp"
+#include "files.hpp"
 #include "wide_text.hpp"
 #include "windows_files.hpp"
 
@@ -14,15 +15,15 @@
 namespace qor {
 namespace {
 
-using test::names_in;
+using test::file_names;
 using test::read_file;
-using test::TempFolder;
+using test::TempDir;
 using test::write_file;
 
 DWORD attributes_of(const std::string& path) { return GetFileAttributesW(win32::to_wide(path).c_str()); }
 
 TEST(ReplacementFile, OldFileStaysWholeUntilTheNewOneIsCommitted) {
-  TempFolder dir;
+  TempDir dir;
   const auto fs = make_local_file_system(dir.path());
   write_file(dir / "paket.dll", "old content");
   auto replacement = fs->replace_file(dir / "paket.dll");
@@ -32,11 +33,11 @@ TEST(ReplacementFile, OldFileStaysWholeUntilTheNewOneIsCommitted) {
   ASSERT_TRUE((*replacement)->write("content", 7));
   ASSERT_TRUE((*replacement)->commit());
   EXPECT_EQ(read_file(dir / "paket.dll"), "new content");
-  EXPECT_EQ(names_in(dir.path()), std::vector<std::string>{"paket.dll"});
+  EXPECT_EQ(file_names(dir.path()), std::vector<std::string>{"paket.dll"});
 }
 
 TEST(ReplacementFile, CreatesANewFileAndStartsOverOnRewind) {
-  TempFolder dir;
+  TempDir dir;
   const auto fs = make_local_file_system(dir.path());
   auto replacement = fs->replace_file(dir / "neu.txt");
   ASSERT_TRUE(replacement) << replacement.failure().reason;
@@ -48,7 +49,7 @@ TEST(ReplacementFile, CreatesANewFileAndStartsOverOnRewind) {
 }
 
 TEST(ReplacementFile, DroppedUncommittedLeavesTheOldFileAndNoTrace) {
-  TempFolder dir;
+  TempDir dir;
   const auto fs = make_local_file_system(dir.path());
   write_file(dir / "paket.dll", "old content");
   {
@@ -57,11 +58,11 @@ TEST(ReplacementFile, DroppedUncommittedLeavesTheOldFileAndNoTrace) {
     ASSERT_TRUE((*replacement)->write("half", 4));
   }
   EXPECT_EQ(read_file(dir / "paket.dll"), "old content");
-  EXPECT_EQ(names_in(dir.path()), std::vector<std::string>{"paket.dll"});
+  EXPECT_EQ(file_names(dir.path()), std::vector<std::string>{"paket.dll"});
 }
 
 TEST(ReplacementFile, WriteProtectedMissingFolderAndFolderTargetsAreRefused) {
-  TempFolder dir;
+  TempDir dir;
   const auto fs = make_local_file_system(dir.path());
   write_file(dir / "geschuetzt.db3", "keep me");
   ASSERT_TRUE(SetFileAttributesW(win32::to_wide(dir / "geschuetzt.db3").c_str(), FILE_ATTRIBUTE_READONLY));
@@ -78,13 +79,13 @@ TEST(ReplacementFile, WriteProtectedMissingFolderAndFolderTargetsAreRefused) {
 
   ASSERT_TRUE(fs->CreateFolder(dir / "ordner"));
   EXPECT_FALSE(fs->replace_file(dir / "ordner"));
-  EXPECT_EQ(names_in(dir.path()), (std::vector<std::string>{"geschuetzt.db3", "ordner"}));
+  EXPECT_EQ(file_names(dir.path()), (std::vector<std::string>{"geschuetzt.db3", "ordner"}));
 }
 
 // Another program has the file open (a database in use): the commit fails
 // at once, names the file, and the old file is left whole.
 TEST(ReplacementFile, FileInUseFailsOnceNamingItAndStaysWhole) {
-  TempFolder dir;
+  TempDir dir;
   const auto fs = make_local_file_system(dir.path());
   write_file(dir / "kunden.db3", "in use");
   auto replacement = fs->replace_file(dir / "kunden.db3");
@@ -103,11 +104,11 @@ TEST(ReplacementFile, FileInUseFailsOnceNamingItAndStaysWhole) {
         << committed.failure().reason;
   }
   EXPECT_EQ(read_file(dir / "kunden.db3"), "in use");
-  EXPECT_EQ(names_in(dir.path()), std::vector<std::string>{"kunden.db3"});
+  EXPECT_EQ(file_names(dir.path()), std::vector<std::string>{"kunden.db3"});
 }
 
 TEST(ReplacementFile, KeepsTheHiddenAndSystemAttributesOfTheFileItReplaces) {
-  TempFolder dir;
+  TempDir dir;
   const auto fs = make_local_file_system(dir.path());
   write_file(dir / "versteckt.ini", "old");
   ASSERT_TRUE(

@@ -3,11 +3,10 @@
 // was set aside. Another program's running file is only in use.
 #include <gtest/gtest.h>
 
-#include <stdexcept>
-
 #include "child_process.hpp"
 #include "eventually.hpp"
 #include "file_system.hpp"
+#include "files.hpp"
 #include "wide_text.hpp"
 #include "windows_files.hpp"
 
@@ -21,23 +20,14 @@ using namespace std::chrono_literals;
 using test::ChildProcess;
 using test::file_exists;
 using test::read_file;
-using test::TempFolder;
+using test::TempDir;
 
 std::string helper(const std::string& name) { return test::from_linux_path(QOR_TEST_HELPERS "/" + name + ".exe"); }
-
-// While the program is being replaced its name is missing for a moment.
-std::string content_now(const std::string& path) {
-  try {
-    return read_file(path);
-  } catch (const std::runtime_error&) {
-    return {};
-  }
-}
 
 // A copy of the replacing program under the client's name, and the bytes of
 // a newer one (the same program with bytes of its own at the end).
 struct Installation {
-  TempFolder dir;
+  TempDir dir;
   std::string program = dir / "QOR_sync_PRO.exe";
   std::string old_bytes = read_file(helper("replace_self"));
   std::string new_bytes = old_bytes + "\nthe newer program";
@@ -63,13 +53,15 @@ TEST(RunningProgram, ReplacesItselfAndTheNextStartRemovesTheOldOne) {
 
   ASSERT_EQ(app.run({"--tidy"}), 0u);
   EXPECT_FALSE(file_exists(app.program + ".old"));
-  EXPECT_EQ(test::names_in(app.dir.path()), (std::vector<std::string>{"QOR_sync_PRO.exe", "new.bin"}));
+  EXPECT_EQ(test::file_names(app.dir.path()), (std::vector<std::string>{"QOR_sync_PRO.exe", "new.bin"}));
 }
 
 TEST(RunningProgram, WhatWasSetAsideStaysWhileTheOldProgramStillRuns) {
   Installation app;
   ChildProcess old_program(app.program, {"--replace", app.program, "--with", app.dir / "new.bin", "--hold"});
-  ASSERT_TRUE(test::eventually([&] { return content_now(app.program) == app.new_bytes; }));
+  // Looked at without opening it: an open file could not be moved aside.
+  ASSERT_TRUE(test::eventually([&] { return file_exists(app.program + ".old") && file_exists(app.program); }));
+  EXPECT_EQ(read_file(app.program), app.new_bytes);
   ASSERT_EQ(app.run({"--tidy"}), 0u);
   EXPECT_TRUE(file_exists(app.program + ".old"));
 
@@ -81,7 +73,7 @@ TEST(RunningProgram, WhatWasSetAsideStaysWhileTheOldProgramStillRuns) {
 // Only this process's own file is moved aside; another running program's
 // file is in use, and its update fails with the old file left whole.
 TEST(RunningProgram, AnotherRunningProgramIsAFileInUse) {
-  TempFolder dir;
+  TempDir dir;
   const std::string other = dir / "QOR_software.exe";
   test::write_file(other, read_file(helper("note_start")));
   ChildProcess running(other, {"--hold"});
@@ -96,7 +88,7 @@ TEST(RunningProgram, AnotherRunningProgramIsAFileInUse) {
   EXPECT_NE(committed.failure().reason.find(local_path(other)), std::string::npos) << committed.failure().reason;
   EXPECT_EQ(read_file(other), read_file(helper("note_start")));
   EXPECT_FALSE(file_exists(other + ".old"));
-  EXPECT_EQ(test::names_in(dir.path()), (std::vector<std::string>{"QOR_software.exe", "QOR_software.exe.note"}));
+  EXPECT_EQ(test::file_names(dir.path()), (std::vector<std::string>{"QOR_software.exe", "QOR_software.exe.note"}));
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include "child_process.hpp"
 #include "eventually.hpp"
 #include "file_system.hpp"
+#include "files.hpp"
 #include "shell.hpp"
 #include "wide_text.hpp"
 #include "windows_files.hpp"
@@ -18,7 +19,7 @@
 namespace qor {
 namespace {
 
-using test::TempFolder;
+using test::TempDir;
 
 std::string helper(const std::string& name) { return test::from_linux_path(QOR_TEST_HELPERS "/" + name + ".exe"); }
 
@@ -59,18 +60,18 @@ TEST(DesktopShell, TheDesktopIsAnExistingFolder) {
 }
 
 TEST(DesktopShell, AShortcutReadsBackWithTargetFolderAndIcon) {
-  TempFolder desktop;
-  TempFolder app;
+  TempDir desktop;
+  TempDir app;
   // Paths as the client builds them ('/' separators, UTF-8 beyond ASCII).
   const std::string folder = local_path(app / "Programm \xC3\x84");
   CreateDirectoryW(win32::to_wide(folder).c_str(), nullptr);
   const ShortcutProperties properties{folder + "/QOR_software.exe", folder + "/QOR_Icons.dll", folder};
   const auto saved = make_desktop_shell()->save_shortcut(desktop.path(), "QOR_software_PRO", properties);
   ASSERT_TRUE(saved) << saved.failure().reason;
-  EXPECT_EQ(*saved, desktop / "QOR_software_PRO.lnk");
+  EXPECT_EQ(*saved, test::windows_path(desktop / "QOR_software_PRO.lnk"));
 
   const LinkContent link = read_link(*saved);
-  const std::string windows_folder = app / "Programm \xC3\x84";
+  const std::string windows_folder = test::windows_path(app / "Programm \xC3\x84");
   EXPECT_EQ(link.target, windows_folder + "\\QOR_software.exe");
   EXPECT_EQ(link.working_folder, windows_folder);
   EXPECT_EQ(link.icon, windows_folder + "\\QOR_Icons.dll");
@@ -78,7 +79,7 @@ TEST(DesktopShell, AShortcutReadsBackWithTargetFolderAndIcon) {
 }
 
 TEST(DesktopShell, AShortcutReplacesAnEarlierOneAndLeavesNothingElse) {
-  TempFolder desktop;
+  TempDir desktop;
   const auto shell = make_desktop_shell();
   ASSERT_TRUE(
       shell->save_shortcut(desktop.path(), "QOR_software_PRO", {"C:\\alt\\a.exe", "C:\\alt\\i.dll", "C:\\alt"}));
@@ -86,7 +87,7 @@ TEST(DesktopShell, AShortcutReplacesAnEarlierOneAndLeavesNothingElse) {
       shell->save_shortcut(desktop.path(), "QOR_software_PRO", {"C:\\neu\\a.exe", "C:\\neu\\i.dll", "C:\\neu"});
   ASSERT_TRUE(saved) << saved.failure().reason;
   EXPECT_EQ(read_link(*saved).target, "C:\\neu\\a.exe");
-  EXPECT_EQ(test::names_in(desktop.path()), std::vector<std::string>{"QOR_software_PRO.lnk"});
+  EXPECT_EQ(test::file_names(desktop.path()), std::vector<std::string>{"QOR_software_PRO.lnk"});
 
   const auto nowhere = shell->save_shortcut(desktop / "fehlt", "QOR_software_PRO", {"C:\\a.exe", "C:\\i.dll", "C:\\"});
   ASSERT_FALSE(nowhere);
@@ -94,7 +95,7 @@ TEST(DesktopShell, AShortcutReplacesAnEarlierOneAndLeavesNothingElse) {
 }
 
 TEST(DesktopShell, StartsAProgramMaximizedInItsFolder) {
-  TempFolder app;
+  TempDir app;
   const std::string program = app / "QOR software.exe";
   test::write_file(program, test::read_file(helper("note_start")));
   CreateDirectoryW(win32::to_wide(app / "Arbeit").c_str(), nullptr);
@@ -104,11 +105,11 @@ TEST(DesktopShell, StartsAProgramMaximizedInItsFolder) {
   ASSERT_TRUE(test::eventually([&] { return test::file_exists(program + ".note"); })) << "the program did not start";
   const std::string note = test::read_file(program + ".note");
   EXPECT_NE(note.find("show=3\n"), std::string::npos) << note;  // SW_SHOWMAXIMIZED
-  EXPECT_NE(note.find("folder=" + app / "Arbeit" + "\n"), std::string::npos) << note;
+  EXPECT_NE(note.find("folder=" + test::windows_path(app / "Arbeit") + "\n"), std::string::npos) << note;
 }
 
 TEST(DesktopShell, AProgramThatIsNotThereIsReported) {
-  TempFolder app;
+  TempDir app;
   const Status started = make_desktop_shell()->start_program(app / "fehlt.exe", app.path());
   ASSERT_FALSE(started);
   EXPECT_EQ(started.failure().code, ERROR_FILE_NOT_FOUND) << started.failure().reason;

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "file_system.hpp"
+#include "files.hpp"
 #include "wide_text.hpp"
 #include "windows_files.hpp"
 
@@ -12,7 +13,7 @@
 namespace qor {
 namespace {
 
-using test::TempFolder;
+using test::TempDir;
 using test::write_file;
 
 struct Times {
@@ -48,7 +49,7 @@ constexpr std::uint64_t kStamp = 134'411'259'090'000'000ULL;
 constexpr qor::FILETIME kStampTime{static_cast<std::uint32_t>(kStamp), static_cast<std::uint32_t>(kStamp >> 32)};
 
 TEST(StampFile, SetsOnlyTheLastWriteTime) {
-  TempFolder dir;
+  TempDir dir;
   const auto fs = make_local_file_system(dir.path());
   write_file(dir / "a.dll", "x");
   set_old_times(dir / "a.dll");
@@ -69,7 +70,7 @@ TEST(StampFile, SetsOnlyTheLastWriteTime) {
 }
 
 TEST(StampFile, AReadOnlyFileIsStampedAndKeepsItsAttributes) {
-  TempFolder dir;
+  TempDir dir;
   const auto fs = make_local_file_system(dir.path());
   write_file(dir / "qor_base.db3", "x");
   const std::wstring wide = win32::to_wide(dir / "qor_base.db3");
@@ -83,7 +84,7 @@ TEST(StampFile, AReadOnlyFileIsStampedAndKeepsItsAttributes) {
 }
 
 TEST(StampFile, AttributesComeBackWhenStampingFails) {
-  TempFolder dir;
+  TempDir dir;
   const auto fs = make_local_file_system(dir.path());
   write_file(dir / "busy.dll", "x");
   const std::wstring wide = win32::to_wide(dir / "busy.dll");
@@ -103,14 +104,14 @@ TEST(StampFile, AttributesComeBackWhenStampingFails) {
 }
 
 TEST(StampFile, MissingFilesAndFoldersAreNotStampedNorCreated) {
-  TempFolder dir;
+  TempDir dir;
   const auto fs = make_local_file_system(dir.path());
   const Status missing = fs->set_last_write_time(dir / "fehlt.dll", kStampTime);
   ASSERT_FALSE(missing);
   EXPECT_EQ(missing.failure().code, ERROR_FILE_NOT_FOUND);
   ASSERT_TRUE(fs->CreateFolder(dir / "ordner"));
   EXPECT_FALSE(fs->set_last_write_time(dir / "ordner", kStampTime));
-  EXPECT_EQ(test::names_in(dir.path()), std::vector<std::string>{"ordner"});
+  EXPECT_EQ(test::file_names(dir.path()), std::vector<std::string>{"ordner"});
 }
 
 }  // namespace

@@ -8,34 +8,31 @@
 #include <QLabel>
 #include <QListWidget>
 #include <QMessageBox>
+#include <QMouseEvent>
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
 
 #include "QOR_sync_FRM.hpp"
 #include "app_title.hpp"
+#include "files.hpp"
 #include "form_view.hpp"
 #include "pictures.hpp"
 #include "qt_form_host.hpp"
-#include "server_process.hpp"
-#include "window_doubles.hpp"
+#include "recording_host.hpp"
+#include "step_recorder.hpp"
+#include "timer_drain.hpp"
 
 namespace qor {
 namespace {
 
 using Calls = std::vector<std::string>;
 using qt::FormView;
-using test::install_step_doubles;
-
-int count(const Calls& calls, const std::string& name) {
-  return static_cast<int>(std::count(calls.begin(), calls.end(), name));
-}
 
 class Binding : public ::testing::Test {
  protected:
   Binding() {
     shared_variables() = SharedVariables{};
-    install_step_doubles(form, road, calls);
     view = std::make_unique<FormView>(form);
     view->load_and_show();
     EXPECT_TRUE(QTest::qWaitForWindowExposed(&view->window()));
@@ -70,13 +67,12 @@ class Binding : public ::testing::Test {
 
   test::TempDir dir;
   test::RecordingHost host;
-  test::Road road;
-  Calls calls;
   QOR_sync_FRM form{{&host, make_local_file_system, dir.path()}};
+  test::StepRecorder steps{form.steps};
   std::unique_ptr<FormView> view;
 };
 
-TEST_F(Binding, DrawsTheLanguagePanelAtTheDesignSize) {
+TEST_F(Binding, DrawsTheLanguagePanelAtItsFixedSize) {
   QWidget& window = view->window();
   EXPECT_EQ(window.windowTitle(), "QOR synchro center");
   EXPECT_EQ(window.size(), QSize(555, 529));
@@ -132,16 +128,20 @@ TEST_F(Binding, ModelChangesAreRedrawn) {
 }
 
 TEST_F(Binding, FlagClicksReachTheLanguageChoice) {
-  road.online = false;
+  steps.then(&Steps::load_captions, [this] {
+    form.Picture30.Visible = true;
+    form.Picture1(9).Visible = false;
+  });
+  steps.online = false;
   click(at(form.Image1(1)));
   EXPECT_EQ(shared_variables().mod.language, "en");
   EXPECT_TRUE(w(form.Label7(7)).isVisible());
-  road.online = true;
+  steps.online = true;
   click(at(form.Image1(0)));
   EXPECT_EQ(shared_variables().mod.language, "de");
   EXPECT_FALSE(w(form.Picture1(9)).isVisible());
   EXPECT_TRUE(w(form.Picture30).isVisible());
-  EXPECT_EQ(calls, (Calls{"check_internet", "check_internet", "load_captions"}));
+  EXPECT_EQ(steps.calls, (Calls{"check_internet", "check_internet", "load_captions"}));
 }
 
 TEST_F(Binding, PanelButtonClicksReachTheCaptionOrTheBox) {
@@ -158,12 +158,68 @@ TEST_F(Binding, PanelButtonClicksReachTheCaptionOrTheBox) {
   click(at(form.Picture3(1), {4, 4}));  // inside the box, above its caption
   EXPECT_EQ(label_clicks, 1);
   EXPECT_EQ(box_clicks, 1);
-  EXPECT_EQ(count(calls, "download_packages"), 2);
+  EXPECT_EQ(steps.count("download_packages"), 2);
 
   // A press on one control and a release over another is no click.
   QTest::mousePress(handle(), Qt::LeftButton, {}, at(form.Label3(1)));
   QTest::mouseRelease(handle(), Qt::LeftButton, {}, at(form.List3));
   EXPECT_EQ(label_clicks + box_clicks, 2);
+}
+
+// The next panel's button stands where the last one stood: a user who clicks
+// twice at that spot within the double-click time clicks both buttons.
+TEST_F(Binding, AQuickSecondClickReachesTheButtonThatTookTheFirstOnesPlace) {
+  steps.then(&Steps::list_new_packages, [this] {
+    form.List2.AddItem("Bilder");
+    form.Picture1(0).Visible = true;
+  });
+  steps.then(&Steps::list_install_packages, [this] {
+    form.List3.AddItem("a.exe");
+    form.Picture3(1).Visible = true;
+    form.Picture3(2).Visible = false;
+    form.Picture1(1).Visible = true;
+  });
+  form.Picture1(9).Visible = false;
+  form.Timer2.Tick();  // the folder panel
+  // The install list comes up before the second press arrives.
+  form.Picture3(0).on_click = [this, folder = form.Picture3(0).on_click] {
+    folder();
+    test::run_timers(form);
+  };
+  const QPoint spot = at(form.Picture3(0), {4, 4});
+  QTest::mouseDClick(handle(), Qt::LeftButton, {}, spot);
+  EXPECT_FALSE(w(form.Picture1(0)).isVisible());
+  ASSERT_EQ(view->window().childAt(spot), &w(form.Picture3(1)));
+  EXPECT_EQ(steps.calls, (Calls{"list_new_packages", "list_install_packages", "download_packages"}));
+}
+
+TEST_F(Binding, ADoubleClickOnOneButtonIsOneClick) {
+  show_package_panel();
+  int box_clicks = 0, label_clicks = 0;
+  count_handler(form.Picture3(1).on_click, box_clicks);
+  count_handler(form.Label3(1).on_click, label_clicks);
+  QTest::mouseDClick(handle(), Qt::LeftButton, {}, at(form.Picture3(1), {4, 4}));
+  QTest::mouseDClick(handle(), Qt::LeftButton, {}, at(form.Label3(1)));
+  EXPECT_EQ(box_clicks, 1);
+  EXPECT_EQ(label_clicks, 1);
+  EXPECT_EQ(steps.count("download_packages"), 2);
+
+  // Qt pairs a press with the one just before it, which may have gone to a
+  // widget without Click events; the button's own press, further back than
+  // a double click, then makes no pair with it.
+  QWidget& box = w(form.Picture3(1));
+  const auto send = [&box](QEvent::Type type, quint64 time) {
+    const Qt::MouseButtons held = type == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::LeftButton;
+    QMouseEvent event(type, QPointF(4, 4), box.mapToGlobal(QPointF(4, 4)), Qt::LeftButton, held, {});
+    event.setTimestamp(time);
+    QApplication::sendEvent(&box, &event);
+  };
+  const auto interval = static_cast<quint64>(QApplication::doubleClickInterval());
+  send(QEvent::MouseButtonPress, 1000);
+  send(QEvent::MouseButtonRelease, 1000);
+  send(QEvent::MouseButtonDblClick, 1000 + interval + 1);
+  send(QEvent::MouseButtonRelease, 1000 + interval + 1);
+  EXPECT_EQ(box_clicks, 3);
 }
 
 TEST_F(Binding, ListClickReachesTheList) {
@@ -219,13 +275,18 @@ TEST_F(Binding, HoverOnFlagsAndButtons) {
   EXPECT_FALSE(w(form.Label3(1)).font().bold());
 }
 
+// The chain goes on by the timers the steps enable, each after its interval.
 TEST_F(Binding, ATimerEnabledTwiceStartsItsStepOnce) {
+  steps.then(&Steps::list_new_packages, [this] { form.Timer3.Enabled = true; });
+  steps.then(&Steps::list_install_packages, [this] { form.Timer4.Enabled = true; });
+  steps.then(&Steps::list_update_packages, [this] { form.Picture1(2).Visible = true; });
   form.Timer2.Enabled = true;
   form.Timer2.Enabled = true;
-  QTest::qWait(600);
-  EXPECT_EQ(count(calls, "list_new_packages"), 1);
-  EXPECT_EQ(count(calls, "list_install_packages"), 1);  // the chain went on by Timer3
-  EXPECT_EQ(count(calls, "list_update_packages"), 1);
+  EXPECT_TRUE(QTest::qWaitFor([this] { return steps.count("list_update_packages") > 0; }, 5000));
+  QTest::qWait(300);  // time for a second tick, were there one
+  EXPECT_EQ(steps.count("list_new_packages"), 1);
+  EXPECT_EQ(steps.count("list_install_packages"), 1);
+  EXPECT_EQ(steps.count("list_update_packages"), 1);
   EXPECT_FALSE(form.Timer2.Enabled);
   EXPECT_FALSE(view->timer(form.Timer2)->isActive());
   EXPECT_TRUE(w(form.Picture1(2)).isVisibleTo(&view->window()));

@@ -1,6 +1,6 @@
-// Test doubles for the window: a host that records message boxes, step
-// doubles that end with the control changes the real steps end with, and a
-// walker that lets the enabled timers tick.
+// Test doubles for the window tests of the Win32 toolkit: a host that
+// records message boxes, step doubles that end with the control changes the
+// real steps end with, and a walker that lets the enabled timers tick.
 #pragma once
 
 #include <string>

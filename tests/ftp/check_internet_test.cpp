@@ -1,0 +1,32 @@
+// The internet check against the real update server: only an answer of
+// exactly "ok" is online, and an offline answer is no failure to report.
+#include <gtest/gtest.h>
+
+#include "QOR_sync_ftp_MOD.hpp"
+#include "files.hpp"
+#include "server_process.hpp"
+
+namespace qor::test {
+namespace {
+
+TEST(CheckInternet, OnlyExactlyOkIsOnline) {
+  UpdateServerProcess server("{}");
+  EXPECT_TRUE(check_internet(server.address(), {}));
+  EXPECT_EQ(server.requests(), std::vector<std::string>{request_line("art=check&was=ab")});
+  for (const std::string answer : {"OK", "ok ", "ok\\n", " ok", ""}) {
+    SCOPED_TRACE(answer);
+    write_file(server.root() + "/catalogue.json", R"({"check": ")" + answer + R"("})");
+    EXPECT_FALSE(check_internet(server.address(), {}));
+  }
+}
+
+TEST(CheckInternet, AnErrorPageOrNoServerIsOffline) {
+  UpdateServerProcess server(R"({"faults": {"check": {"mode": "status", "status": 500, "body": "ok"}}})");
+  EXPECT_FALSE(check_internet(server.address(), {}));  // an error page is no answer, even one saying "ok"
+  const std::string address = server.address();
+  server.stop();
+  EXPECT_FALSE(check_internet(address, {}));
+}
+
+}  // namespace
+}  // namespace qor::test

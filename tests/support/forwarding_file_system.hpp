@@ -1,0 +1,35 @@
+// A file system for tests that changes one operation and leaves the rest to
+// the local file system.
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "file_system.hpp"
+
+namespace qor::test {
+
+class ForwardingFileSystem : public FileSystem {
+ public:
+  explicit ForwardingFileSystem(const std::string& program_folder) : real_(make_local_file_system(program_folder)) {}
+
+  bool FolderExists(const std::string& path) override { return real_->FolderExists(path); }
+  Status CreateFolder(const std::string& path) override { return real_->CreateFolder(path); }
+  bool FileExists(const std::string& path) override { return real_->FileExists(path); }
+  std::string GetFileVersion(const std::string& path) override { return real_->GetFileVersion(path); }
+  Result<std::chrono::system_clock::time_point> DateLastModified(const std::string& path) override {
+    return real_->DateLastModified(path);
+  }
+  Result<std::unique_ptr<ReplacementFile>> replace_file(const std::string& path) override {
+    return real_->replace_file(path);
+  }
+  Status set_last_write_time(const std::string& path, const FILETIME& utc) override {
+    return real_->set_last_write_time(path, utc);
+  }
+  Status make_startable(const std::string& path) override { return real_->make_startable(path); }
+
+ private:
+  std::unique_ptr<FileSystem> real_;
+};
+
+}  // namespace qor::test
