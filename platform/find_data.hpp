@@ -5,6 +5,13 @@
 #include <cstdint>
 #include <string>
 
+// <windows.h> defines macros of these names, which would rewrite the
+// declarations below: on Windows this header (and every header that includes
+// it) comes before any system header of the platform.
+#if defined(WIN32_FIND_DATA) || defined(FILE_ATTRIBUTE_DIRECTORY) || defined(FILE_ATTRIBUTE_NORMAL)
+#error "include the project's headers before <windows.h>"
+#endif
+
 namespace qor {
 
 struct FILETIME {
@@ -30,5 +37,9 @@ struct WIN32_FIND_DATA {
   std::string cFileName;
   std::string cAlternateFileName;
 };
+
+// The record under a name that no platform header redefines, for code that
+// also sees <windows.h> (where WIN32_FIND_DATA is a macro).
+using FindData = WIN32_FIND_DATA;
 
 }  // namespace qor

@@ -11,7 +11,7 @@ packages=(
   python3 python3-pyftpdlib curl
   xvfb xauth xdotool imagemagick fonts-liberation
   # the Windows build (and the PE test images), its tests under Wine
-  g++-mingw-w64-x86-64 g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 googletest wine wine64
+  g++-mingw-w64-x86-64 g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 googletest wine wine64
   # fuzzing with sanitizers, static checks
   clang libclang-rt-14-dev clang-format clang-tidy cppcheck
 )

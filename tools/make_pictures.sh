@@ -1,12 +1,14 @@
 #!/usr/bin/env bash
 # Draws the window's pictures with ImageMagick into window/pictures/:
 # the 32 x 33 GIF logo and the four 47 x 31 baseline JPEG flags ("_p" muted
-# behind a fine dot pattern, "_a" in full colour). The results are committed;
-# run this again only to change a picture.
+# behind a fine dot pattern, "_a" in full colour), and the Windows program's
+# icon (the logo's circle at 16 to 256 pixels) into app/windows/. The results
+# are committed; run this again only to change a picture.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 out=${1:-$root/window/pictures}
-mkdir -p "$out"
+icon_out=${2:-$root/app/windows}
+mkdir -p "$out" "$icon_out"
 tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT
 
@@ -44,3 +46,12 @@ for flag in de uk; do
     "$tmp/dots.png" -compose Screen -composite "$tmp/${flag}_p.png"
   jpeg "$tmp/${flag}_p.png" "$out/lang_${name}_p.jpg"
 done
+
+# The program's icon: the logo's circle drawn large with smooth edges (icons
+# keep a full alpha channel), then made at every size the shell asks for.
+convert -size 256x256 xc:'#6f2a96' \
+  -fill '#d12a22' -draw 'rectangle 0,0 255,127' \
+  -font Liberation-Sans-Bold -pointsize 92 -fill '#1fb440' -gravity center -annotate +0+0 'QOR' \
+  \( -size 256x256 xc:black -fill white -draw 'circle 127.5,127.5 127.5,4' \) \
+  -alpha off -compose CopyOpacity -composite "$tmp/icon.png"
+convert "$tmp/icon.png" -depth 8 -define icon:auto-resize=256,48,32,24,16 "$icon_out/QOR_sync_PRO.ico"

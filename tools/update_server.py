@@ -35,13 +35,14 @@ def say(line):
 # --- the catalogue -----------------------------------------------------------
 
 def parse_fault(text):
-    """"status:503", "close", "stall:5", "cut:100", "trickle:0.5", each optionally "@N" (first N requests)."""
+    """"status:503", "close", "stall:5", "cut:100", "trickle:0.5", "redirect:LOCATION", each optionally
+    "@N" (first N requests)."""
     times = None
     if "@" in text:
         text, count = text.rsplit("@", 1)
         times = int(count)
     mode, _, arg = text.partition(":")
-    if mode not in ("close", "status", "stall", "cut", "trickle"):
+    if mode not in ("close", "status", "stall", "cut", "trickle", "redirect"):
         raise ValueError("unknown fault mode %r" % mode)
     fault = {"mode": mode}
     if mode == "status":
@@ -52,6 +53,10 @@ def parse_fault(text):
         fault["bytes"] = int(arg)
     if mode == "trickle":
         fault["seconds"] = float(arg or 0.5)
+    if mode == "redirect":
+        if not arg:
+            raise ValueError("a redirect needs a location")
+        fault["location"] = arg
     if times is not None:
         fault["times"] = times
     return fault
@@ -191,6 +196,13 @@ class QueryHandler(BaseHTTPRequestHandler):
             status = int(fault.get("status", 500))
             page = "<html><head><title>%d</title></head><body><h1>Error %d</h1></body></html>\n" % (status, status)
             self.send_body(status, fault.get("body", page).encode("utf-8"), "text/html")
+        elif mode == "redirect":
+            # Where to ask instead (absolute, or relative to this request).
+            self.send_response(int(fault.get("status", 302)))
+            self.send_header("Location", fault["location"])
+            self.send_header("Content-Length", "0")
+            self.send_header("Connection", "close")
+            self.end_headers()
         elif mode == "stall":
             # Accepts the request and sends nothing until the client gives up.
             self.server.state.stopping.wait(float(fault.get("seconds", 600)))

@@ -5,7 +5,7 @@ import json
 import os
 import time
 
-from e2e_support import expect
+from e2e_support import expect, sample_packages
 
 USER_DATABASES = ("qor_buch.db3", "qor_data_1.db3")
 DESKTOP_ENTRY = os.path.join("Desktop", "QOR_software_PRO.desktop")
@@ -57,9 +57,8 @@ def is_date_stamped(record):
 
 
 def local_seconds(version):
-    """A "ve=" date in the form the client uses under LC_ALL=C.UTF-8, as local time."""
-    form = "%Y-%m-%d %H:%M:%S" if " " in version else "%Y-%m-%d"
-    return time.mktime(time.strptime(version, form))
+    """A "ve=" date (the client's form on Linux or on Windows) as local time."""
+    return sample_packages.ve_local_seconds(version)
 
 
 def published_bytes(published, name):

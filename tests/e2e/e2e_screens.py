@@ -22,9 +22,10 @@ PAGE_BUTTON_BOX = (263, 451, 517, 481)
 FINISH_BUTTON_BOX = (151, 386, 405, 416)
 LANGUAGE_TITLE_BOX = (10, 140, 545, 192)
 LANGUAGE_PROMPT_BOX = (10, 322, 545, 362)
-# The toolkit's hinted glyphs run 1 to 2 % narrower than ImageMagick's.
-def tolerance(width):
-    return 3 + width * 0.025
+# The toolkit's hinted glyphs run 1 to 2 % narrower than ImageMagick's
+# (the window may allow more: ClientWindow.text_tolerance).
+def tolerance(width, fraction=0.025):
+    return 3 + width * fraction
 
 HEADING = (15.75, True)
 BUTTON = (12, False)
@@ -67,7 +68,7 @@ def rendered_width(text, size):
 def text_matches(window, image, box, text, size, background, ink):
     measured = ink_width(window, image, box, background, ink)
     expected = rendered_width(text, size)
-    return abs(measured - expected) <= tolerance(expected), measured
+    return abs(measured - expected) <= tolerance(expected, window.text_tolerance), measured
 
 
 def check_text(window, image, box, text, size, background, ink, where):
@@ -77,18 +78,18 @@ def check_text(window, image, box, text, size, background, ink, where):
                       % (where, text, rendered_width(text, size), measured))
 
 
-def _caption_colours(size):
+def _caption_colours(window, size):
     if size == BUTTON:
-        return su.BUTTON_FACE, (0, 0, 0)
+        return window.button_face, (0, 0, 0)
     return su.bgr(sample_packages.COLOURS["col_head"]), su.bgr(sample_packages.COLOURS["col_thead"])
 
 
 def caption_matches(window, image, box, key, size):
-    return text_matches(window, image, box, CAPTIONS[key], size, *_caption_colours(size))
+    return text_matches(window, image, box, CAPTIONS[key], size, *_caption_colours(window, size))
 
 
 def check_caption(window, image, box, key, size, where):
-    check_text(window, image, box, CAPTIONS[key], size, *_caption_colours(size), where + " (" + key + ")")
+    check_text(window, image, box, CAPTIONS[key], size, *_caption_colours(window, size), where + " (" + key + ")")
 
 
 def check_language_panel(window, image):

@@ -4,6 +4,7 @@
 #include <filesystem>
 
 #include "QOR_sync_file_MOD.hpp"
+#include "general_date.hpp"
 #include "install_fixture.hpp"
 #include "scoped_env.hpp"
 
@@ -32,7 +33,9 @@ class VersionCheck : public ::testing::Test, public InstallFixture {
   }
 
   const DateValue stamp_{2026, 12, 7, 14, 5, 9};
-  const std::string stamp_text_ = "07.12.2026 14:05:09";
+  // The stamp in the session's form ("07.12.2026 14:05:09" in German), as
+  // the platform's locale data gives it.
+  std::string stamp_text() const { return general_date_text(stamp_, user_date_form()); }
 
  private:
   ScopedEnv locale_;
@@ -63,21 +66,21 @@ TEST_F(VersionCheck, UpdateListComparesTheLocalVersionTextByKindExactly) {
     place(f);
   for (const char* f : {"app.exe", "old.exe", "Big.exe"}) fs->versions[at(f)] = "1.2.3.4";
 
-  build_lists({record("same.dll", stamp_text_, "dll"),             // 0 current
+  build_lists({record("same.dll", stamp_text(), "dll"),            // 0 current
                record("other.dll", "08.12.2026 14:05:09", "dll"),  // 1 due
-               record("pic.jpg", stamp_text_, "jpg"),              // 2 current
-               record("qor_base.db3", stamp_text_, "db3"),         // 3 current
+               record("pic.jpg", stamp_text(), "jpg"),             // 2 current
+               record("qor_base.db3", stamp_text(), "db3"),        // 3 current
                record("app.exe", "1.2.3.4", "exe"),                // 4 current
                record("old.exe", "1.2.3.5", "exe"),                // 5 due
                record("notes.db3", "1", "db3"),                    // 6 due: empty local text
                record("empty.db3", "", "db3"),                     // 7 current: both empty
                record("readme.txt", "", "txt"),                    // 8 current
-               record("Upper.dll", stamp_text_, "DLL"),            // 9 due: kind in other case
+               record("Upper.dll", stamp_text(), "DLL"),           // 9 due: kind in other case
                record("Big.exe", "1.2.3.4", "EXE"),                // 10 due
-               record("QOR_BASE.db3", stamp_text_, "db3"),         // 11 due: name in other case
+               record("QOR_BASE.db3", stamp_text(), "db3"),        // 11 due: name in other case
                record("qor_buch.db3", "2", "db3"),                 // 12 protected
                record("qor_data_1.db3", "2", "db3"),               // 13 protected
-               record("new.jpg", stamp_text_, "jpg"),              // 14 due: missing
+               record("new.jpg", stamp_text(), "jpg"),             // 14 due: missing
                record("qor_data_1.db3", "2", "db3", "gone")},      // 15 due: a missing user database
               1);
   EXPECT_EQ(rows(), (std::vector<int>{1, 5, 6, 9, 10, 11, 14, 15}));
@@ -91,13 +94,13 @@ TEST_F(VersionCheck, LooksInTheSubPathAndInTheSQLite3FolderWhereTheRunPutsTheFil
   place("data/SQLite3/qor_data_1.db3");
   place("c.dll", &stamp_);  // outside SQLite3, where a record with st=10 does not look
 
-  build_lists({record("a.dll", stamp_text_, "dll", "sub\\deeper"),    // 0 current
-               record("b.dll", stamp_text_, "dll", "sub"),            // 1 due: not in sub
-               record("qor_base.db3", stamp_text_, "db3", "", "10"),  // 2 current in SQLite3
-               record("qor_buch.db3", "9", "db3", "", "10"),          // 3 protected in SQLite3
-               record("qor_data_1.db3", "9", "db3", "data", "10"),    // 4 protected in data/SQLite3
-               record("c.dll", stamp_text_, "dll", "", "10"),         // 5 due: not in SQLite3
-               record("c.dll", stamp_text_, "dll", "", "ten")},       // 6 current: no integer, placement 0
+  build_lists({record("a.dll", stamp_text(), "dll", "sub\\deeper"),    // 0 current
+               record("b.dll", stamp_text(), "dll", "sub"),            // 1 due: not in sub
+               record("qor_base.db3", stamp_text(), "db3", "", "10"),  // 2 current in SQLite3
+               record("qor_buch.db3", "9", "db3", "", "10"),           // 3 protected in SQLite3
+               record("qor_data_1.db3", "9", "db3", "data", "10"),     // 4 protected in data/SQLite3
+               record("c.dll", stamp_text(), "dll", "", "10"),         // 5 due: not in SQLite3
+               record("c.dll", stamp_text(), "dll", "", "ten")},       // 6 current: no integer, placement 0
               1);
   EXPECT_EQ(rows(), (std::vector<int>{1, 5}));
 }

@@ -3,6 +3,7 @@
 
     run_demo.py --client build/app/QOR_sync_PRO [--scripted] [--screens DIR]
                 [--ftp-fault abort_after=7]
+    run_demo.py --windows --client build-windows/app/QOR_sync_PRO.exe [...]
 
 Publishes the sample package set, starts tools/update_server.py (HTTP and
 FTP on free loopback ports), lays out an older program folder in a temporary
@@ -12,7 +13,9 @@ Xvfb display and a scripted user clicks through it, saving a screenshot of
 every panel. Afterwards it prints what the run created, downloaded, stamped
 and left alone. Everything it starts is stopped again. --ftp-fault shows
 what a user sees when transfers fail (one message box per file; the scripted
-user saves and closes each).
+user saves and closes each). --windows runs the Windows client under Wine,
+in a Wine prefix made for the demo, with the British locale (its date form
+is the same under Wine and on Windows); the desktop shortcut is a .lnk.
 """
 
 import argparse
@@ -30,6 +33,7 @@ sys.path.insert(0, HERE)
 import sample_packages  # noqa: E402
 import scripted_user as su  # noqa: E402
 from processes import Processes  # noqa: E402
+from wine_prefix import WinePrefix  # noqa: E402
 
 TOOLS = os.path.dirname(HERE)
 PYTHON = "/usr/bin/python3"
@@ -91,15 +95,14 @@ def stamped_note(name, mtime, dates):
     """Says whether a date-versioned file carries its version date."""
     if name not in dates:
         return ""
-    form = "%Y-%m-%d %H:%M:%S" if " " in dates[name] else "%Y-%m-%d"
     try:
-        wanted = time.mktime(time.strptime(dates[name], form))
+        wanted = sample_packages.ve_local_seconds(dates[name])
     except ValueError:
         return "  (version %r is not a date of this locale)" % dates[name]
     return "  stamped with its version date" if abs(mtime - wanted) < 1 else "  NOT stamped with %s" % dates[name]
 
 
-def report(before, after, program, home, published):
+def report(before, after, program, desktop, published):
     stamp = lambda t: time.strftime("%Y-%m-%d %H:%M:%S", time.localtime(t))
     dates = version_dates(published)
     counts = dict.fromkeys(("created folder", "downloaded", "replaced", "left alone"), 0)
@@ -124,11 +127,14 @@ def report(before, after, program, home, published):
         print("  %-14s  %-24s %6d bytes  %s%s" % (what, path, size, stamp(mtime), note))
     print("In all: %d folders created, %d files downloaded, %d replaced, %d left alone"
           % tuple(counts.values()))
-    entry = os.path.join(home, "Desktop", "QOR_software_PRO.desktop")
+    entry = os.path.join(desktop, "QOR_software_PRO.desktop")
+    shortcut = os.path.join(desktop, "QOR_software_PRO.lnk")
     if os.path.exists(entry):
         print("\nDesktop entry %s:" % entry)
         with open(entry) as f:
             print("  " + f.read().strip().replace("\n", "\n  "))
+    elif os.path.exists(shortcut):
+        print("\nDesktop shortcut %s (%d bytes)" % (shortcut, os.path.getsize(shortcut)))
     else:
         print("\nNo desktop entry was written.")
     marker = os.path.join(program, "main_app_started.txt")
@@ -139,11 +145,11 @@ def report(before, after, program, home, published):
         print("\nThe main application was not started.")
 
 
-def scripted_run(display, procs, client_cmd, env, screens, colours):
+def scripted_run(display, procs, client_cmd, env, screens, colours, window_options=None):
     env = dict(env, DISPLAY=display)
     client = procs.start(client_cmd, env=env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
     desktop = su.Desktop(env)
-    window = su.ClientWindow(desktop, colours)
+    window = su.ClientWindow(desktop, colours, **(window_options or {}))
     os.makedirs(screens, exist_ok=True)
     shots = []
 
@@ -228,16 +234,19 @@ def main():
     parser.add_argument("--keep", action="store_true", help="keep the temporary folders")
     parser.add_argument("--ftp-fault", action="append", default=[], metavar="KNOB[=VALUE]",
                         help="a fault knob of the FTP server (see the README)")
+    parser.add_argument("--windows", action="store_true", help="the Windows client (QOR_sync_PRO.exe) under Wine")
     args = parser.parse_args()
 
     work = tempfile.mkdtemp(prefix="qor-demo-")
     published, program, home = (os.path.join(work, n) for n in ("published", "program", "home"))
     os.makedirs(os.path.join(home, "Desktop"))
     procs = Processes()
+    wine = WinePrefix(os.path.join(work, "wine")) if args.windows else None
     try:
         print("Publishing the sample packages and laying out an older program folder in %s" % work)
-        sample_packages.make_published(published, work)
-        sample_packages.make_program_folder(program, os.path.abspath(args.client), work)
+        dates = sample_packages.BRITISH_DATES if args.windows else sample_packages.ISO_DATES
+        sample_packages.make_published(published, work, args.windows, dates)
+        sample_packages.make_program_folder(program, os.path.abspath(args.client), work, args.windows)
         extra = [arg for knob in args.ftp_fault for arg in ("--ftp-fault", knob)]
         _, ports = start_update_server(procs, published, extra)
         server = "127.0.0.1:%d" % ports["http"]
@@ -245,25 +254,40 @@ def main():
         env = dict(os.environ, HOME=home, LC_ALL="C.UTF-8", XDG_CONFIG_HOME=os.path.join(home, ".config"))
         env.pop("XDG_DESKTOP_DIR", None)
         client_cmd = [os.path.join(program, "QOR_sync_PRO"), "--update-server", server]
+        desktop_folder = os.path.join(home, "Desktop")
+        window_options = {}
+        if wine:
+            print("Making a Wine prefix for the Windows client (about 15 s)")
+            wine.create()
+            env = wine.env()
+            client_cmd = ["wine", os.path.join(program, sample_packages.WINDOWS_CLIENT), "--update-server", server]
+            desktop_folder = wine.desktop()
+            window_options = {"button_face": wine.button_face(), "text_tolerance": 0.05}
         before = snapshot(program)
         if os.environ.get("DISPLAY") and not args.scripted:
             print("Starting the client: choose a language and click through its panels.")
+            if wine:
+                wine.serve(procs, os.environ["DISPLAY"])
             client = procs.start(client_cmd, env=env)
             client.wait()
         else:
             print("No display: running the window on a private X display with a scripted user.")
             display = start_xvfb(procs)
+            if wine:
+                wine.serve(procs, display)
             colours = sample_packages.COLOURS
             try:
-                scripted_run(display, procs, client_cmd, env, args.screens, colours)
+                scripted_run(display, procs, client_cmd, env, args.screens, colours, window_options)
             except Exception:
                 su.Desktop(dict(env, DISPLAY=display)).screenshot(os.path.join(args.screens, "failure.png"))
                 print("The scripted run failed; the screen at that moment: %s"
                       % os.path.join(args.screens, "failure.png"))
                 raise
         wait_for_note(program)
-        report(before, snapshot(program), program, home, published)
+        report(before, snapshot(program), program, desktop_folder, published)
     finally:
+        if wine:
+            wine.stop()  # before its server's group, which would leave Wine's helpers behind
         procs.stop_all()
         if not args.keep:
             shutil.rmtree(work, ignore_errors=True)

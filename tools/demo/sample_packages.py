@@ -1,14 +1,22 @@
 #!/usr/bin/python3
 """Makes the demo's sample package set and an older program folder.
 
-    sample_packages.py PUBLISHED_DIR PROGRAM_DIR --client PATH
+    sample_packages.py PUBLISHED_DIR PROGRAM_DIR --client PATH [--windows]
 
 PUBLISHED_DIR receives catalogue.json and the package files for
 tools/update_server.py; PROGRAM_DIR receives a copy of the client and an
 older state of the application: an outdated helper program, an outdated
 library, the user's own database (which an update must never replace) and
 one of the two package folders. Dates are written in the form the client
-uses under LC_ALL=C.UTF-8 (yyyy-MM-dd HH:mm:ss).
+uses under LC_ALL=C.UTF-8 (yyyy-MM-dd HH:mm:ss), or in another form given.
+
+--windows makes the same set for the Windows client: the client is
+QOR_sync_PRO.exe, the main application QOR_software.exe, a Windows program
+built by the MinGW cross compiler that notes its start and the window state
+it was asked for, and dates take the British form (dd/MM/yyyy HH:mm:ss), the
+form of the client on Windows and under Wine with LC_ALL=en_GB.UTF-8. (Wine's
+German short date is d.M.yyyy, where Windows has dd.MM.yyyy; the British one
+is the same on both.)
 """
 
 import argparse
@@ -31,6 +39,14 @@ BASE_DATE = "2026-12-01"
 USER_DB_DATE = "2026-12-01 12:00:00"
 
 MAIN_PROGRAM = "QOR_software"
+WINDOWS_MAIN_PROGRAM = "QOR_software.exe"
+CLIENT = "QOR_sync_PRO"
+WINDOWS_CLIENT = "QOR_sync_PRO.exe"
+# strftime forms of "ve=" dates: with a time, and at midnight (no time part).
+ISO_DATES = ("%Y-%m-%d %H:%M:%S", "%Y-%m-%d")
+BRITISH_DATES = ("%d/%m/%Y %H:%M:%S", "%d/%m/%Y")
+HERE = os.path.dirname(os.path.abspath(__file__))
+ROOT = os.path.dirname(os.path.dirname(HERE))
 
 CAPTIONS = {
     "de": {
@@ -60,10 +76,10 @@ def record(id_, fn, ve, pa, ar, st=0):
     return {"id": id_, "fn": fn, "ve": ve, "pa": pa, "ar": ar, "ja": 2026, "st": st}
 
 
-def package_records():
+def package_records(windows=False):
     """(install records, update records)."""
     files = [
-        record(1, MAIN_PROGRAM, "", "", "bin"),
+        record(1, WINDOWS_MAIN_PROGRAM if windows else MAIN_PROGRAM, "", "", "bin"),
         record(2, "qor_helper.exe", HELPER_VERSION, "", "exe"),
         record(3, "qor_tools.dll", TOOLS_DATE, "", "dll"),
         record(4, "titel.jpg", TITLE_DATE, "Bilder", "jpg"),
@@ -94,6 +110,29 @@ def build_helper_exe(version, out_path, work):
     subprocess.run(["x86_64-w64-mingw32-g++", "-Os", "-s", src, obj, "-o", out_path], check=True)
 
 
+def build_windows_main_application(out_path):
+    """The main application for the Windows client (see windows_main_application.cpp)."""
+    subprocess.run(["x86_64-w64-mingw32-g++-posix", "-Os", "-s", "-static", "-municode", "-mwindows",
+                    os.path.join(HERE, "windows_main_application.cpp"), "-o", out_path], check=True)
+
+
+def date_text(iso, form):
+    """An ISO "ve=" date (as the constants above) in another strftime form."""
+    with_time = " " in iso
+    parsed = time.strptime(iso, ISO_DATES[0] if with_time else ISO_DATES[1])
+    return time.strftime(form[0] if with_time else form[1], parsed)
+
+
+def ve_local_seconds(text):
+    """A "ve=" date in the ISO or the British form, as local time."""
+    for form in ISO_DATES + BRITISH_DATES:
+        try:
+            return time.mktime(time.strptime(text, form))
+        except ValueError:
+            pass
+    raise ValueError("%r is in none of the date forms" % text)
+
+
 def write(path, content, mode=0o644):
     os.makedirs(os.path.dirname(path), exist_ok=True)
     with open(path, "wb") as f:
@@ -107,14 +146,21 @@ def stamp(path, local_text):
     os.utime(path, (os.stat(path).st_atime, t))
 
 
-def make_published(root, work):
+def make_published(root, work, windows=False, dates=ISO_DATES):
     os.makedirs(root, exist_ok=True)
-    installs, updates = package_records()
-    write(os.path.join(root, MAIN_PROGRAM), MAIN_PROGRAM_SCRIPT, 0o755)
+    installs, updates = package_records(windows)
+    # The update records are the install records of the same files: each once.
+    for r in installs:
+        if r["ar"] in ("dll", "jpg", "db3") and r["ve"]:
+            r["ve"] = date_text(r["ve"], dates)
+    main_program = WINDOWS_MAIN_PROGRAM if windows else MAIN_PROGRAM
+    if windows:
+        build_windows_main_application(os.path.join(root, main_program))
+    else:
+        write(os.path.join(root, main_program), MAIN_PROGRAM_SCRIPT, 0o755)
     build_helper_exe(HELPER_VERSION, os.path.join(root, "qor_helper.exe"), work)
     write(os.path.join(root, "qor_tools.dll"), b"QOR tools library, release of " + TOOLS_DATE.encode() + b"\n")
-    shutil.copyfile(os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "window", "pictures",
-                                 "lang_de_a.jpg"), os.path.join(root, "titel.jpg"))
+    shutil.copyfile(os.path.join(ROOT, "window", "pictures", "lang_de_a.jpg"), os.path.join(root, "titel.jpg"))
     write(os.path.join(root, "qor_base.db3"), b"QOR base data " + BASE_DATE.encode() + b"\n")
     write(os.path.join(root, "qor_buch.db3"), b"an empty user database\n")
     write(os.path.join(root, "liesmich.txt"), "Willkommen bei QOR software.\nWelcome to QOR software.\n")
@@ -125,17 +171,17 @@ def make_published(root, work):
         "new": ["Bilder", "Daten", "SQLite3"],
         "install": installs,
         "update": updates,
-        "mainprogram": MAIN_PROGRAM,
-        "updaprogram": "QOR_sync_PRO",
+        "mainprogram": main_program,
+        "updaprogram": WINDOWS_CLIENT if windows else CLIENT,
     }
     with open(os.path.join(root, "catalogue.json"), "w") as f:
         json.dump(catalogue, f, indent=2, ensure_ascii=False)
 
 
-def make_program_folder(folder, client, work):
+def make_program_folder(folder, client, work, windows=False):
     """The application as the user has it before the update."""
     os.makedirs(os.path.join(folder, "Daten"), exist_ok=True)
-    shutil.copy2(client, os.path.join(folder, "QOR_sync_PRO"))
+    shutil.copy2(client, os.path.join(folder, WINDOWS_CLIENT if windows else CLIENT))
     build_helper_exe(HELPER_OLD_VERSION, os.path.join(folder, "qor_helper.exe"), work)
     tools = os.path.join(folder, "qor_tools.dll")
     write(tools, b"QOR tools library, release of " + TOOLS_OLD_DATE.encode() + b"\n")
@@ -148,10 +194,11 @@ def main():
     parser.add_argument("published")
     parser.add_argument("program")
     parser.add_argument("--client", required=True, help="the built QOR_sync_PRO executable")
+    parser.add_argument("--windows", action="store_true", help="the set for the Windows client")
     args = parser.parse_args()
     with tempfile.TemporaryDirectory() as work:
-        make_published(args.published, work)
-        make_program_folder(args.program, args.client, work)
+        make_published(args.published, work, args.windows, BRITISH_DATES if args.windows else ISO_DATES)
+        make_program_folder(args.program, args.client, work, args.windows)
     return 0
 
 

@@ -25,6 +25,9 @@ HEADING_BOX = (36, 100, 536, 138)
 OFFLINE_BOX = (18, 421, 537, 474)
 
 BUTTON_FACE = (212, 208, 200)
+# Longer than a double click lasts (500 ms on Windows, 400 ms in Qt): two
+# clicks on one control this far apart are two clicks.
+DOUBLE_CLICK_PAUSE = 0.6
 WHITE = (255, 255, 255)
 
 
@@ -113,9 +116,14 @@ class Desktop:
 class ClientWindow:
     """The client's window on the desktop, addressed in client-area pixels."""
 
-    def __init__(self, desktop, colours, timeout=30):
+    def __init__(self, desktop, colours, timeout=30, button_face=BUTTON_FACE, text_tolerance=0.025):
         self.desktop = desktop
         self.colours = colours
+        # The system's button face: panel buttons and their captions show it.
+        self.button_face = button_face
+        # How far a caption's ink width may fall from the font's own metrics,
+        # as a fraction of it (hinted glyphs run narrower).
+        self.text_tolerance = text_tolerance
         deadline = time.time() + timeout
         while True:
             found = desktop.windows("^" + TITLE + "$")
@@ -155,12 +163,12 @@ class ClientWindow:
         lists = bgr(self.colours["col_list"])
         if near(self.point(image, HEADER_POINT), WHITE) and not near(head, WHITE):
             return "language"
-        button = near(self.point(image, PAGE_BUTTON), BUTTON_FACE)
+        button = near(self.point(image, PAGE_BUTTON), self.button_face)
         if button and near(self.point(image, LIST2_ONLY), lists) and not near(head, lists):
             return "folder"
         if button and near(self.point(image, LIST3_ONLY), lists):
             return "package"
-        if near(self.point(image, FINISH_BUTTON), BUTTON_FACE):
+        if near(self.point(image, FINISH_BUTTON), self.button_face):
             return "finish"
         return "header"
 

@@ -1,0 +1,52 @@
+#include "wide_text.hpp"
+
+#include <climits>
+
+// The Windows API last: <windows.h> redefines names the project's headers declare.
+#include "windows_api.hpp"
+
+namespace qor::win32 {
+namespace {
+
+// The conversion functions count in int; longer texts are not the client's.
+int length_of(std::size_t size) { return size > INT_MAX ? INT_MAX : static_cast<int>(size); }
+
+std::wstring multi_to_wide(UINT code_page, std::string_view text) {
+  if (text.empty()) return {};
+  const int n = MultiByteToWideChar(code_page, 0, text.data(), length_of(text.size()), nullptr, 0);
+  std::wstring wide(static_cast<std::size_t>(n > 0 ? n : 0), L'\0');
+  if (n > 0) MultiByteToWideChar(code_page, 0, text.data(), length_of(text.size()), wide.data(), n);
+  return wide;
+}
+
+}  // namespace
+
+std::wstring to_wide(std::string_view utf8) { return multi_to_wide(CP_UTF8, utf8); }
+
+std::string to_utf8(std::wstring_view wide) {
+  if (wide.empty()) return {};
+  const int n = WideCharToMultiByte(CP_UTF8, 0, wide.data(), length_of(wide.size()), nullptr, 0, nullptr, nullptr);
+  std::string utf8(static_cast<std::size_t>(n > 0 ? n : 0), '\0');
+  if (n > 0) WideCharToMultiByte(CP_UTF8, 0, wide.data(), length_of(wide.size()), utf8.data(), n, nullptr, nullptr);
+  return utf8;
+}
+
+std::optional<std::string> utf8_to_ansi(std::string_view utf8) {
+  // A system set to UTF-8 as its ANSI code page refuses the lossiness
+  // check below, and needs no conversion either.
+  if (GetACP() == CP_UTF8) return std::string(utf8);
+  const std::wstring wide = to_wide(utf8);
+  if (wide.empty()) return std::string{};
+  BOOL lossy = FALSE;
+  const int size = length_of(wide.size());
+  const int n = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide.data(), size, nullptr, 0, nullptr, &lossy);
+  if (n <= 0 || lossy) return std::nullopt;
+  std::string ansi(static_cast<std::size_t>(n), '\0');
+  WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide.data(), size, ansi.data(), n, nullptr, &lossy);
+  if (lossy) return std::nullopt;
+  return ansi;
+}
+
+std::string ansi_to_utf8(std::string_view ansi) { return to_utf8(multi_to_wide(CP_ACP, ansi)); }
+
+}  // namespace qor::win32

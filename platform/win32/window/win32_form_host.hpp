@@ -1,0 +1,53 @@
+// The window's host on Win32: message boxes, yielding to the message loop
+// and closing the window. Message boxes go through MessagePresenter so that
+// tests can record them instead of blocking on a modal dialog.
+#pragma once
+
+#include "windows_api.hpp"
+
+#include <functional>
+#include <string>
+
+#include "form_host.hpp"
+
+namespace qor::win32 {
+
+class MessagePresenter {
+ public:
+  virtual ~MessagePresenter() = default;
+  virtual MsgResult present(const std::string& text, MsgButtons buttons, const std::string& caption) = 0;
+};
+
+// A modal MessageBoxW over the window (while it exists).
+class MessageBoxPresenter : public MessagePresenter {
+ public:
+  void set_owner(HWND owner) { owner_ = owner; }
+  MsgResult present(const std::string& text, MsgButtons buttons, const std::string& caption) override;
+
+ private:
+  HWND owner_ = nullptr;  // not owned: the view holds the window
+};
+
+// What MessageBoxW's answer means; closing a box counts as its only or its
+// cancelling button.
+MsgResult message_box_result(int answer, MsgButtons buttons);
+
+class Win32FormHost : public FormHost {
+ public:
+  explicit Win32FormHost(MessagePresenter& presenter) : presenter_(presenter) {}
+  // The window that Unload destroys; set once the view exists. Not owned.
+  void set_window(HWND window) { window_ = window; }
+  // Asked about each message DoEvents takes, before it is dispatched; true
+  // when it handled the message (the Tab key of the view).
+  std::function<bool(const MSG&)> before_dispatch;
+
+  MsgResult MsgBox(const std::string& text, MsgButtons buttons, const std::string& caption) override;
+  void DoEvents() override;
+  void Unload() override;
+
+ private:
+  MessagePresenter& presenter_;
+  HWND window_ = nullptr;
+};
+
+}  // namespace qor::win32

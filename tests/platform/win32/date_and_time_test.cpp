@@ -1,0 +1,111 @@
+// The locale's date form and the time zone's offset as Windows gives them.
+// CTest runs this program in a German session in Berlin and in a British
+// one in London (LC_ALL and TZ, which Wine maps to the user's locale and
+// time zone); QOR_TEST_SESSION_LOCALE names the session's locale.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdlib>
+
+#include "date_form.hpp"
+#include "file_time.hpp"
+#include "general_date.hpp"
+#include "local_time.hpp"
+#include "windows_files.hpp"
+
+// The Windows API last: <windows.h> redefines names the project's headers declare.
+#include "windows_api.hpp"
+
+namespace qor {
+namespace {
+
+using namespace std::chrono;
+
+// Windows writes German short dates with leading zeros; Wine's locale data
+// (taken from Unicode's CLDR) leaves them out. Both are the platform's own
+// form, and the client writes and reads whichever it is given.
+DateForm german() {
+  return test::running_under_wine() ? DateForm{"d.M.yyyy", "HH:mm:ss"} : DateForm{"dd.MM.yyyy", "HH:mm:ss"};
+}
+
+DateForm without_designators(DateForm form) {
+  form.am.clear();
+  form.pm.clear();
+  return form;
+}
+
+TEST(DateForm, NamedLocalesGiveTheirShortDateAndLongTime) {
+  EXPECT_EQ(date_form_for("en-US"), (DateForm{"M/d/yyyy", "h:mm:ss tt", "AM", "PM"}));
+  // Designators do not show in a 24-hour time.
+  EXPECT_EQ(without_designators(date_form_for("en-GB")), (DateForm{"dd/MM/yyyy", "HH:mm:ss", "", ""}));
+  EXPECT_EQ(without_designators(date_form_for("de-DE")), without_designators(german()));
+  // The names of Linux sessions name the same locales.
+  EXPECT_EQ(date_form_for("de_DE.UTF-8"), date_form_for("de-DE"));
+  EXPECT_EQ(date_form_for("en_GB.UTF-8@euro"), date_form_for("en-GB"));
+}
+
+TEST(DateForm, UnknownLocalesAndCGiveTheFormOfC) {
+  for (const char* name : {"C", "POSIX", "", "C.UTF-8", "xx-YY", "qq_QQ.UTF-8", "not a locale"}) {
+    SCOPED_TRACE(name);
+    EXPECT_EQ(date_form_for(name), DateForm{});
+  }
+}
+
+TEST(DateForm, TheUsersFormIsThatOfTheSessionsLocale) {
+  const char* session = std::getenv("QOR_TEST_SESSION_LOCALE");
+  if (session == nullptr) GTEST_SKIP() << "QOR_TEST_SESSION_LOCALE names no session locale";
+  EXPECT_EQ(user_date_form(), date_form_for(session));
+}
+
+// The general date, written and read back in the platform's forms.
+TEST(DateForm, GeneralDatesRoundTripInThePlatformsForms) {
+  const DateValue afternoon{2026, 12, 7, 14, 5, 9};
+  const DateValue midnight{2026, 12, 7, 0, 0, 0};
+  const DateValue morning{2026, 1, 2, 0, 30, 0};
+  EXPECT_EQ(general_date_text(afternoon, date_form_for("en-US")), "12/7/2026 2:05:09 PM");
+  EXPECT_EQ(general_date_text(morning, date_form_for("en-US")), "1/2/2026 12:30:00 AM");
+  EXPECT_EQ(general_date_text(afternoon, date_form_for("en-GB")), "07/12/2026 14:05:09");
+  EXPECT_EQ(general_date_text(midnight, date_form_for("en-GB")), "07/12/2026");
+  EXPECT_EQ(general_date_text(morning, date_form_for("de-DE")),
+            test::running_under_wine() ? "2.1.2026 00:30:00" : "02.01.2026 00:30:00");
+  for (const char* name : {"de-DE", "en-US", "en-GB", "fr-FR", "ja-JP", "ko-KR", "fi-FI", "C"}) {
+    SCOPED_TRACE(name);
+    const DateForm form = date_form_for(name);
+    for (const DateValue& date : {afternoon, midnight, morning})
+      EXPECT_EQ(parse_general_date(general_date_text(date, form), form), date);
+  }
+}
+
+std::uint64_t ticks_of(system_clock::time_point t) { return *win32::ticks_from_time_point(t); }
+
+// The offset file times are converted with: what FileTimeToLocalFileTime
+// adds to a file time now.
+TEST(LocalTime, IsTheOffsetFileTimeConversionAppliesNow) {
+  const auto now = floor<seconds>(system_clock::now());
+  const std::uint64_t utc = ticks_of(now);
+  const ::FILETIME utc_file{static_cast<DWORD>(utc), static_cast<DWORD>(utc >> 32)};
+  ::FILETIME local_file{};
+  ASSERT_TRUE(FileTimeToLocalFileTime(&utc_file, &local_file));
+  const auto local = (std::uint64_t{local_file.dwHighDateTime} << 32) | local_file.dwLowDateTime;
+  const auto applied = (static_cast<std::int64_t>(local) - static_cast<std::int64_t>(utc)) / win32::kTicksPerSecond;
+  EXPECT_EQ(utc_offset_at(now).count(), applied);
+}
+
+TEST(LocalTime, FollowsTheZonesSeasons) {
+  const char* zone = std::getenv("TZ");
+  if (zone == nullptr) GTEST_SKIP() << "no TZ: the zone is unknown";
+  const auto winter = sys_days{2026y / January / 15} + 12h;
+  const auto summer = sys_days{2026y / July / 15} + 12h;
+  if (std::string(zone) == "Europe/Berlin") {
+    EXPECT_EQ(utc_offset_at(winter), 1h);
+    EXPECT_EQ(utc_offset_at(summer), 2h);
+  } else if (std::string(zone) == "Europe/London") {
+    EXPECT_EQ(utc_offset_at(winter), 0h);
+    EXPECT_EQ(utc_offset_at(summer), 1h);
+  } else {
+    GTEST_SKIP() << "no offsets known for " << zone;
+  }
+}
+
+}  // namespace
+}  // namespace qor

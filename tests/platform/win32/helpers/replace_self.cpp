@@ -1,0 +1,81 @@
+// A program for the tests of replacing the running client: it updates a
+// program file through the client's file system while it runs, as a server
+// listing the client among its packages makes it do, and it tidies up at
+// start as the client does.
+//   replace_self --replace <path> --with <file> [--hold]
+//       puts the bytes of <file> in place of <path> (its own file, usually)
+//       and ends with 0, or prints why not and ends with 1; with --hold it
+//       then waits to be ended
+//   replace_self --tidy
+//       removes what an earlier replacement set aside
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "file_system.hpp"
+#include "running_executable.hpp"
+#include "wide_text.hpp"
+
+// The Windows API last: <windows.h> redefines names the project's headers declare.
+#include "windows_api.hpp"
+
+namespace {
+
+struct LocalFreer {
+  void operator()(wchar_t** words) const { LocalFree(words); }
+};
+
+std::vector<std::string> arguments() {
+  int count = 0;
+  const std::unique_ptr<wchar_t*, LocalFreer> words(CommandLineToArgvW(GetCommandLineW(), &count));
+  std::vector<std::string> result;
+  for (int i = 1; words && i < count; ++i) result.push_back(qor::win32::to_utf8(words.get()[i]));
+  return result;
+}
+
+std::string value_after(const std::vector<std::string>& args, const std::string& name) {
+  for (std::size_t i = 0; i + 1 < args.size(); ++i)
+    if (args[i] == name) return args[i + 1];
+  return {};
+}
+
+bool has(const std::vector<std::string>& args, const std::string& name) {
+  for (const auto& a : args)
+    if (a == name) return true;
+  return false;
+}
+
+std::string bytes_of(const std::string& path) {
+  std::ifstream in(std::filesystem::path(qor::win32::to_wide(path)), std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+}  // namespace
+
+int main() {
+  const auto args = arguments();
+  if (has(args, "--tidy")) {
+    qor::remove_set_aside_executable();
+    return 0;
+  }
+  const std::string target = value_after(args, "--replace");
+  const std::string content = bytes_of(value_after(args, "--with"));
+  if (target.empty() || content.empty()) {
+    std::fputs("replace_self: --replace <path> --with <file>, or --tidy\n", stderr);
+    return 2;
+  }
+  const auto file_system = qor::make_local_file_system("");
+  auto replacement = file_system->replace_file(target);
+  qor::Status done = replacement ? (*replacement)->write(content.data(), content.size()) : replacement.failure();
+  if (done) done = (*replacement)->commit();
+  if (!done) {
+    std::fprintf(stderr, "replace_self: %s\n", done.failure().reason.c_str());
+    return 1;
+  }
+  if (has(args, "--hold")) Sleep(120'000);
+  return 0;
+}

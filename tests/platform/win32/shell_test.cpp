@@ -1,0 +1,120 @@
+// The shell of a Windows session: the desktop folder, a shortcut read back
+// through the shell's own link object, and a program started maximized.
+#include <gtest/gtest.h>
+
+#include <array>
+
+#include "child_process.hpp"
+#include "eventually.hpp"
+#include "file_system.hpp"
+#include "files.hpp"
+#include "shell.hpp"
+#include "wide_text.hpp"
+#include "windows_files.hpp"
+
+// The Windows API last: <windows.h> redefines names the project's headers declare.
+#include "com.hpp"
+#include "windows_api.hpp"
+
+namespace qor {
+namespace {
+
+using test::TempDir;
+
+std::string helper(const std::string& name) { return test::from_linux_path(QOR_TEST_HELPERS "/" + name + ".exe"); }
+
+struct LinkContent {
+  std::string target, working_folder, icon;
+  int icon_index = -1;
+};
+
+// The shortcut as the shell reads it.
+LinkContent read_link(const std::string& path) {
+  const win32::ComApartment com;
+  win32::ComPtr<IShellLinkW> link;
+  win32::ComPtr<IPersistFile> file;
+  LinkContent content;
+  if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW, link.put())) ||
+      FAILED(link->QueryInterface(IID_IPersistFile, file.put())) ||
+      FAILED(file->Load(win32::to_wide(path).c_str(), STGM_READ))) {
+    ADD_FAILURE() << "cannot load " << path;
+    return content;
+  }
+  std::array<wchar_t, MAX_PATH> text{};
+  if (SUCCEEDED(link->GetPath(text.data(), MAX_PATH, nullptr, SLGP_RAWPATH)))
+    content.target = win32::to_utf8(text.data());
+  if (SUCCEEDED(link->GetWorkingDirectory(text.data(), MAX_PATH))) content.working_folder = win32::to_utf8(text.data());
+  if (SUCCEEDED(link->GetIconLocation(text.data(), MAX_PATH, &content.icon_index)))
+    content.icon = win32::to_utf8(text.data());
+  return content;
+}
+
+TEST(DesktopShell, TheDesktopIsAnExistingFolder) {
+  const auto desktop = make_desktop_shell()->desktop_folder();
+  ASSERT_TRUE(desktop) << desktop.failure().reason;
+  EXPECT_TRUE(make_desktop_shell()->desktop_folder());
+  const DWORD attributes = GetFileAttributesW(win32::to_wide(*desktop).c_str());
+  EXPECT_NE(attributes, INVALID_FILE_ATTRIBUTES) << *desktop;
+  EXPECT_NE(attributes & FILE_ATTRIBUTE_DIRECTORY, 0u) << *desktop;
+  EXPECT_NE(desktop->back(), '\\');
+}
+
+TEST(DesktopShell, AShortcutReadsBackWithTargetFolderAndIcon) {
+  TempDir desktop;
+  TempDir app;
+  // Paths as the client builds them ('/' separators, UTF-8 beyond ASCII).
+  const std::string folder = local_path(app / "Programm \xC3\x84");
+  CreateDirectoryW(win32::to_wide(folder).c_str(), nullptr);
+  const ShortcutProperties properties{folder + "/QOR_software.exe", folder + "/QOR_Icons.dll", folder};
+  const auto saved = make_desktop_shell()->save_shortcut(desktop.path(), "QOR_software_PRO", properties);
+  ASSERT_TRUE(saved) << saved.failure().reason;
+  EXPECT_EQ(*saved, test::windows_path(desktop / "QOR_software_PRO.lnk"));
+
+  const LinkContent link = read_link(*saved);
+  const std::string windows_folder = test::windows_path(app / "Programm \xC3\x84");
+  EXPECT_EQ(link.target, windows_folder + "\\QOR_software.exe");
+  EXPECT_EQ(link.working_folder, windows_folder);
+  EXPECT_EQ(link.icon, windows_folder + "\\QOR_Icons.dll");
+  EXPECT_EQ(link.icon_index, 0);
+}
+
+TEST(DesktopShell, AShortcutReplacesAnEarlierOneAndLeavesNothingElse) {
+  TempDir desktop;
+  const auto shell = make_desktop_shell();
+  ASSERT_TRUE(
+      shell->save_shortcut(desktop.path(), "QOR_software_PRO", {"C:\\alt\\a.exe", "C:\\alt\\i.dll", "C:\\alt"}));
+  const auto saved =
+      shell->save_shortcut(desktop.path(), "QOR_software_PRO", {"C:\\neu\\a.exe", "C:\\neu\\i.dll", "C:\\neu"});
+  ASSERT_TRUE(saved) << saved.failure().reason;
+  EXPECT_EQ(read_link(*saved).target, "C:\\neu\\a.exe");
+  EXPECT_EQ(test::file_names(desktop.path()), std::vector<std::string>{"QOR_software_PRO.lnk"});
+
+  const auto nowhere = shell->save_shortcut(desktop / "fehlt", "QOR_software_PRO", {"C:\\a.exe", "C:\\i.dll", "C:\\"});
+  ASSERT_FALSE(nowhere);
+  EXPECT_NE(nowhere.failure().reason.find("fehlt"), std::string::npos) << nowhere.failure().reason;
+}
+
+TEST(DesktopShell, StartsAProgramMaximizedInItsFolder) {
+  TempDir app;
+  const std::string program = app / "QOR software.exe";
+  test::write_file(program, test::read_file(helper("note_start")));
+  CreateDirectoryW(win32::to_wide(app / "Arbeit").c_str(), nullptr);
+
+  const Status started = make_desktop_shell()->start_program(local_path(program), local_path(app / "Arbeit"));
+  ASSERT_TRUE(started) << started.failure().reason;
+  ASSERT_TRUE(test::eventually([&] { return test::file_exists(program + ".note"); })) << "the program did not start";
+  const std::string note = test::read_file(program + ".note");
+  EXPECT_NE(note.find("show=3\n"), std::string::npos) << note;  // SW_SHOWMAXIMIZED
+  EXPECT_NE(note.find("folder=" + test::windows_path(app / "Arbeit") + "\n"), std::string::npos) << note;
+}
+
+TEST(DesktopShell, AProgramThatIsNotThereIsReported) {
+  TempDir app;
+  const Status started = make_desktop_shell()->start_program(app / "fehlt.exe", app.path());
+  ASSERT_FALSE(started);
+  EXPECT_EQ(started.failure().code, ERROR_FILE_NOT_FOUND) << started.failure().reason;
+  EXPECT_NE(started.failure().reason.find("fehlt.exe"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace qor

@@ -1,0 +1,61 @@
+// The Win32 binding on a real window (under Wine on Xvfb, or on Windows):
+// a view over the model with step doubles, real input through SendInput,
+// and what the screen shows read back as pixels.
+#pragma once
+
+#include "form_view.hpp"  // the model before <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app_title.hpp"
+#include "window_doubles.hpp"
+
+namespace qor::test {
+
+using Calls = std::vector<std::string>;
+
+// Lets the window handle what is pending for `ms` milliseconds.
+void pump(int ms = 60);
+// Real pointer input at a point of the screen.
+void move_to(POINT screen);
+void press(POINT screen);
+void release(POINT screen);
+void click(POINT screen);
+// The colour the screen shows there.
+COLORREF screen_pixel(POINT screen);
+// Pixels inside `box` (screen coordinates) that are far from `background`.
+int ink_pixels(const RECT& box, COLORREF background);
+
+// Runs a handler wrapped so that its calls are counted.
+void count_calls(std::function<void()>& handler, int& counter);
+
+class Binding : public ::testing::Test {
+ protected:
+  Binding();
+  ~Binding() override;
+
+  // A point of a control on the screen: its centre, or `local` inside it.
+  POINT at(const Control& control, POINT local = {-1, -1}) const;
+  // A control's place on the screen.
+  RECT screen_area(const Control& control) const;
+  // The package panel in install mode, as list_install_packages leaves it.
+  void show_package_panel();
+
+  RecordingHost host;
+  Road road;
+  Calls calls;
+  QOR_sync_FRM form{{&host, [](const std::string&) { return std::unique_ptr<FileSystem>(); }, "C:\\qor"}};
+  std::unique_ptr<win32::FormView> view;
+};
+
+inline int count(const Calls& calls, const std::string& name) {
+  int n = 0;
+  for (const auto& call : calls) n += call == name ? 1 : 0;
+  return n;
+}
+
+}  // namespace qor::test

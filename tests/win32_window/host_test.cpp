@@ -1,0 +1,118 @@
+// The window's host on Win32: real message boxes (answered from inside
+// their own modal loop), yielding to the message loop, and Unload.
+#include "binding_fixture.hpp"
+#include "win32_form_host.hpp"
+
+namespace qor::test {
+namespace {
+
+struct SeenBox {
+  std::wstring title, text;
+  int buttons = 0;
+};
+
+// Answers the message box that opens next: `command` presses a button,
+// 0 closes the box with its close button.
+struct BoxAnswer {
+  static inline SeenBox* seen = nullptr;  // for the timer procedure only
+  static inline WPARAM command = 0;
+
+  static BOOL CALLBACK count_button(HWND child, LPARAM counter) {
+    wchar_t cls[16] = {};
+    GetClassNameW(child, cls, 16);
+    if (lstrcmpiW(cls, L"Button") == 0 && IsWindowVisible(child)) ++*reinterpret_cast<int*>(counter);
+    return TRUE;
+  }
+  static void CALLBACK answer(HWND, UINT, UINT_PTR id, DWORD) {
+    const HWND box = FindWindowW(L"#32770", L"QOR_sync_PRO");
+    if (box == nullptr) return;
+    KillTimer(nullptr, id);
+    wchar_t text[256] = {}, title[64] = {};
+    GetWindowTextW(box, title, 64);
+    GetDlgItemTextW(box, 0xFFFF, text, 256);  // the box's static text
+    seen->title = title;
+    seen->text = text;
+    EnumChildWindows(box, count_button, reinterpret_cast<LPARAM>(&seen->buttons));
+    if (command != 0) {
+      PostMessageW(box, WM_COMMAND, command, 0);
+    } else {
+      PostMessageW(box, WM_CLOSE, 0, 0);
+    }
+  }
+  BoxAnswer(SeenBox& box, WPARAM button) {
+    seen = &box;
+    command = button;
+    SetTimer(nullptr, 0, 50, answer);
+  }
+};
+
+TEST(MessageBoxes, CaptionTextButtonsAndClosing) {
+  win32::MessageBoxPresenter presenter;
+  SeenBox box;
+  BoxAnswer retry(box, IDRETRY);
+  EXPECT_EQ(presenter.present("Line 1\r\nLine 2 & more", MsgButtons::RetryCancel, kApplicationTitle), MsgResult::Retry);
+  EXPECT_EQ(box.title, L"QOR_sync_PRO");
+  EXPECT_EQ(box.text, L"Line 1\r\nLine 2 & more");
+  EXPECT_EQ(box.buttons, 2);
+
+  SeenBox closed;
+  BoxAnswer close(closed, 0);
+  EXPECT_EQ(presenter.present("Übertragunsfehler", MsgButtons::RetryCancel, kApplicationTitle), MsgResult::Cancel);
+  EXPECT_EQ(closed.text, L"Übertragunsfehler");
+
+  SeenBox ok;
+  BoxAnswer close_ok(ok, 0);
+  EXPECT_EQ(presenter.present("Fehler beim Verbindungsaufbau", MsgButtons::OK, kApplicationTitle), MsgResult::OK);
+  EXPECT_EQ(ok.buttons, 1);
+}
+
+struct Recording : win32::MessagePresenter {
+  std::vector<std::string> texts;
+  MsgResult present(const std::string& text, MsgButtons buttons, const std::string&) override {
+    texts.push_back(text);
+    return buttons == MsgButtons::OK ? MsgResult::OK : MsgResult::Retry;
+  }
+};
+
+TEST_F(Binding, DoEventsDispatchesAndLeavesTheQuitForTheLoop) {
+  Recording presenter;
+  win32::Win32FormHost win32_host(presenter);
+  int moves = 0;
+  count_calls(form.Picture1(9).on_mouse_move, moves);
+  POINT inside = at(form.Picture1(9), {5, 5});
+  ScreenToClient(view->handle(form.Picture1(9)), &inside);
+  PostMessageW(view->handle(form.Picture1(9)), WM_MOUSEMOVE, 0, MAKELPARAM(inside.x, inside.y));
+  PostQuitMessage(7);
+  win32_host.DoEvents();
+  EXPECT_EQ(moves, 1);
+  MSG quit;
+  ASSERT_TRUE(PeekMessageW(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
+  EXPECT_EQ(quit.wParam, 7u);
+  EXPECT_EQ(win32_host.MsgBox("x", MsgButtons::RetryCancel, kApplicationTitle), MsgResult::Retry);
+  EXPECT_EQ(presenter.texts, std::vector<std::string>{"x"});
+}
+
+TEST_F(Binding, UnloadDestroysTheWindowAndEndsTheProgram) {
+  Recording presenter;
+  win32::Win32FormHost win32_host(presenter);
+  win32_host.set_window(view->window());
+  const HWND window = view->window();
+  int closed = 0;
+  view->on_closed = [&closed] { ++closed; };
+  form.Timer1.Enabled = true;
+  win32_host.Unload();
+  EXPECT_FALSE(IsWindow(window));
+  EXPECT_EQ(view->window(), nullptr);
+  EXPECT_EQ(closed, 1);
+  // Handlers that go on after Unload change the model only.
+  form.Label7(5).Caption = "after";
+  form.List3.AddItem("after");
+  form.Timer2.Enabled = true;
+  pump(300);
+  EXPECT_EQ(count(calls, "load_transfer_settings"), 0);
+  win32_host.Unload();
+  EXPECT_EQ(closed, 1);
+}
+
+}  // namespace
+}  // namespace qor::test
