@@ -5,6 +5,7 @@
 
 #include <chrono>
 
+#include "app_title.hpp"
 #include "files.hpp"
 #include "http_fetch.hpp"
 #include "scoped_env.hpp"
@@ -79,6 +80,15 @@ TEST(HttpFetch, TheLoopbackIsNeverReachedThroughAProxy) {
   const ScopedEnv proxy("http_proxy", "http://127.0.0.1:9");  // nothing listens on port 9
   const ScopedEnv no_proxy("no_proxy", std::nullopt);
   EXPECT_TRUE(http_fetch(url(server, "art=new"), {}));
+}
+
+// Some hosting refuses a request that names no client.
+TEST(HttpFetch, EveryQueryNamesTheClientAndItsVersion) {
+  UpdateServerProcess server(kCatalogue, {"--require-agent"});
+  const auto body = http_fetch(url(server, "art=new"), {});
+  ASSERT_TRUE(body) << body.failure().reason;
+  EXPECT_EQ(*body, "Bilder||Daten");
+  EXPECT_EQ(server.process().count_log("AGENT " + std::string(kApplicationTitle) + "/" + kApplicationVersion, 1), 1);
 }
 
 TEST(HttpFetch, AnAnswerThatStallsEndsAtTheStallTime) {
