@@ -42,6 +42,7 @@ class QuietHost : public qor::FormHost {
   }
   void DoEvents() override {}
   void Unload() override {}
+  bool closed() const override { return false; }
 };
 
 double seconds(const std::function<void()>& f) {
