@@ -19,7 +19,7 @@ Status fetch(FileSystem& file_system, const std::string& file_name, const std::s
   if (!target) return target.failure();
   // Held here: events handled while the file arrives may replace ftp_handle.
   const auto connection = shared_variables().ftp.ftp_handle;
-  const Status arrived = transfer::get_file(connection.get(), file_name, **target, keep_going);
+  Status arrived = transfer::get_file(connection.get(), file_name, **target, keep_going);
   if (!arrived) return arrived;
   return (*target)->commit();
 }

@@ -53,7 +53,7 @@ struct TransferLimits {
   // nothing). A server that trickles a byte now and then passes any stall
   // limit; this ends it.
   std::chrono::seconds deadline_floor{60};
-  std::uint64_t min_rate = 16 * 1024;  // bytes a second
+  std::uint64_t min_rate = std::uint64_t{16} * 1024;  // bytes a second
   // A listing larger than this, or with more entries, fails; far above any
   // real package folder, low enough that memory stays bounded.
   std::uint64_t max_listing_bytes = std::uint64_t{64} << 20;

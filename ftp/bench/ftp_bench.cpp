@@ -189,7 +189,7 @@ void bench_small(const std::string& work, int count) {
       const auto disk = qor::make_local_file_system(out);
       int failed = 0;
       for (const auto& n : names) {
-        auto target = disk->replace_file(out + "/" + n);
+        auto target = disk->replace_file((fs::path(out) / n).string());
         failed +=
             !(target && connection && qor::transfer::get_file(connection->get(), n, **target) && (*target)->commit());
       }
