@@ -32,10 +32,12 @@ std::chrono::steady_clock::duration time_of(F&& f) {
 TEST(HttpFetch, TheBodyComesAsItsBytes) {
   TempDir files;
   // Windows-1252 and a byte-order mark: reading them as text is the caller's part.
-  const std::string bytes =
+  // The literal's own length, NUL and all: a string built from the pointer
+  // alone would end at the NUL.
+  constexpr char kRaw[] =
       "\xEF\xBB\xBFlab6_0|Gr\xFC\xDF"
       "e\r\n\x80\x00end";
-  write_file(files / "caption.bin", std::string(bytes.data(), bytes.size() + 4));
+  write_file(files / "caption.bin", std::string(kRaw, sizeof kRaw - 1));
   UpdateServerProcess server(kCatalogue, {"--answer", "caption=" + (files / "caption.bin")});
   const auto body = http_fetch(url(server, "art=caption&was=de"), {});
   ASSERT_TRUE(body) << body.failure().reason;
