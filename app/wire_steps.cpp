@@ -21,7 +21,7 @@ Steps make_program_steps(QOR_sync_FRM& form, const std::string& update_server, c
   steps.download_packages = [&form] {
     download_packages(form,
                       [&form](const std::string& file_name, const std::string& local_folder, Placement placement) {
-                        return ftp_get_file(form.host(), *form.file_system, file_name, local_folder, {}, placement);
+                        return ftp_get_file(form.host(), *form.file_system, file_name, local_folder, placement);
                       });
   };
   // One shell object per finish action, released with it.

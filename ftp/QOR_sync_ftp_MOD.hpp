@@ -16,10 +16,14 @@ class FormHost;
 bool check_internet(const std::string& update_server, const FetchLimits& limits);
 
 // Opens the FTP connection with the transfer settings and lists the login
-// folder into listing_list; a failure is shown as "Fehler beim
-// Verbindungsaufbau".
+// folder into listing_list; a failure of either (settings with a control
+// character, a listing past its caps) is shown as "Fehler beim
+// Verbindungsaufbau". The window handles its events meanwhile; once it is
+// closed, the attempt ends without a message.
 void connect_ftp(FormHost& host, const TransferLimits& limits);
-void read_remote_listing();
+// Reads the login folder into remote_listing (an empty folder is no
+// failure); what was read stands even when the listing failed.
+Status read_remote_listing(const KeepGoing& keep_going = {});
 void add_listing_entry();
 void show_remote_listing();
 
@@ -27,9 +31,10 @@ void show_remote_listing();
 // separator), put there as `placement` says. Shows "Übertragunsfehler" on
 // failure; the old file stays as it was. A place that OnlyIfAbsent found
 // taken keeps what is there, drops the download and is told on standard
-// error only. True when the file arrived whole and is in place.
+// error only. True when the file arrived whole and is in place. The window
+// handles its events while the file arrives; once it is closed, the
+// transfer is abandoned without a message and nothing of it stays.
 bool ftp_get_file(FormHost& host, FileSystem& file_system, const std::string& file_name,
-                  const std::string& local_folder, const KeepGoing& keep_going = {},
-                  Placement placement = Placement::Replace);
+                  const std::string& local_folder, Placement placement = Placement::Replace);
 
 }  // namespace qor

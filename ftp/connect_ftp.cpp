@@ -1,36 +1,72 @@
 // Opens the FTP connection with the transfer settings and shows the remote
 // folder. A failed open keeps the earlier connection in ftp_handle; a failed
 // connect leaves ftp_handle empty.
+#include <algorithm>
+#include <optional>
+#include <utility>
+
 #include "QOR_sync_ftp_MOD.hpp"
 #include "app_title.hpp"
 #include "form_host.hpp"
+#include "keep_window_going.hpp"
 #include "shared_variables.hpp"
 
 namespace qor {
 
-void connect_ftp(FormHost& host, const TransferLimits& limits) {
+namespace {
+
+// A line break in the account would end the login command early and send
+// the rest to the server as commands of their own; no setting needs a
+// control character of any kind.
+std::optional<std::string> field_with_control_character(const QOR_sync_MOD& settings) {
+  const std::pair<const char*, const std::string*> fields[] = {{"se=", &settings.ftp_server},
+                                                               {"fo=", &settings.ftp_folder},
+                                                               {"us=", &settings.ftp_user},
+                                                               {"pa=", &settings.ftp_password}};
+  for (const auto& [key, value] : fields) {
+    if (std::any_of(value->begin(), value->end(), [](unsigned char c) { return c < 0x20 || c == 0x7F; })) return key;
+  }
+  return std::nullopt;
+}
+
+// Logs in and lists; the reason when either failed.
+std::optional<Failure> open_and_list(const KeepGoing& keep_going, const TransferLimits& limits) {
   auto& ftp = shared_variables().ftp;
   const auto& settings = shared_variables().mod;
+  if (const auto field = field_with_control_character(settings)) {
+    ftp.ftp_handle.reset();
+    return Failure{*field + " holds a control character"};
+  }
+  auto internet = transfer::open("QOR sync", limits);
+  if (!internet) return internet.failure();
+  ftp.internet_handle = *internet;
+  auto connection =
+      transfer::connect(ftp.internet_handle, settings.ftp_server, settings.ftp_user, settings.ftp_password, keep_going);
+  if (!connection) {
+    ftp.ftp_handle.reset();
+    return connection.failure();
+  }
+  ftp.ftp_handle = *connection;
+  const Status listed = read_remote_listing(keep_going);
+  show_remote_listing();
+  if (!listed) return listed.failure();
+  return std::nullopt;
+}
+
+}  // namespace
+
+void connect_ftp(FormHost& host, const TransferLimits& limits) {
+  auto& ftp = shared_variables().ftp;
   ftp.transfer_type = 0;
   ftp.internet_handle.reset();
-  auto internet = transfer::open("QOR sync", limits);
-  Failure failure;
-  if (internet) {
-    ftp.internet_handle = *internet;
-    auto connection =
-        transfer::connect(ftp.internet_handle, settings.ftp_server, settings.ftp_user, settings.ftp_password);
-    if (connection) {
-      ftp.ftp_handle = *connection;
-      read_remote_listing();
-      show_remote_listing();
-      return;
-    }
-    ftp.ftp_handle.reset();
-    failure = connection.failure();
-  } else {
-    failure = internet.failure();
+  const auto failure = open_and_list(keep_window_going(host), limits);
+  if (!failure) return;
+  if (failure->code == transfer::kAbandoned) {
+    // The user closed the window: nothing more to say to them.
+    report_failure("FTP connection", Failure{"abandoned, the window was closed"});
+    return;
   }
-  report_failure("FTP connection", failure);
+  report_failure("FTP connection", *failure);
   host.MsgBox("Fehler beim Verbindungsaufbau", MsgButtons::OK, kApplicationTitle);
 }
 

@@ -5,6 +5,7 @@
 #include "app_title.hpp"
 #include "file_system.hpp"
 #include "form_host.hpp"
+#include "keep_window_going.hpp"
 #include "remote_name.hpp"
 #include "shared_variables.hpp"
 
@@ -16,7 +17,9 @@ Result<Committed> fetch(FileSystem& file_system, const std::string& file_name, c
   if (!is_bare_file_name(file_name)) return Failure{"\"" + file_name + "\" names no file of the login folder"};
   auto target = file_system.replace_file(local_folder + "/" + file_name);
   if (!target) return target.failure();
-  const Status arrived = transfer::get_file(shared_variables().ftp.ftp_handle.get(), file_name, **target, keep_going);
+  // Held here: events handled while the file arrives may replace ftp_handle.
+  const auto connection = shared_variables().ftp.ftp_handle;
+  const Status arrived = transfer::get_file(connection.get(), file_name, **target, keep_going);
   if (!arrived) return arrived.failure();
   return (*target)->commit(placement);
 }
@@ -24,8 +27,14 @@ Result<Committed> fetch(FileSystem& file_system, const std::string& file_name, c
 }  // namespace
 
 bool ftp_get_file(FormHost& host, FileSystem& file_system, const std::string& file_name,
-                  const std::string& local_folder, const KeepGoing& keep_going, Placement placement) {
-  const Result<Committed> arrived = fetch(file_system, file_name, local_folder, keep_going, placement);
+                  const std::string& local_folder, Placement placement) {
+  const Result<Committed> arrived = fetch(file_system, file_name, local_folder, keep_window_going(host), placement);
+  if (!arrived && arrived.failure().code == transfer::kAbandoned) {
+    // The user closed the window: the temporary file went with the
+    // transfer, and there is nobody left to tell.
+    report_failure("transfer of " + file_name, Failure{"abandoned, the window was closed"});
+    return false;
+  }
   if (!arrived) {
     report_failure("transfer of " + file_name, arrived.failure());
     host.MsgBox("Übertragunsfehler", MsgButtons::OK, kApplicationTitle);

@@ -41,12 +41,13 @@ std::vector<WIN32_FIND_DATA> ordered(std::vector<WIN32_FIND_DATA> group) {
 
 }  // namespace
 
-void read_remote_listing() {
+Status read_remote_listing(const KeepGoing& keep_going) {
   auto& ftp = shared_variables().ftp;
   ftp.remote_listing.assign(1, WIN32_FIND_DATA{});
   ftp.find_data.cFileName.clear();
-  auto find = transfer::find_first(ftp.ftp_handle.get(), ftp.find_data);
-  if (!find && find.failure().code != transfer::kNoMoreFiles) report_failure("FTP listing", find.failure());
+  // Held here: events handled while the listing arrives may replace ftp_handle.
+  const auto connection = ftp.ftp_handle;
+  auto find = transfer::find_first(connection.get(), ftp.find_data, keep_going);
   add_listing_entry();
   FindHandle* const handle = find ? find->get() : nullptr;
   for (;;) {
@@ -63,6 +64,8 @@ void read_remote_listing() {
     ftp.find_data.cFileName = std::string("..\0", 3);
     add_listing_entry();
   }
+  if (!find && find.failure().code != transfer::kNoMoreFiles) return find.failure();
+  return {};
 }
 
 void add_listing_entry() {

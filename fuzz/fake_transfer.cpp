@@ -29,7 +29,7 @@ void fuzz::set_fake_listing(std::vector<WIN32_FIND_DATA> entries) { fake_listing
 namespace transfer {
 
 // Like the real layer: a failure, with data untouched, for an empty folder.
-Result<FindHandlePtr> find_first(const InternetHandle*, WIN32_FIND_DATA& data) {
+Result<FindHandlePtr> find_first(const InternetHandle*, WIN32_FIND_DATA& data, const KeepGoing&) {
   if (fake_listing().empty()) return Failure{"empty", kNoMoreFiles};
   FindHandlePtr find{new FindHandle(fake_listing())};  // NOLINT(cppcoreguidelines-owning-memory)
   find->next(data);

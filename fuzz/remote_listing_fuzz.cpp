@@ -113,7 +113,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   auto& ftp = qor::shared_variables().ftp;
   ftp.listing_list = &list4;
   qor::fuzz::set_fake_listing(std::move(served));
-  qor::read_remote_listing();
+  check(static_cast<bool>(qor::read_remote_listing()), "a listing handed out whole is no failure");
   qor::show_remote_listing();
   ftp.listing_list = nullptr;
 

@@ -73,8 +73,9 @@ void download_packages(QOR_sync_FRM& form, const FetchFile& fetch) {
   for (int i = 0; i < count; ++i) {
     if (i > 0) form.Picture2.Width = static_cast<float>(i * progress_step);
     form.host().DoEvents();
-    // The lists may have been rebuilt while events ran: take what is there.
-    if (i >= form.List3.ListCount()) break;
+    // A user who closed the window meanwhile has ended the run; the lists
+    // may have been rebuilt while events ran: take what is there.
+    if (form.host().closed() || i >= form.List3.ListCount()) break;
     const int row = form.List3.ItemData(i);
     // The fields the version check decided by, so the file goes where it
     // was looked for; an item the check did not put there is left alone.

@@ -24,7 +24,8 @@ struct FetchLimits {
 
 // The body's bytes as they arrived. A status of 400 or more is a failure:
 // an error page is not an answer. Redirects (http only, at most 5) are
-// followed.
+// followed. Every request names the client: "User-Agent: " kUserAgent
+// (app_title.hpp).
 Result<std::string> http_fetch(const std::string& url, const FetchLimits& limits);
 
 }  // namespace qor

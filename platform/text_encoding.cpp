@@ -1,5 +1,6 @@
 #include "text_encoding.hpp"
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 
@@ -59,6 +60,48 @@ void append_utf8(std::string& out, std::uint32_t cp) {
 }
 
 }  // namespace
+
+std::string text_from_server(std::string_view bytes) {
+  return is_valid_utf8(bytes) ? std::string(bytes) : windows1252_to_utf8(bytes);
+}
+
+std::optional<std::string> utf8_to_windows1252(std::string_view utf8) {
+  if (!is_valid_utf8(utf8)) return std::nullopt;
+  std::string out;
+  out.reserve(utf8.size());
+  const auto* p = reinterpret_cast<const unsigned char*>(utf8.data());
+  const auto* const end = p + utf8.size();
+  while (p < end) {
+    std::uint32_t cp = *p;
+    int length = 1;
+    if (cp >= 0xF0) {
+      return std::nullopt;  // far beyond the code page
+    } else if (cp >= 0xE0) {
+      cp = ((cp & 0x0F) << 12) | ((p[1] & 0x3F) << 6) | (p[2] & 0x3F), length = 3;
+    } else if (cp >= 0xC0) {
+      cp = ((cp & 0x1F) << 6) | (p[1] & 0x3F), length = 2;
+    }
+    p += length;
+    if (cp < 0x80 || (cp >= 0xA0 && cp <= 0xFF)) {
+      out.push_back(static_cast<char>(cp));
+      continue;
+    }
+    const auto* const found = std::find(kHighControls.begin(), kHighControls.end(), static_cast<char16_t>(cp));
+    if (found != kHighControls.end()) {
+      out.push_back(static_cast<char>(0x80 + (found - kHighControls.begin())));
+    } else if (cp >= 0x80 && cp <= 0x9F && kHighControls[cp - 0x80] == 0) {
+      out.push_back(static_cast<char>(cp));  // an unassigned byte, read as its C1 control
+    } else {
+      return std::nullopt;
+    }
+  }
+  return out;
+}
+
+std::string bytes_for_server(std::string_view utf8) {
+  auto in_code_page = utf8_to_windows1252(utf8);
+  return in_code_page ? std::move(*in_code_page) : std::string(utf8);
+}
 
 std::string windows1252_to_utf8(std::string_view bytes) {
   std::string out;

@@ -12,10 +12,21 @@ Fault knobs (for tests of the client's failure handling):
   idle_close=S      control connections idle for S seconds are closed (421)
   refuse_login=True every login is refused
   dos_listing=True  listings in the DOS/Windows format ("<DIR>" lines)
+  endless_listing=True   a listing of generated entries without end, as fast
+                    as the client takes them
+  trickle_listing=S the real listing, one byte every S seconds
+  endless_download=True  a download sends the file, then bytes without end
+  longer_download=N a download sends N bytes more than the file has (the
+                    listing and SIZE announce the file's own size)
+  charset=NAME      commands, names and listings in that code page
+                    ("windows-1252"), not UTF-8
+  log_commands=True one more log line per command: "COMMAND <line>" (the
+                    password masked)
 Listings are sent in name order (byte order), so tests know the server order.
 """
 
 import argparse
+import codecs
 import logging
 import os
 import signal
@@ -30,25 +41,58 @@ from pyftpdlib.servers import FTPServer
 
 
 def _log(line):
-    sys.stdout.write(line + "\n")
+    # Names are bytes on disk and on the wire; the log shows those bytes.
     sys.stdout.flush()
+    sys.stdout.buffer.write(line.encode("utf-8", "surrogateescape") + b"\n")
+    sys.stdout.buffer.flush()
+
+
+def _encode_name_text(text, charset):
+    """A listing line in the server's code page; bytes that came from the
+    disk undecoded go out as they were, characters the code page lacks as "?"."""
+    if charset is None:
+        return text.encode("utf-8", "surrogateescape")
+    out = bytearray()
+    for ch in text:
+        try:
+            out += ch.encode(charset, "surrogateescape")
+        except UnicodeEncodeError:
+            out += b"?"
+    return bytes(out)
 
 
 class _HoldBack(Exception):
     """Raised by a stalling file that has given all it will give."""
 
 
-class _LimitedFile:
+class _WrappedFile:
+    """A file opened for download whose bytes a fault changes (read)."""
+
+    def __init__(self, real):
+        self._real = real
+        self.name = real.name
+        self.closed = False
+
+    def seek(self, *args):
+        return self._real.seek(*args)
+
+    def tell(self):
+        return self._real.tell()
+
+    def close(self):
+        self.closed = True
+        self._real.close()
+
+
+class _LimitedFile(_WrappedFile):
     """A file opened for download that delivers only its first `limit` bytes,
     then fails (abort), ends early (truncate) or holds back the rest (stall)."""
 
     def __init__(self, real, limit, mode):
-        self._real = real
+        _WrappedFile.__init__(self, real)
         self._left = limit
         self._mode = mode
         self.stalled = False
-        self.name = real.name
-        self.closed = False
 
     def read(self, size=-1):
         if self._left <= 0:
@@ -65,18 +109,77 @@ class _LimitedFile:
         self._left -= len(data)
         return data
 
-    def seek(self, *args):
-        return self._real.seek(*args)
 
-    def tell(self):
-        return self._real.tell()
+class _LongerFile(_WrappedFile):
+    """A file opened for download that goes on after its end: `extra` bytes
+    more, or without end when extra is None."""
 
-    def close(self):
-        self.closed = True
-        self._real.close()
+    def __init__(self, real, extra):
+        _WrappedFile.__init__(self, real)
+        self._extra = extra
+
+    def read(self, size=-1):
+        data = self._real.read(size if size is not None and size > 0 else 65536)
+        if data:
+            return data
+        want = 65536 if size is None or size < 0 else size
+        if self._extra is not None:
+            want = min(want, self._extra)
+            self._extra -= want
+        return b"\xA5" * want
 
 
-class _StallingDTP(DTPHandler):
+def _endless_listing_lines(encode):
+    number = 0
+    while True:
+        number += 1
+        yield encode("-rw-r--r--   1 owner    group           1 Jan 01  2020 endless%09d.dat\r\n" % number)
+
+
+class _HoldingDTP(DTPHandler):
+    """A data channel that holds back what it sends: only a closing client
+    makes it readable meanwhile."""
+
+    def handle_read(self):
+        try:
+            chunk = self.recv(self.ac_in_buffer_size)
+        except OSError:
+            chunk = b""
+        if not chunk:
+            self.handle_close()
+
+
+class _TricklingDTP(_HoldingDTP):
+    """Sends what it is given (a listing) one byte every `drip_seconds`."""
+
+    drip_seconds = 0.5
+
+    def push_with_producer(self, producer):
+        self._initialized = True
+        self._drip = b"".join(iter(producer.more, b""))
+        # Nothing is written by the loop until the last byte has gone.
+        self.modify_ioloop_events(self.ioloop.READ)
+        self._wanted_io_events = self.ioloop.READ
+        self.call_later(self.drip_seconds, self._next_drip)
+
+    def _next_drip(self):
+        if self._closed:
+            return
+        if not self._drip:
+            # The end marker queued after the data now closes the channel (226).
+            self.modify_ioloop_events(self.ioloop.WRITE)
+            self._wanted_io_events = self.ioloop.WRITE
+            return
+        try:
+            self.send(self._drip[:1])
+        except OSError:
+            self.handle_close()
+            return
+        self._drip = self._drip[1:]
+        self.call_later(self.drip_seconds, self._next_drip)
+
+
+class _StallingDTP(_HoldingDTP):
     """Stops writing once a stalled file has nothing more to give, and keeps
     the data connection open until the client gives up."""
 
@@ -98,15 +201,6 @@ class _StallingDTP(DTPHandler):
         except _HoldBack:
             pass
 
-    def handle_read(self):
-        # Only a closing client makes this readable while we stall.
-        try:
-            chunk = self.recv(self.ac_in_buffer_size)
-        except OSError:
-            chunk = b""
-        if not chunk:
-            self.handle_close()
-
 
 class _RefusingAuthorizer(DummyAuthorizer):
     def validate_authentication(self, username, password, handler):
@@ -115,7 +209,8 @@ class _RefusingAuthorizer(DummyAuthorizer):
 
 def make_ftp_server(root, user, password, host="127.0.0.1", port=0, abort_after=None,
                     truncate_after=None, stall_after=None, idle_close=None, refuse_login=False,
-                    dos_listing=False):
+                    dos_listing=False, endless_listing=False, trickle_listing=None, endless_download=False,
+                    longer_download=None, charset=None, log_commands=False):
     """An FTPServer serving `root` to one account; call serve_forever() on it.
     The bound port is server.address[1]."""
     authorizer = _RefusingAuthorizer() if refuse_login else DummyAuthorizer()
@@ -129,13 +224,23 @@ def make_ftp_server(root, user, password, host="127.0.0.1", port=0, abort_after=
     elif stall_after is not None:
         limit = (int(stall_after), "stall")
 
+    if charset is not None:
+        charset = codecs.lookup(charset).name
+
+    def encode(text):
+        return _encode_name_text(text, charset)
+
     class Fs(AbstractedFS):
         def listdir(self, path):
             return sorted(AbstractedFS.listdir(self, path), key=os.fsencode)
 
         def format_list(self, basedir, listing, ignore_err=True):
+            if endless_listing:
+                yield from _endless_listing_lines(encode)
+                return
             if not dos_listing:
-                yield from AbstractedFS.format_list(self, basedir, listing, ignore_err)
+                for line in AbstractedFS.format_list(self, basedir, listing, ignore_err):
+                    yield encode(line.decode("utf-8", "surrogateescape")) if charset else line
                 return
             for name in listing:
                 try:
@@ -144,13 +249,17 @@ def make_ftp_server(root, user, password, host="127.0.0.1", port=0, abort_after=
                     continue
                 when = time.strftime("%m-%d-%y  %I:%M%p", time.localtime(st.st_mtime))
                 kind = "       <DIR>          " if stat.S_ISDIR(st.st_mode) else "%21d " % st.st_size
-                line = when + kind + name + "\r\n"
-                yield line.encode("utf8", self.cmd_channel.unicode_errors)
+                yield encode(when + kind + name + "\r\n")
 
         def open(self, filename, mode):
             f = AbstractedFS.open(self, filename, mode)
-            if limit is not None and "r" in mode:
-                return _LimitedFile(f, limit[0], limit[1])
+            if "r" in mode:
+                if limit is not None:
+                    return _LimitedFile(f, limit[0], limit[1])
+                if endless_download:
+                    return _LongerFile(f, None)
+                if longer_download is not None:
+                    return _LongerFile(f, int(longer_download))
             return f
 
     class Handler(FTPHandler):
@@ -165,6 +274,14 @@ def make_ftp_server(root, user, password, host="127.0.0.1", port=0, abort_after=
             _log("RETR " + os.path.basename(file))
             return FTPHandler.ftp_RETR(self, file)
 
+        def decode(self, data):
+            return data.decode(charset or "utf-8", "surrogateescape")
+
+        def pre_process_command(self, line, cmd, arg):
+            if log_commands:
+                _log("COMMAND " + ("PASS ******" if cmd == "PASS" else line))
+            return FTPHandler.pre_process_command(self, line, cmd, arg)
+
     Handler.authorizer = authorizer
     Handler.abstracted_fs = Fs
     Handler.auth_failed_timeout = 0
@@ -175,6 +292,9 @@ def make_ftp_server(root, user, password, host="127.0.0.1", port=0, abort_after=
     if limit is not None and limit[1] == "stall":
         Handler.dtp_handler = _StallingDTP
         _StallingDTP.timeout = 3600
+    elif trickle_listing is not None:
+        Handler.dtp_handler = type("Trickling", (_TricklingDTP,), {"drip_seconds": float(trickle_listing),
+                                                                    "timeout": 3600})
     if idle_close is not None:
         Handler.timeout = float(idle_close)
     return FTPServer((host, int(port)), Handler)
@@ -196,6 +316,12 @@ def main():
     p.add_argument("--idle-close", type=float)
     p.add_argument("--refuse-login", action="store_true")
     p.add_argument("--dos-listing", action="store_true")
+    p.add_argument("--endless-listing", action="store_true")
+    p.add_argument("--trickle-listing", type=float, metavar="SECONDS")
+    p.add_argument("--endless-download", action="store_true")
+    p.add_argument("--longer-download", type=int, metavar="BYTES")
+    p.add_argument("--charset", help="code page of commands, names and listings (default UTF-8)")
+    p.add_argument("--log-commands", action="store_true")
     a = p.parse_args()
 
     quiet = logging.getLogger("pyftpdlib")
@@ -204,7 +330,10 @@ def main():
     server = make_ftp_server(a.root, a.user, a.password, port=a.port, abort_after=a.abort_after,
                              truncate_after=a.truncate_after, stall_after=a.stall_after,
                              idle_close=a.idle_close, refuse_login=a.refuse_login,
-                             dos_listing=a.dos_listing)
+                             dos_listing=a.dos_listing, endless_listing=a.endless_listing,
+                             trickle_listing=a.trickle_listing, endless_download=a.endless_download,
+                             longer_download=a.longer_download, charset=a.charset,
+                             log_commands=a.log_commands)
     signal.signal(signal.SIGTERM, _stop)
     _log("LISTENING ftp %d" % server.address[1])
     _log("READY")

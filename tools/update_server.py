@@ -2,10 +2,11 @@
 """Update server for QOR_sync_PRO: the query script over HTTP and the package
 files over FTP, both from one published folder.
 
-Prints "LISTENING http <port>", "LISTENING ftp <port>", "READY", then one line
-"REQUEST <request line>" per HTTP request. What it answers comes from the
-catalogue (JSON, see the README), read again for every request so
-that a vendor (or a test) can change it while the server runs.
+Prints "LISTENING http <port>", "LISTENING ftp <port>", "READY", then per HTTP
+request a line "REQUEST <request line>" and a line "AGENT <User-Agent header>".
+What it answers comes from the catalogue (JSON, see the README), read again
+for every request so that a vendor (or a test) can change it while the
+server runs.
 """
 
 import argparse
@@ -149,8 +150,14 @@ class QueryHandler(BaseHTTPRequestHandler):
 
     def do_GET(self):
         say("REQUEST " + self.requestline)
+        agent = self.headers.get("User-Agent")
+        say("AGENT " + (agent or ""))
         self.close_connection = True
         url = urlsplit(self.path)
+        if self.server.state.require_agent and not agent:
+            # As some hosting does: a request that names no client is refused.
+            self.send_body(403, b"forbidden\n")
+            return
         if url.path != SCRIPT_PATH:
             self.send_body(404, b"not found\n")
             return
@@ -223,8 +230,9 @@ class QueryHandler(BaseHTTPRequestHandler):
 
 
 class ServerState:
-    def __init__(self, catalogue):
+    def __init__(self, catalogue, require_agent=False):
         self.catalogue = catalogue
+        self.require_agent = require_agent
         self.stopping = threading.Event()
         self._used = {}
         self._lock = threading.Lock()
@@ -259,14 +267,20 @@ def make_ftp_server(root, user, password, bind, port, login_fail_delay, faults):
     return server
 
 
+FTP_FAULTS = {
+    "abort_after": int, "truncate_after": int, "stall_after": int, "idle_close": float, "refuse_login": None,
+    "endless_listing": None, "trickle_listing": float, "endless_download": None, "longer_download": int,
+    "charset": str, "log_commands": None,
+}
+
+
 def parse_ftp_fault(text):
-    """"abort_after=N", "truncate_after=N", "stall_after=N", "idle_close=S", "refuse_login"."""
+    """"KNOB=VALUE" or "KNOB" for a switch; the knobs of tools/ftp_server.py."""
     key, _, value = text.partition("=")
-    if key == "refuse_login":
-        return key, True
-    if key not in ("abort_after", "truncate_after", "stall_after", "idle_close"):
+    if key not in FTP_FAULTS:
         raise ValueError("unknown FTP fault %r" % key)
-    return key, float(value) if key == "idle_close" else int(value)
+    kind = FTP_FAULTS[key]
+    return key, True if kind is None else kind(value)
 
 
 def main():
@@ -280,7 +294,11 @@ def main():
     parser.add_argument("--ftp-login-fail-delay", type=float, default=3.0,
                         help="seconds before a refused login is answered (0 for tests)")
     parser.add_argument("--ftp-fault", action="append", default=[], metavar="KNOB[=VALUE]",
-                        help="abort_after=N, truncate_after=N, stall_after=N, idle_close=S, refuse_login")
+                        help="abort_after=N, truncate_after=N, stall_after=N, idle_close=S, refuse_login, "
+                             "endless_listing, trickle_listing=S, endless_download, longer_download=N, "
+                             "charset=NAME, log_commands")
+    parser.add_argument("--require-agent", action="store_true",
+                        help="refuse (403) requests without a User-Agent header")
     parser.add_argument("--fail", action="append", default=[], metavar="QUERY=MODE[:ARG][@N]",
                         help="fail a query: close, status[:CODE], stall[:SECONDS], cut[:BYTES], trickle[:SECONDS]; "
                              "@N: first N requests only")
@@ -297,7 +315,7 @@ def main():
     catalogue = Catalogue(args.catalogue or os.path.join(root, "catalogue.json"), root, cli_faults, cli_answers)
     settings = catalogue.load().get("settings", {})  # fails early on a broken catalogue
 
-    state = ServerState(catalogue)
+    state = ServerState(catalogue, args.require_agent)
     httpd = ThreadingHTTPServer((args.bind, args.http_port), QueryHandler)
     httpd.daemon_threads = True
     httpd.state = state

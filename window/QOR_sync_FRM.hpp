@@ -122,6 +122,7 @@ class QOR_sync_FRM {
   void build_control_set();
   void connect_events();
   // Runs a step; a step the user gave up ends here and the chain stops.
+  // Nothing runs once the window is closed.
   void run_step(const std::function<void()>& step);
 
   FormServices services_;

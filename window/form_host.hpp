@@ -1,5 +1,6 @@
 // What the window needs from the toolkit beyond its controls: message boxes,
-// yielding to the event loop and closing. Tests record instead of blocking.
+// yielding to the event loop, closing, and whether it was closed. Tests
+// record instead of blocking.
 #pragma once
 
 #include <string>
@@ -17,6 +18,10 @@ class FormHost {
   virtual void DoEvents() = 0;
   // Closes the window; the program ends with it.
   virtual void Unload() = 0;
+  // True once the window was closed, by the user (its close button, the
+  // window manager) or by Unload; it stays true. A step that yields looks at
+  // it after DoEvents and ends there: the user has left.
+  virtual bool closed() const = 0;
 };
 
 }  // namespace qor

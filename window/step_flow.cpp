@@ -44,7 +44,9 @@ void QOR_sync_FRM::connect_events() {
 }
 
 void QOR_sync_FRM::run_step(const std::function<void()>& step) {
-  if (!step) return;
+  // Once the user has closed the window, a timer that still ticks or a step
+  // that was chained before starts nothing more.
+  if (!step || host().closed()) return;
   try {
     step();
   } catch (const StepAborted&) {

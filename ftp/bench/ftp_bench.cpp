@@ -1,6 +1,7 @@
 // Measures the FTP client on loopback against the curl command-line tool:
 // one large file, many small files over one connection, and the listing
-// of a large folder ordered and shown. Prints the figures; asserts nothing.
+// of a large folder ordered and shown; and how a listing without end is
+// refused. Prints the figures; asserts nothing.
 #include <spawn.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -42,6 +43,7 @@ class QuietHost : public qor::FormHost {
   }
   void DoEvents() override {}
   void Unload() override {}
+  bool closed() const override { return false; }
 };
 
 double seconds(const std::function<void()>& f) {
@@ -86,10 +88,17 @@ void write_pattern_file(const std::string& path, std::size_t bytes) {
   }
 }
 
-std::unique_ptr<ServerProcess> serve(const std::string& root) {
-  return std::make_unique<ServerProcess>(std::vector<std::string>{qor::test::python(),
-                                                                  qor::test::tools_dir() + "/ftp_server.py", "--root",
-                                                                  root, "--user", kUser, "--password", kPassword});
+std::unique_ptr<ServerProcess> serve(const std::string& root, const std::vector<std::string>& options = {}) {
+  std::vector<std::string> argv{qor::test::python(),
+                                qor::test::tools_dir() + "/ftp_server.py",
+                                "--root",
+                                root,
+                                "--user",
+                                kUser,
+                                "--password",
+                                kPassword};
+  argv.insert(argv.end(), options.begin(), options.end());
+  return std::make_unique<ServerProcess>(std::move(argv));
 }
 
 std::string curl_url(const ServerProcess& server, const std::string& name) {
@@ -181,7 +190,7 @@ void bench_small(const std::string& work, int count) {
       const auto disk = qor::make_local_file_system(out);
       int failed = 0;
       for (const auto& n : names) {
-        auto target = disk->replace_file(std::string(out).append("/").append(n));
+        auto target = disk->replace_file((fs::path(out) / n).string());
         failed += !(target && connection && qor::transfer::get_file(connection->get(), n, **target) &&
                     (*target)->commit(qor::Placement::Replace));
       }
@@ -242,17 +251,44 @@ void bench_listing(const std::string& work, int count) {
   fs::remove_all(root);
 }
 
+// A server whose listing never ends: how long until the client refuses it
+// under the program's limits, and what the listing costs in memory.
+void bench_endless_listing(const std::string& work) {
+  const std::string root = work + "/endless-root";
+  fs::create_directories(root);
+  auto server = serve(root, {"--endless-listing"});
+  auto internet = qor::transfer::open("bench");
+  auto connection = qor::transfer::connect(*internet, server->address("ftp"), kUser, kPassword);
+  if (!connection) {
+    std::printf("endless listing: no connection (%s)\n", connection.failure().reason.c_str());
+    return;
+  }
+  const long rss_before = max_rss_kb();
+  qor::WIN32_FIND_DATA data;
+  std::string outcome;
+  const double took = seconds([&] {
+    const auto find = qor::transfer::find_first(connection->get(), data);
+    outcome = find ? std::string("listed whole, which it must not be") : find.failure().reason;
+  });
+  std::printf("endless listing under the program's limits:\n");
+  std::printf("  refused after %.3f s: %s\n", took, outcome.c_str());
+  std::printf("  peak memory growth: %ld KB\n", max_rss_kb() - rss_before);
+  fs::remove_all(root);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   std::size_t big_mb = 500;
   int small = 1000;
   int entries = 30000;
+  int endless = 1;
   std::string big_out = "/tmp/qor-ftp-bench/out";
   for (int i = 1; i + 1 < argc; i += 2) {
     if (!std::strcmp(argv[i], "--big-mb")) big_mb = std::stoul(argv[i + 1]);
     if (!std::strcmp(argv[i], "--small")) small = std::stoi(argv[i + 1]);
     if (!std::strcmp(argv[i], "--entries")) entries = std::stoi(argv[i + 1]);
+    if (!std::strcmp(argv[i], "--endless")) endless = std::stoi(argv[i + 1]);
     // Where the big file is written, e.g. /dev/shm to leave the disk out.
     if (!std::strcmp(argv[i], "--big-out")) big_out = argv[i + 1];
     if (!std::strcmp(argv[i], "--rounds")) rounds = std::max(1, std::stoi(argv[i + 1]));
@@ -262,6 +298,8 @@ int main(int argc, char** argv) {
   const std::string work = "/tmp/qor-ftp-bench";
   fs::remove_all(work);
   fs::create_directories(work);
+  // First: the peak memory it reports is the process's own so far.
+  if (endless > 0) bench_endless_listing(work);
   if (entries > 0) bench_listing(work, entries);
   if (small > 0) bench_small(work, small);
   if (big_mb > 0) bench_big(work, big_out, big_mb);

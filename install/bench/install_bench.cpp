@@ -29,6 +29,7 @@ class NoHost : public qor::FormHost {
   qor::MsgResult MsgBox(const std::string&, qor::MsgButtons, const std::string&) override { return qor::MsgResult::OK; }
   void DoEvents() override { QCoreApplication::processEvents(); }
   void Unload() override {}
+  bool closed() const override { return false; }
 };
 
 const std::string kVersion = "15.07.2026 10:30:00";

@@ -1,5 +1,6 @@
 // The transfer layer over libcurl: one FtpSession per connection, its
-// listing read whole by find_first and handed out entry by entry.
+// listing read whole by find_first and handed out entry by entry, its names
+// remembered for the downloads that follow.
 #include "ftp_transfer.hpp"
 
 #include <vector>
@@ -8,6 +9,7 @@
 #include "ftp_session.hpp"
 #include "ftp_url.hpp"
 #include "listed_entries.hpp"
+#include "listing_names.hpp"
 #include "text_encoding.hpp"
 
 namespace qor {
@@ -21,11 +23,15 @@ class InternetHandle {
   const TransferLimits& limits() const { return limits_; }
   // The connection's session; null for the open handle.
   FtpSession* session() const { return session_.get(); }
+  // The names of the connection's last listing. The interface hands the
+  // connection out as const; what it remembers changes with each listing.
+  ListingNames& names() const { return names_; }
 
  private:
   TransferLimits limits_;
   std::shared_ptr<const InternetHandle> parent_;
   std::unique_ptr<FtpSession> session_;
+  mutable ListingNames names_;
 };
 
 class FindHandle : public ListedEntries {
@@ -45,7 +51,7 @@ FILETIME to_filetime(std::int64_t unix_seconds) {
   return {static_cast<std::uint32_t>(ticks), static_cast<std::uint32_t>(ticks >> 32)};
 }
 
-WIN32_FIND_DATA to_find_data(const RemoteEntry& entry) {
+WIN32_FIND_DATA to_find_data(const RemoteEntry& entry, std::string text) {
   WIN32_FIND_DATA d;
   d.dwFileAttributes = entry.directory ? FILE_ATTRIBUTE_DIRECTORY : FILE_ATTRIBUTE_NORMAL;
   if (entry.modified && *entry.modified >= 0) {
@@ -57,7 +63,7 @@ WIN32_FIND_DATA to_find_data(const RemoteEntry& entry) {
     d.nFileSizeHigh = static_cast<std::uint32_t>(*entry.size >> 32);
     d.nFileSizeLow = static_cast<std::uint32_t>(*entry.size);
   }
-  d.cFileName = is_valid_utf8(entry.name) ? entry.name : windows1252_to_utf8(entry.name);
+  d.cFileName = std::move(text);
   return d;
 }
 
@@ -72,23 +78,27 @@ Result<std::shared_ptr<InternetHandle>> open(const std::string& /*agent*/, const
 
 Result<std::shared_ptr<InternetHandle>> connect(const std::shared_ptr<InternetHandle>& internet,
                                                 const std::string& server, const std::string& user,
-                                                const std::string& password) {
+                                                const std::string& password, const KeepGoing& keep_going) {
   if (!internet) return Failure{"connect: the internet functions are not open"};
   const auto base_url = ftp_base_url(server);
   if (!base_url) return Failure{"connect: \"" + server + "\" is no server name"};
-  auto session = FtpSession::login(*base_url, user, password, internet->limits());
+  auto session =
+      FtpSession::login(*base_url, bytes_for_server(user), bytes_for_server(password), internet->limits(), keep_going);
   if (!session) return session.failure();
   return std::make_shared<InternetHandle>(internet, std::move(*session));
 }
 
-Result<FindHandlePtr> find_first(const InternetHandle* connection, WIN32_FIND_DATA& data) {
+Result<FindHandlePtr> find_first(const InternetHandle* connection, WIN32_FIND_DATA& data, const KeepGoing& keep_going) {
   if (connection == nullptr || connection->session() == nullptr) return Failure{"list: no connection"};
   std::vector<RemoteEntry> entries;
-  if (Status listed = connection->session()->list(entries); !listed) return listed.failure();
+  ListingNames& names = connection->names();
+  names.clear();
+  if (Status listed = connection->session()->list(entries, keep_going); !listed) return listed.failure();
   if (entries.empty()) return Failure{"list: the folder is empty", transfer::kNoMoreFiles};
   std::vector<WIN32_FIND_DATA> records;
   records.reserve(entries.size());
-  for (const auto& entry : entries) records.push_back(to_find_data(entry));
+  for (const auto& entry : entries)
+    records.push_back(to_find_data(entry, names.add(entry.name, entry.link ? std::nullopt : entry.size)));
   FindHandlePtr find{new FindHandle(std::move(records))};  // NOLINT(cppcoreguidelines-owning-memory)
   find->next(data);
   return find;
@@ -97,10 +107,13 @@ Result<FindHandlePtr> find_first(const InternetHandle* connection, WIN32_FIND_DA
 bool find_next(FindHandle* find, WIN32_FIND_DATA& data) { return find != nullptr && find->next(data); }
 
 Status get_file(const InternetHandle* connection, const std::string& remote_name, ByteSink& sink,
-                const KeepGoing& /*keep_going*/) {
+                const KeepGoing& keep_going) {
   if (connection == nullptr || connection->session() == nullptr)
     return Failure{"fetch " + remote_name + ": no connection"};
-  return connection->session()->retrieve(remote_name, sink);
+  const ListingNames& names = connection->names();
+  const ListingNames::Entry* listed = names.find(remote_name);
+  return connection->session()->retrieve(names.bytes_for(remote_name), remote_name,
+                                         listed != nullptr ? listed->size : std::nullopt, sink, keep_going);
 }
 
 }  // namespace transfer

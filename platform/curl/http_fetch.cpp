@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 
+#include "app_title.hpp"
 #include "curl_easy.hpp"
 
 namespace qor {
@@ -59,6 +60,7 @@ Result<std::string> http_fetch(const std::string& url, const FetchLimits& limits
   curl_easy_setopt(h, CURLOPT_MAXREDIRS, 5L);
   curl_easy_setopt(h, CURLOPT_REDIR_PROTOCOLS_STR, "http");
   curl_easy_setopt(h, CURLOPT_NOPROXY, no_proxy.c_str());
+  curl_easy_setopt(h, CURLOPT_USERAGENT, kUserAgent);
   curl_easy_setopt(h, CURLOPT_CONNECTTIMEOUT, static_cast<long>(limits.connect_timeout.count()));
   curl_easy_setopt(h, CURLOPT_LOW_SPEED_LIMIT, 1L);
   curl_easy_setopt(h, CURLOPT_LOW_SPEED_TIME, static_cast<long>(limits.stall_time.count()));

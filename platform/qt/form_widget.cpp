@@ -35,7 +35,9 @@ void FormWidget::moveEvent(QMoveEvent* event) {
 
 void FormWidget::closeEvent(QCloseEvent* event) {
   QWidget::closeEvent(event);
-  if (event->isAccepted() && on_closed) on_closed();
+  if (!event->isAccepted()) return;
+  was_closed_ = true;
+  if (on_closed) on_closed();
 }
 
 }  // namespace qor::qt

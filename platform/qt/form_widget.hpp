@@ -14,6 +14,8 @@ class FormWidget : public QWidget {
 
   std::function<void()> on_geometry;  // shown, resized, or the frame changed
   std::function<void()> on_closed;
+  // The window was closed (its close button, the window manager, close()).
+  bool was_closed() const { return was_closed_; }
 
  protected:
   void showEvent(QShowEvent* event) override;
@@ -23,6 +25,8 @@ class FormWidget : public QWidget {
 
  private:
   void geometry_changed();
+
+  bool was_closed_ = false;
 };
 
 }  // namespace qor::qt

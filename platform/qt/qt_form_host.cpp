@@ -31,7 +31,10 @@ MsgResult QtFormHost::MsgBox(const std::string& text, MsgButtons buttons, const 
 void QtFormHost::DoEvents() { QCoreApplication::processEvents(); }
 
 void QtFormHost::Unload() {
+  unloaded_ = true;
   if (window_) window_->close();
 }
+
+bool QtFormHost::closed() const { return unloaded_ || (has_window_ && (!window_ || window_->was_closed())); }
 
 }  // namespace qor::qt

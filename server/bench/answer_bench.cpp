@@ -70,6 +70,7 @@ class NoHost : public qor::FormHost {
   qor::MsgResult MsgBox(const std::string&, qor::MsgButtons, const std::string&) override { return qor::MsgResult::OK; }
   void DoEvents() override {}
   void Unload() override {}
+  bool closed() const override { return false; }
 };
 
 void BM_ParsePackageRecords(benchmark::State& state) {

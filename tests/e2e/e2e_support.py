@@ -127,6 +127,47 @@ class LiveScreen:
             self.display = None
 
 
+class _ClientMessage(ctypes.Structure):
+    _fields_ = [("type", ctypes.c_int), ("serial", ctypes.c_ulong), ("send_event", ctypes.c_int),
+                ("display", ctypes.c_void_p), ("window", ctypes.c_ulong), ("message_type", ctypes.c_ulong),
+                ("format", ctypes.c_int), ("l", ctypes.c_long * 5)]
+
+
+class _XEvent(ctypes.Union):
+    _fields_ = [("xclient", _ClientMessage), ("pad", ctypes.c_long * 24)]
+
+
+def close_window(display, wid):
+    """What a window manager sends when the user clicks a window's close
+    button: WM_DELETE_WINDOW. (xdotool's windowclose destroys the window
+    instead, which no toolkit takes for the user closing it; the display has
+    no window manager.)"""
+    x11 = ctypes.CDLL(ctypes.util.find_library("X11") or "libX11.so.6")
+    x11.XOpenDisplay.restype = ctypes.c_void_p
+    x11.XOpenDisplay.argtypes = [ctypes.c_char_p]
+    x11.XInternAtom.restype = ctypes.c_ulong
+    x11.XInternAtom.argtypes = [ctypes.c_void_p, ctypes.c_char_p, ctypes.c_int]
+    x11.XSendEvent.argtypes = [ctypes.c_void_p, ctypes.c_ulong, ctypes.c_int, ctypes.c_long, ctypes.c_void_p]
+    x11.XFlush.argtypes = [ctypes.c_void_p]
+    x11.XCloseDisplay.argtypes = [ctypes.c_void_p]
+    dpy = x11.XOpenDisplay(display.encode())
+    if not dpy:
+        raise RuntimeError("cannot open the X display %s" % display)
+    try:
+        event = _XEvent()
+        event.xclient.type = 33  # ClientMessage
+        event.xclient.display = dpy
+        event.xclient.window = int(wid)
+        event.xclient.message_type = x11.XInternAtom(dpy, b"WM_PROTOCOLS", False)
+        event.xclient.format = 32
+        event.xclient.l[0] = x11.XInternAtom(dpy, b"WM_DELETE_WINDOW", False)
+        event.xclient.l[1] = 0  # CurrentTime
+        x11.XSendEvent(dpy, int(wid), False, 0, ctypes.byref(event))
+        x11.XFlush(dpy)
+    finally:
+        x11.XCloseDisplay(dpy)
+
+
 def client_environment(display, home):
     env = dict(os.environ, DISPLAY=display, HOME=home, LC_ALL="C.UTF-8", QT_QPA_PLATFORM="xcb",
                XDG_CONFIG_HOME=os.path.join(home, ".config"))

@@ -6,14 +6,16 @@ update server, driven by real pointer clicks.
 
 Scenarios: a first run, a second with nothing to do and a third with one
 newer file; an offline flag click; transfers failing half-way (broken off
-by the FTP server; the FTP server stopped); quick clicks at one spot. The
-screenshots of a failing scenario stay in DIR/<name>/.
+by the FTP server; the FTP server stopped); quick clicks at one spot; the
+window closed while a download is held up. The screenshots of a failing
+scenario stay in DIR/<name>/.
 """
 
 import argparse
 import os
 import shutil
 import signal
+import subprocess
 import sys
 import tempfile
 import time
@@ -24,11 +26,12 @@ sys.path.insert(0, HERE)
 import e2e_checks as checks  # noqa: E402
 import e2e_screens as screens  # noqa: E402
 from e2e_screens import BUTTON, HEADING, PageWatch, check_caption  # noqa: E402
-from e2e_support import (Failure, LiveScreen, Processes, Scenario, expect, file_state, ftp_server,  # noqa: E402
-                         sample_packages, start_xvfb, su, update_server, wait_for)
+from e2e_support import (Failure, LiveScreen, Processes, Scenario, close_window, expect, file_state,  # noqa: E402
+                         ftp_server, sample_packages, start_xvfb, su, update_server, wait_for)
 
 PAGES = ("language", "folder", "install", "update", "package", "finish")
 STEP_TIMEOUT = 180  # a step on a loaded two-core machine, transfers included
+CLOSE_BOUND = 15  # seconds from the close to the end of the process, on a loaded machine
 
 
 def settled_page(watch, leaving, timeout, what):
@@ -413,12 +416,51 @@ def ftp_stopped(sc):
            "the client used the update server's own FTP server, not the published one")
 
 
+def close_mid_transfer(sc):
+    """The window closed with its close button while a download is held up
+    by the server: the process ends at once, nothing partial is left, the
+    files the user had are untouched, and no later step runs."""
+    server = update_server(sc.procs, sc.published, "--ftp-fault", "stall_after=1")
+    before, folders_before = file_state(sc.program)
+    marks = []
+    window = sc.start_client(server.ports["http"])
+    watch = PageWatch(sc, window)
+    first_pages(sc, window, watch, on_install=lambda: marks.append(len(server.lines)))
+    mark = marks[0]
+    wait_for(lambda: any(line.startswith("RETR") for line in server.log(mark)), 60, "the first download to start")
+    time.sleep(1.0)  # well inside the held-up transfer
+    expect(sc.client.poll() is None, "the client ended before the window was closed")
+    sc.shot("held-up")
+    # Only a window that handles its events while the file arrives takes the
+    # close at once.
+    close_window(sc.display, window.wid)
+    closed_at = time.monotonic()
+    try:
+        code = sc.client.wait(timeout=CLOSE_BOUND)
+    except subprocess.TimeoutExpired:
+        raise Failure("the client still runs %d s after its window was closed" % CLOSE_BOUND) from None
+    took = time.monotonic() - closed_at
+    expect(code == 0, "the client ended with exit code %d" % code)
+    after, folders_after = file_state(sc.program)
+    expect(after == before, "the program folder changed: %s" % sorted(p for p in set(before) | set(after)
+                                                                       if before.get(p) != after.get(p)))
+    expect(folders_after == folders_before | set(checks.catalogue(sc.published)["new"]),
+           "folders other than the package folders appeared: %s" % sorted(folders_after - folders_before))
+    retrieved = [line for line in server.log(mark) if line.startswith("RETR")]
+    expect(len(retrieved) == 1, "transfers after the close: %s" % retrieved)
+    expect(not any(line.startswith("REQUEST") for line in server.log(mark)),
+           "queries after the install click: %s" % [l for l in server.log(mark) if l.startswith("REQUEST")])
+    expect(not os.listdir(os.path.join(sc.home, "Desktop")), "a desktop entry was written")
+    print("  close_mid_transfer: the client ended %.2f s after the close, nothing partial, nothing changed" % took)
+
+
 SCENARIOS = {
     "full_run": full_run,
     "offline": offline,
     "ftp_abort": ftp_abort,
     "ftp_stopped": ftp_stopped,
     "quick_clicks": quick_clicks,
+    "close_mid_transfer": close_mid_transfer,
 }
 
 

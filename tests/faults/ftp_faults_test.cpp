@@ -1,6 +1,7 @@
 // The FTP server misbehaves: it refuses the login, breaks a transfer off,
-// ends it early, stalls in the middle of a file, or is gone between two
-// files. Each failed file is reported once and the file the user had stays.
+// ends it early, stalls in the middle of a file, sends a listing or files
+// without end, or is gone between two files. Each failed file is reported
+// once and the file the user had stays.
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -54,13 +55,41 @@ INSTANTIATE_TEST_SUITE_P(Faults, BrokenTransfer,
                          ::testing::Values("abort_after=100000", "truncate_after=100000", "stall_after=100000"),
                          [](const auto& info) { return info.param.substr(0, info.param.find('_')); });
 
+// A listing without end ends at its cap as a failed connection, said once;
+// the downloads go by name over the same login, and the run goes on.
+TEST_F(FaultTest, AListingWithoutEndIsAFailedConnectionAndTheRunGoesOn) {
+  NetworkLimits limits = quick_ftp_limits();
+  limits.ftp.max_listing_bytes = std::uint64_t{1} << 20;
+  start({"--ftp-fault", "endless_listing"}, limits);
+  click_through();
+  EXPECT_EQ(run->message_texts(), Texts{kConnectFailed});
+  ASSERT_EQ(reports.size(), 1u) << testing::PrintToString(reports);
+  EXPECT_NE(reports[0].find("the listing is larger than 1048576 bytes"), std::string::npos) << reports[0];
+  EXPECT_EQ(file("a.dll"), published("a.dll"));
+  EXPECT_EQ(file("big.exe"), published("big.exe"));
+  expect_sound_end();
+}
+
+// Every download goes on past the size announced for it: each fails once,
+// and nothing the user had changes.
+TEST_F(FaultTest, DownloadsWithoutEndAllFailAndChangeNothing) {
+  start({"--ftp-fault", "endless_download"}, quick_ftp_limits());
+  click_through();
+  EXPECT_EQ(run->message_texts(), Texts(5, kTransferFailed));
+  ASSERT_EQ(reports.size(), 5u) << testing::PrintToString(reports);
+  EXPECT_NE(reports[0].find("a.dll: more than the 20000 bytes announced"), std::string::npos) << reports[0];
+  EXPECT_EQ(file("big.exe"), "the old program");
+  EXPECT_FALSE(exists("a.dll"));
+  expect_sound_end();
+}
+
 TEST_F(FaultTest, ServerGoneBetweenTwoFilesFailsTheRestAndTheNextQuery) {
   start();
   QOR_sync_FRM& form = *run->form;
   int fetched = 0;
   form.steps.download_packages = [&] {
     download_packages(form, [&](const std::string& name, const std::string& folder, Placement placement) {
-      const bool arrived = ftp_get_file(run->host, *form.file_system, name, folder, {}, placement);
+      const bool arrived = ftp_get_file(run->host, *form.file_system, name, folder, placement);
       if (++fetched == 1) server->stop();
       return arrived;
     });

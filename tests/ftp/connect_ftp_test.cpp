@@ -1,4 +1,5 @@
 // connect_ftp and the remote listing against a real FTP server.
+#include <chrono>
 #include <filesystem>
 
 #include "QOR_sync_ftp_MOD.hpp"
@@ -61,6 +62,91 @@ TEST_F(FtpTest, FailedConnectionShowsOneMessageKeepsTheOldListingAndNamesTheServ
     EXPECT_EQ(shared_variables().ftp.ftp_handle, nullptr);
   }
   EXPECT_EQ(server->count_log("LIST", 0), 0);
+}
+
+// A line break in the account would end the login command early and send
+// the rest to the server as commands of their own.
+TEST_F(FtpTest, ControlCharactersInTheSettingsRefuseTheConnectionBeforeAnythingIsSent) {
+  write_file(root / "victim.txt", "keep");
+  start_server({"--log-commands"});
+  auto& mod = shared_variables().mod;
+  const QOR_sync_MOD good = mod;
+  struct Case {
+    std::string QOR_sync_MOD::*field;
+    std::string key;
+    std::string value;
+  };
+  for (const Case& c :
+       {Case{&QOR_sync_MOD::ftp_user, "us=", "qor\r\nDELE victim.txt"},
+        Case{&QOR_sync_MOD::ftp_password, "pa=", "pass word\r\nDELE victim.txt"},
+        Case{&QOR_sync_MOD::ftp_password, "pa=", "pass word\nDELE victim.txt"},
+        Case{&QOR_sync_MOD::ftp_user, "us=", std::string("qor\0DELE victim.txt", 19)},
+        Case{&QOR_sync_MOD::ftp_user, "us=", "qor\t"}, Case{&QOR_sync_MOD::ftp_password, "pa=", "pass word\x7F"},
+        Case{&QOR_sync_MOD::ftp_server, "se=", good.ftp_server + "\r\n"},
+        Case{&QOR_sync_MOD::ftp_folder, "fo=", "/\rDELE victim.txt"}}) {
+    SCOPED_TRACE(c.key + testing::PrintToString(c.value));
+    mod = good;
+    mod.ftp_folder = "/";
+    mod.*c.field = c.value;
+    host.messages.clear();
+    const StderrCapture errors;
+    connect_ftp(host, {});
+    EXPECT_EQ(host.texts(), Items{kConnectFailed});
+    EXPECT_EQ(shared_variables().ftp.ftp_handle, nullptr);
+    const auto reasons = errors.failure_lines();
+    ASSERT_EQ(reasons.size(), 1u) << errors.text();
+    EXPECT_EQ(reasons[0], "QOR_sync_PRO: FTP connection: " + c.key + " holds a control character");
+  }
+  EXPECT_EQ(server->count_log("COMMAND", 0), 0) << testing::PrintToString(server->log());
+  EXPECT_EQ(read_file(root / "victim.txt"), "keep");
+  // Characters beyond ASCII are no control characters.
+  mod = good;
+  mod.ftp_folder =
+      "/Gr\xC3\xBC\xC3\x9F"
+      "e";
+  host.messages.clear();
+  connect_ftp(host, {});
+  EXPECT_TRUE(host.messages.empty());
+  EXPECT_NE(shared_variables().ftp.ftp_handle, nullptr);
+}
+
+// A listing without end, or one trickled in, ends at its cap or its
+// deadline with the message of a failed connection; the login stands.
+TEST_F(FtpTest, AListingPastItsLimitsIsAFailedConnection) {
+  write_file(root / "a.dll", "a");
+  TransferLimits limits;
+  limits.max_listing_bytes = std::uint64_t{1} << 20;
+  limits.deadline_floor = std::chrono::seconds(1);
+  for (const std::vector<std::string>& fault :
+       {std::vector<std::string>{"--endless-listing"}, std::vector<std::string>{"--trickle-listing", "0.1"}}) {
+    SCOPED_TRACE(fault.front());
+    start_server(fault);
+    host.messages.clear();
+    const StderrCapture errors;
+    connect_ftp(host, limits);
+    EXPECT_EQ(host.texts(), Items{kConnectFailed});
+    const auto reasons = errors.failure_lines();
+    ASSERT_EQ(reasons.size(), 1u) << errors.text();
+    EXPECT_TRUE(reasons[0].starts_with("QOR_sync_PRO: FTP connection: list ftp://" + server->address("ftp") + ": "))
+        << reasons[0];
+    EXPECT_NE(shared_variables().ftp.ftp_handle, nullptr);
+    EXPECT_EQ(list.texts(), (Items{".", ".."}));
+  }
+}
+
+// The window answers while the listing arrives; closing it ends the attempt
+// without a message.
+TEST_F(FtpTest, ClosingTheWindowDuringTheListingEndsTheAttemptQuietly) {
+  write_file(root / "a.dll", "a");
+  start_server({"--trickle-listing", "0.2"});
+  host.on_yield = [this] {
+    if (host.yields == 4) host.window_closed = true;
+  };
+  const StderrCapture errors;
+  connect_ftp(host, {});
+  EXPECT_TRUE(host.messages.empty());
+  EXPECT_EQ(host.yields, 4);
+  EXPECT_EQ(errors.failure_lines(), Items{"QOR_sync_PRO: FTP connection: abandoned, the window was closed"});
 }
 
 TEST_F(FtpTest, RefusedLoginIsAFailedConnectionThatNamesServerAndAccount) {

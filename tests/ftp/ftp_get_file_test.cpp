@@ -101,12 +101,15 @@ TEST_F(FtpTest, WithoutAConnectionEveryDownloadFails) {
 }
 
 // A transfer broken off midway, answered as an abort (426) or as if it were
-// complete (226 with a short file): the old file stays, nothing else is left.
+// complete (226 with a short file), or going on past the size announced, or
+// without end: the old file stays, nothing else is left.
 TEST_F(FtpTest, BrokenTransferLeavesTheOldFileExactlyAsItWas) {
   write_file(root / "data.db3", pattern_bytes(1'000'000));
-  for (const char* fault : {"--abort-after", "--truncate-after"}) {
-    SCOPED_TRACE(fault);
-    start_server({fault, "300000"});
+  for (const std::vector<std::string>& fault :
+       {std::vector<std::string>{"--abort-after", "300000"}, std::vector<std::string>{"--truncate-after", "300000"},
+        std::vector<std::string>{"--longer-download", "300000"}, std::vector<std::string>{"--endless-download"}}) {
+    SCOPED_TRACE(fault.front());
+    start_server(fault);
     connect_ftp(host, {});
     write_file(local("data.db3"), "the old database");
     chmod(local("data.db3").c_str(), 0600);
@@ -127,6 +130,25 @@ TEST_F(FtpTest, BrokenTransferLeavesTheOldFileExactlyAsItWas) {
     EXPECT_TRUE(file_names(target.path()).empty());
     server.reset();
   }
+}
+
+// The window answers while a file arrives; a user who closes it ends the
+// transfer: nothing is said, nothing partial stays, the old file is kept.
+TEST_F(FtpTest, ClosingTheWindowDuringATransferAbandonsItAndKeepsTheOldFile) {
+  write_file(root / "held.exe", pattern_bytes(1'000'000));
+  start_server({"--stall-after", "200000"});
+  connect_ftp(host, {});
+  write_file(local("held.exe"), "the old program");
+  host.on_yield = [this] {
+    if (host.yields == 5) host.window_closed = true;
+  };
+  const StderrCapture errors;
+  EXPECT_FALSE(fetch("held.exe"));
+  EXPECT_TRUE(host.messages.empty()) << host.texts().front();
+  EXPECT_EQ(host.yields, 5);
+  EXPECT_EQ(read_file(local("held.exe")), "the old program");
+  EXPECT_EQ(file_names(target.path()), Items{"held.exe"});
+  EXPECT_EQ(errors.failure_lines(), Items{"QOR_sync_PRO: transfer of held.exe: abandoned, the window was closed"});
 }
 
 }  // namespace

@@ -133,6 +133,26 @@ TEST_F(DownloadRun, ListsChangedWhileEventsRunEndTheRunWithoutHarm) {
   EXPECT_FALSE(form->Picture2.Visible.get());
 }
 
+// A user who closes the window while the run yields has ended it: no
+// further file is fetched, and the update list that would follow never runs.
+TEST_F(DownloadRun, ClosingTheWindowEndsTheRunAndNoStepFollows) {
+  build_lists({"fn=a.txt|ar=txt", "fn=b.txt|ar=txt", "fn=c.txt|ar=txt"}, 0);
+  auto fetch_fn = fetch.fn();
+  int update_lists = 0;
+  form->steps.download_packages = [&] { download_packages(*form, fetch_fn); };
+  form->steps.list_update_packages = [&] { ++update_lists; };
+  host.on_yield = [&] {
+    if (fetch.calls.size() == 1) host.window_closed = true;
+  };
+  form->Label3(1).Click();
+  EXPECT_EQ(fetch.calls.size(), 1u);
+  EXPECT_FALSE(fs::exists(at("b.txt")));
+  EXPECT_FALSE(form->Picture2.Visible.get());
+  form->Timer4.Tick();
+  EXPECT_EQ(update_lists, 0);
+  EXPECT_TRUE(host.messages.empty());
+}
+
 TEST_F(DownloadRun, ClicksOnTheDownloadButtonsDuringARunStartNoSecondRun) {
   build_lists({"fn=a.txt|ar=txt", "fn=b.txt|ar=txt"}, 0);
   auto fetch_fn = fetch.fn();

@@ -22,8 +22,8 @@ class FtpDownloadRun : public ::testing::Test, public test::InstallFixture {
   FtpDownloadRun() : locale_("LC_ALL", "en_US.UTF-8") {}
   ~FtpDownloadRun() override { shared_variables() = SharedVariables{}; }
 
-  void connect() {
-    server = test::start_ftp_server(remote.path(), "qor", "pw");
+  void connect(const std::vector<std::string>& options = {}) {
+    server = test::start_ftp_server(remote.path(), "qor", "pw", options);
     auto& mod = shared_variables().mod;
     mod.ftp_server = server->address("ftp");
     mod.ftp_user = "qor";
@@ -69,7 +69,7 @@ TEST_F(FtpDownloadRun, PlacesAndStampsEachFileGoesOnPastAFailedOneAndLeavesOnlyT
 
   const test::StderrCapture errors;
   download_packages(*form, [&](const std::string& name, const std::string& folder, Placement placement) {
-    return ftp_get_file(host, *fs, name, folder, {}, placement);
+    return ftp_get_file(host, *fs, name, folder, placement);
   });
 
   EXPECT_EQ(host.texts(), (std::vector<std::string>{"Übertragunsfehler"}));
@@ -91,6 +91,26 @@ TEST_F(FtpDownloadRun, PlacesAndStampsEachFileGoesOnPastAFailedOneAndLeavesOnlyT
 
   build_lists(records, 1);
   EXPECT_EQ(due(), (std::vector<std::string>{"gone.dll"}));
+}
+
+// The server names its files in Windows-1252, the update answer in UTF-8:
+// the file is fetched by the bytes the listing used, and is current after.
+TEST_F(FtpDownloadRun, AFileTheServerNamesInWindows1252IsFetchedOnceAndThenCurrent) {
+  const std::string name =
+      "\xC3\x9C"
+      "bersicht.dll";
+  test::write_file(remote / name, "overview");
+  const std::vector<std::string> records = {"id=1|fn=" + name + "|ve=12/7/2026 2:05:09 PM|pa=|ar=dll|ja=0|st=0"};
+  connect({"--charset", "windows-1252"});
+  build_lists(records, 1);
+  ASSERT_EQ(due(), std::vector<std::string>{name});
+  download_packages(*form, [&](const std::string& file, const std::string& folder, Placement placement) {
+    return ftp_get_file(host, *fs, file, folder, placement);
+  });
+  EXPECT_TRUE(host.messages.empty()) << host.messages.front().text;
+  EXPECT_EQ(test::read_file(at(name)), "overview");
+  build_lists(records, 1);
+  EXPECT_TRUE(due().empty());
 }
 
 }  // namespace

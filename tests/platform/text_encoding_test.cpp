@@ -1,5 +1,6 @@
 // Bytes from servers as text: where strict UTF-8 ends, and every byte of
-// Windows-1252, the five it leaves unassigned included.
+// Windows-1252, the five it leaves unassigned included; and text back to
+// Windows-1252 exactly where the code page has it.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -46,6 +47,28 @@ TEST(TextEncoding, EveryWindows1252ByteIsOneCharacter) {
   EXPECT_TRUE(is_valid_utf8(text));
   EXPECT_EQ(text.substr(0, 128), all.substr(0, 128));
   EXPECT_EQ(text.substr(text.size() - 2), "\xC3\xBF");
+}
+
+// Names and accounts go to the server in its code page; a character it
+// lacks leaves the whole text in UTF-8, never half converted.
+TEST(TextEncoding, TextGoesBackToWindows1252WhereTheCodePageHasEveryCharacter) {
+  std::string all;
+  for (int b = 0; b < 256; ++b) all += static_cast<char>(b);
+  EXPECT_EQ(utf8_to_windows1252(windows1252_to_utf8(all)), all);
+  EXPECT_EQ(utf8_to_windows1252("Gr\xC3\xBC\xC3\x9F"
+                                "e \xE2\x82\xAC"),
+            "Gr\xFC\xDF"
+            "e \x80");
+  for (const std::string lacking : {"\xCE\xA9",          // Greek capital omega
+                                    "\xC2\x80",          // U+0080: its byte is the euro sign
+                                    "\xF0\x9F\x98\x80",  // beyond the basic plane
+                                    "ab\xC3"}) {         // no UTF-8 at all
+    EXPECT_FALSE(utf8_to_windows1252(lacking)) << testing::PrintToString(lacking);
+  }
+  EXPECT_EQ(bytes_for_server("Caf\xC3\xA9.txt"), "Caf\xE9.txt");
+  EXPECT_EQ(bytes_for_server("\xCE\xA9mega \xC3\xA9"), "\xCE\xA9mega \xC3\xA9");
+  EXPECT_EQ(text_from_server("Caf\xE9"), "Caf\xC3\xA9");
+  EXPECT_EQ(text_from_server("Caf\xC3\xA9"), "Caf\xC3\xA9");
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 // The window's host for tests: records every message box with its text,
-// buttons and caption, answers from a script, counts yields and closes.
+// buttons and caption, answers from a script, counts yields and closes; a
+// test closes the window as a user would by setting window_closed.
 #pragma once
 
 #include <deque>
@@ -23,7 +24,11 @@ class RecordingHost : public FormHost {
   // and Cancel for a question, so a repeated failure cannot loop for ever.
   MsgResult MsgBox(const std::string& text, MsgButtons buttons, const std::string& caption) override;
   void DoEvents() override;
-  void Unload() override { ++unloads; }
+  void Unload() override {
+    ++unloads;
+    window_closed = true;
+  }
+  bool closed() const override { return window_closed; }
 
   // The texts of the messages so far.
   std::vector<std::string> texts() const;
@@ -34,6 +39,8 @@ class RecordingHost : public FormHost {
   std::function<void()> on_yield;
   int yields = 0;
   int unloads = 0;
+  // Closed by Unload or by the user (a test sets it, from on_yield say).
+  bool window_closed = false;
 };
 
 }  // namespace qor::test

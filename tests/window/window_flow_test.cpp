@@ -154,6 +154,21 @@ TEST_F(Flow, AnAbortedStepStopsTheChainThereAndTheWindowStays) {
   EXPECT_EQ(host.unloads, 0);
 }
 
+// The user closed the window while a step yielded: the timers that step
+// enabled, and the steps they chain, start nothing more.
+TEST_F(Flow, OnceTheWindowIsClosedNoStepRuns) {
+  steps.then(&Steps::load_captions, [this] {
+    form.Timer1.Enabled = true;
+    host.window_closed = true;
+  });
+  form.Image1(0).Click();
+  EXPECT_EQ(run_timers(form), 1);
+  form.Command4.Click();
+  form.Label3(3).Click();
+  EXPECT_EQ(steps.calls, (Calls{"check_internet", "load_captions"}));
+  EXPECT_FALSE(form.download_in_progress());
+}
+
 // Panel button i is the box and its caption: a click on either does the same.
 TEST(PanelButtons, BoxClickEqualsCaptionClick) {
   for (int i : {0, 1, 2, 3}) {

@@ -1,87 +1,17 @@
 // The transfer layer against tools/ftp_server.py: listings entry by entry,
 // downloads into a sink, one login for all of it, and failures that name
 // what failed.
-#include <gtest/gtest.h>
-
 #include <cerrno>
 #include <chrono>
 #include <filesystem>
-#include <optional>
 #include <thread>
 
-#include "files.hpp"
-#include "ftp_transfer.hpp"
-#include "server_process.hpp"
+#include "ftp_transfer_fixture.hpp"
 
 namespace qor::test {
 namespace {
 
 using namespace std::chrono_literals;
-
-// Keeps what arrives; refuses with `refusal` once `capacity` bytes are in.
-struct MemorySink : ByteSink {
-  std::string bytes;
-  std::size_t capacity = std::string::npos;
-  Failure refusal;
-  int rewinds = 0;
-  Status write(const char* data, std::size_t size) override {
-    if (bytes.size() + size > capacity) return refusal;
-    bytes.append(data, size);
-    return {};
-  }
-  Status rewind() override {
-    ++rewinds;
-    bytes.clear();
-    return {};
-  }
-};
-
-std::string pattern_bytes(std::size_t n) {
-  std::string s(n, '\0');
-  for (std::size_t i = 0; i < n; ++i) s[i] = static_cast<char>((i * 7919) >> 3);
-  return s;
-}
-
-class FtpTransfer : public ::testing::Test {
- protected:
-  void start_server(const std::vector<std::string>& options = {}) {
-    server = start_ftp_server(root.path(), "qor", "pass word", options);
-  }
-  // A logged-in connection to the server; fails the test when there is none.
-  std::shared_ptr<InternetHandle> connect(const TransferLimits& limits = {}) {
-    auto internet = transfer::open("test", limits);
-    if (!internet) {
-      ADD_FAILURE() << internet.failure().reason;
-      return nullptr;
-    }
-    auto connection = transfer::connect(*internet, server->address("ftp"), "qor", "pass word");
-    if (!connection) {
-      ADD_FAILURE() << connection.failure().reason;
-      return nullptr;
-    }
-    return *connection;
-  }
-  // Every entry of the login folder as "name attributes size".
-  std::vector<std::string> listing(const InternetHandle* connection) {
-    std::vector<std::string> out;
-    WIN32_FIND_DATA data;
-    auto find = transfer::find_first(connection, data);
-    if (!find) {
-      ADD_FAILURE() << find.failure().reason;
-      return out;
-    }
-    do {
-      // A folder's size is whatever the server's listing says.
-      const bool folder = data.dwFileAttributes == FILE_ATTRIBUTE_DIRECTORY;
-      out.push_back(data.cFileName + " " + std::to_string(data.dwFileAttributes) +
-                    (folder ? "" : " " + std::to_string(data.nFileSizeLow)));
-    } while (transfer::find_next(find->get(), data));
-    return out;
-  }
-
-  TempDir root;
-  std::unique_ptr<ServerProcess> server;
-};
 
 TEST_F(FtpTransfer, ListsTheLoginFolderInEitherFormatWithNamesAsUtf8) {
   std::filesystem::create_directory(root / "Data");

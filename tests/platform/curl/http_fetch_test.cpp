@@ -5,6 +5,7 @@
 
 #include <chrono>
 
+#include "app_title.hpp"
 #include "files.hpp"
 #include "http_fetch.hpp"
 #include "scoped_env.hpp"
@@ -31,10 +32,12 @@ std::chrono::steady_clock::duration time_of(F&& f) {
 TEST(HttpFetch, TheBodyComesAsItsBytes) {
   TempDir files;
   // Windows-1252 and a byte-order mark: reading them as text is the caller's part.
-  const std::string bytes =
+  // The literal's own length, NUL and all: a string built from the pointer
+  // alone would end at the NUL.
+  constexpr char kRaw[] =
       "\xEF\xBB\xBFlab6_0|Gr\xFC\xDF"
       "e\r\n\x80\x00end";
-  write_file(files / "caption.bin", std::string(bytes.data(), bytes.size() + 4));
+  write_file(files / "caption.bin", std::string(kRaw, sizeof kRaw - 1));
   UpdateServerProcess server(kCatalogue, {"--answer", "caption=" + (files / "caption.bin")});
   const auto body = http_fetch(url(server, "art=caption&was=de"), {});
   ASSERT_TRUE(body) << body.failure().reason;
@@ -79,6 +82,15 @@ TEST(HttpFetch, TheLoopbackIsNeverReachedThroughAProxy) {
   const ScopedEnv proxy("http_proxy", "http://127.0.0.1:9");  // nothing listens on port 9
   const ScopedEnv no_proxy("no_proxy", std::nullopt);
   EXPECT_TRUE(http_fetch(url(server, "art=new"), {}));
+}
+
+// Some hosting refuses a request that names no client.
+TEST(HttpFetch, EveryQueryNamesTheClientAndItsVersion) {
+  UpdateServerProcess server(kCatalogue, {"--require-agent"});
+  const auto body = http_fetch(url(server, "art=new"), {});
+  ASSERT_TRUE(body) << body.failure().reason;
+  EXPECT_EQ(*body, "Bilder||Daten");
+  EXPECT_EQ(server.process().count_log("AGENT " + std::string(kApplicationTitle) + "/" + kApplicationVersion, 1), 1);
 }
 
 TEST(HttpFetch, AnAnswerThatStallsEndsAtTheStallTime) {

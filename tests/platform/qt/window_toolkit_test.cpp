@@ -11,7 +11,9 @@
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QTest>
+#include <QThread>
 #include <QTimer>
+#include <QWindow>
 
 #include "QOR_sync_FRM.hpp"
 #include "app_title.hpp"
@@ -321,17 +323,52 @@ TEST_F(Binding, AnErrorEscapingAHandlerIsReportedNotThrownThroughQt) {
   EXPECT_TRUE(view->window().isVisible());
 }
 
-TEST_F(Binding, UnloadClosesTheWindow) {
-  struct Silent : qt::MessagePresenter {
-    MsgResult present(const std::string&, MsgButtons, const std::string&) override { return MsgResult::OK; }
-  } presenter;
+struct SilentPresenter : qt::MessagePresenter {
+  MsgResult present(const std::string&, MsgButtons, const std::string&) override { return MsgResult::OK; }
+};
+
+TEST_F(Binding, UnloadClosesTheWindowAndTheHostSaysSo) {
+  SilentPresenter presenter;
   qt::QtFormHost qt_host(presenter);
   qt_host.set_window(&view->window());
+  EXPECT_FALSE(qt_host.closed());
   int closed = 0;
   view->window().on_closed = [&closed] { ++closed; };
   qt_host.Unload();
   EXPECT_FALSE(view->window().isVisible());
   EXPECT_EQ(closed, 1);
+  EXPECT_TRUE(qt_host.closed());
+}
+
+// The close button asks the platform window to close, as the window manager
+// does; the host tells the steps, and nothing is shown or run after it.
+TEST(QtHost, TheCloseButtonWhileAStepYieldsEndsTheRunAndTheChain) {
+  shared_variables() = SharedVariables{};
+  test::TempDir dir;
+  SilentPresenter presenter;
+  qt::QtFormHost host(presenter);
+  EXPECT_FALSE(host.closed());  // no window yet
+  QOR_sync_FRM form{{&host, make_local_file_system, dir.path()}};
+  test::StepRecorder steps{form.steps};
+  qt::FormView view(form);
+  host.set_window(&view.window());
+  view.load_and_show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&view.window()));
+  int yields = 0;
+  steps.then(&Steps::download_packages, [&] {
+    QTimer::singleShot(100, [&view] { view.window().windowHandle()->close(); });
+    for (; !host.closed() && yields < 2000; ++yields) {
+      host.DoEvents();
+      QThread::msleep(5);
+    }
+  });
+  form.Label3(1).Click();  // the install run; the update list would follow
+  EXPECT_TRUE(host.closed());
+  EXPECT_LT(yields, 2000);
+  EXPECT_FALSE(view.window().isVisible());
+  form.Timer4.Tick();
+  EXPECT_EQ(steps.calls, Calls{"download_packages"});
+  shared_variables() = SharedVariables{};
 }
 
 // Answers the message box that opens next with the given button.

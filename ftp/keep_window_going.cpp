@@ -1,0 +1,14 @@
+#include "keep_window_going.hpp"
+
+#include "form_host.hpp"
+
+namespace qor {
+
+KeepGoing keep_window_going(FormHost& host) {
+  return [&host] {
+    host.DoEvents();
+    return !host.closed();
+  };
+}
+
+}  // namespace qor
