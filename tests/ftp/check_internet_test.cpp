@@ -1,5 +1,6 @@
 // The internet check against the real update server: only an answer of
-// exactly "ok" is online, and an offline answer is no failure to report.
+// "ok" is online (with or without the line break that ends an answer), and
+// an offline answer is no failure to report.
 #include <gtest/gtest.h>
 
 #include "QOR_sync_ftp_MOD.hpp"
@@ -9,11 +10,16 @@
 namespace qor::test {
 namespace {
 
-TEST(CheckInternet, OnlyExactlyOkIsOnline) {
+TEST(CheckInternet, OnlyOkIsOnlineWithOrWithoutTheLineBreakEndingTheAnswer) {
   UpdateServerProcess server("{}");
   EXPECT_TRUE(check_internet(server.address(), {}));
   EXPECT_EQ(server.requests(), std::vector<std::string>{request_line("art=check&was=ab")});
-  for (const std::string answer : {"OK", "ok ", "ok\\n", " ok", ""}) {
+  for (const std::string answer : {"ok\\r\\n", "ok\\n"}) {
+    SCOPED_TRACE(answer);
+    write_file(server.root() + "/catalogue.json", R"({"check": ")" + answer + R"("})");
+    EXPECT_TRUE(check_internet(server.address(), {}));
+  }
+  for (const std::string answer : {"OK", "ok ", "ok\\n ", "o\\nk", " ok", "\\r\\n", ""}) {
     SCOPED_TRACE(answer);
     write_file(server.root() + "/catalogue.json", R"({"check": ")" + answer + R"("})");
     EXPECT_FALSE(check_internet(server.address(), {}));
