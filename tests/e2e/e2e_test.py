@@ -7,8 +7,9 @@ update server, driven by real pointer clicks.
 Scenarios: a first run, a second with nothing to do and a third with one
 newer file; an offline flag click; transfers failing half-way (broken off
 by the FTP server; the FTP server stopped); quick clicks at one spot; the
-window closed while a download is held up. The screenshots of a failing
-scenario stay in DIR/<name>/.
+window closed while a download is held up; a first and a second run against
+a server with the habits of the servers the client was written for. The
+screenshots of a failing scenario stay in DIR/<name>/.
 """
 
 import argparse
@@ -28,6 +29,7 @@ import e2e_screens as screens  # noqa: E402
 from e2e_screens import BUTTON, HEADING, PageWatch, check_caption  # noqa: E402
 from e2e_support import (Failure, LiveScreen, Processes, Scenario, close_window, expect, file_state,  # noqa: E402
                          ftp_server, sample_packages, start_xvfb, su, update_server, wait_for)
+import home_style_packages as home  # noqa: E402
 
 PAGES = ("language", "folder", "install", "update", "package", "finish")
 STEP_TIMEOUT = 180  # a step on a loaded two-core machine, transfers included
@@ -111,13 +113,9 @@ def wait_for_note(program):
         return f.read()
 
 
-def full_run(sc):
-    """A first run through every panel, a second with nothing to do, a third
-    with one newer file."""
-    server = update_server(sc.procs, sc.published)
-    port = server.ports["http"]
-    before, _ = file_state(sc.program)
-
+def every_page(sc, port):
+    """A first run through every panel to the finish click, which starts the
+    main application in the program folder; returns the pages seen."""
     window = sc.start_client(port)
     watch = PageWatch(sc, window)
     install_heading = first_pages(sc, window, watch)
@@ -130,9 +128,19 @@ def full_run(sc):
     finish(sc, window)
     expect(watch.pages() == ["language", "folder", "install", "update", "finish"],
            "pages seen in this order: %s" % watch.pages())
-
     note = wait_for_note(sc.program)
     expect(sc.program in note, "the main application ran elsewhere: %r" % note)
+    return watch
+
+
+def full_run(sc):
+    """A first run through every panel, a second with nothing to do, a third
+    with one newer file."""
+    server = update_server(sc.procs, sc.published)
+    port = server.ports["http"]
+    before, _ = file_state(sc.program)
+
+    watch = every_page(sc, port)
     after, folders_after = file_state(sc.program)
     for folder in checks.catalogue(sc.published)["new"]:
         expect(folder in folders_after, "the package folder %s was not created" % folder)
@@ -454,6 +462,37 @@ def close_mid_transfer(sc):
     print("  close_mid_transfer: the client ended %.2f s after the close, nothing partial, nothing changed" % took)
 
 
+def home_style(sc):
+    """The package set as the servers the client was written for write it
+    (home_style_packages.py), the client under an English locale: every
+    file lands in the folder on disk that the server's name means, once; a
+    second run goes from the flag to the finish panel and fetches nothing."""
+    shutil.rmtree(sc.published)
+    shutil.rmtree(sc.program)
+    home.make_published(sc.published, sc.work)
+    screens.use_test_captions(sc.published)
+    home.make_program_folder(sc.program, os.path.abspath(sc.client_binary), sc.work)
+    sc.env["LC_ALL"] = home.LOCALE
+    server = update_server(sc.procs, sc.published, *home.SERVER_ARGS)
+    home.write_answers(sc.published, server.ports["ftp"])
+    untouched = home.untouched_bytes(sc.program)
+
+    watch = every_page(sc, server.ports["http"])
+    with open(sc.client_log, errors="replace") as f:
+        told = [line.strip() for line in f if line.startswith("QOR_sync_PRO: ")]
+    expect(not told, "the client reported failures: %s" % told)
+    problems = home.placement_problems(sc.published, sc.program, untouched)
+    expect(not problems, "; ".join(problems))
+    fetched = sorted(line.split(" ", 1)[1] for line in server.log() if line.startswith("RETR"))
+    due = sorted(name for name, place in home.PLACES.items() if place not in home.UNTOUCHED)
+    expect(fetched == due, "the first run fetched %s, not each of %s once" % (fetched, due))
+    checks.check_desktop_entry(sc.home, sc.program)
+    print("  first run: pages %s, %d files fetched once each and in the folders on disk, stamps and desktop entry "
+          "right" % (" > ".join(watch.pages()), len(fetched)))
+
+    nothing_due_run(sc, server)
+
+
 SCENARIOS = {
     "full_run": full_run,
     "offline": offline,
@@ -461,6 +500,7 @@ SCENARIOS = {
     "ftp_stopped": ftp_stopped,
     "quick_clicks": quick_clicks,
     "close_mid_transfer": close_mid_transfer,
+    "home_style": home_style,
 }
 
 

@@ -4,6 +4,7 @@
     run_demo.py --client build/app/QOR_sync_PRO [--scripted] [--screens DIR]
                 [--ftp-fault abort_after=7]
     run_demo.py --windows --client build-windows/app/QOR_sync_PRO.exe [...]
+    run_demo.py --home-style --client build/app/QOR_sync_PRO [--scripted] [...]
 
 Publishes the sample package set, starts tools/update_server.py (HTTP and
 FTP on free loopback ports), lays out an older program folder in a temporary
@@ -16,6 +17,10 @@ what a user sees when transfers fail (one message box per file; the scripted
 user saves and closes each). --windows runs the Windows client under Wine,
 in a Wine prefix made for the demo, with the British locale (its date form
 is the same under Wine and on Windows); the desktop shortcut is a .lnk.
+--home-style publishes the set of home_style_packages.py (the servers' own
+habits: letter case, backslashes, Windows-1252, German dates, answers ending
+with a line break), runs the client under an English locale, and runs it a
+second time, which must fetch nothing (home_style_demo.py).
 """
 
 import argparse
@@ -122,7 +127,7 @@ def report(before, after, program, desktop, published):
         what = "downloaded" if old is None else "replaced" if old[3] != digest else "left alone"
         counts[what] += 1
         note = stamped_note(name, mtime, dates) if what != "left alone" else ""
-        if what == "left alone" and name in ("qor_buch.db3", "qor_data_1.db3"):
+        if what == "left alone" and name.lower() in ("qor_buch.db3", "qor_data_1.db3"):
             note = "  the user's database, never replaced"
         print("  %-14s  %-24s %6d bytes  %s%s" % (what, path, size, stamp(mtime), note))
     print("In all: %d folders created, %d files downloaded, %d replaced, %d left alone"
@@ -145,9 +150,9 @@ def report(before, after, program, desktop, published):
         print("\nThe main application was not started.")
 
 
-def scripted_run(display, procs, client_cmd, env, screens, colours, window_options=None):
+def scripted_run(display, procs, client_cmd, env, screens, colours, window_options=None, output=subprocess.DEVNULL):
     env = dict(env, DISPLAY=display)
-    client = procs.start(client_cmd, env=env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    client = procs.start(client_cmd, env=env, stdout=output, stderr=output)
     desktop = su.Desktop(env)
     window = su.ClientWindow(desktop, colours, **(window_options or {}))
     os.makedirs(screens, exist_ok=True)
@@ -179,7 +184,9 @@ def scripted_run(display, procs, client_cmd, env, screens, colours, window_optio
     def panel_is(wanted):
         return closing_messages(lambda: window.panel(desktop.screenshot()) == wanted)
 
+    pages = []
     su.wait_for(panel_is("language"), 30, "the language panel")
+    pages.append("language")
     window.move(su.FLAG["de"])  # the flag lights up under the pointer
     time.sleep(0.5)
     shot("1-language.png")
@@ -189,12 +196,14 @@ def scripted_run(display, procs, client_cmd, env, screens, colours, window_optio
     su.wait_for(closing_messages(lambda: window.panel(desktop.screenshot()) in ("folder", "package", "finish")), 60,
                 "the first page")
     if window.panel(desktop.screenshot()) == "folder":
+        pages.append("folders")
         shot("2-folders.png")
         print("  the folder panel lists the missing package folders; clicking its button")
         window.click(su.PAGE_BUTTON)
         su.wait_for(closing_messages(lambda: window.panel(desktop.screenshot()) in ("package", "finish")), 60,
                     "the next page")
     if window.panel(desktop.screenshot()) == "package":
+        pages.append("install")
         install_heading = window.heading(shot("3-install.png"))
         print("  the package panel lists the files to install; clicking its button")
         window.click(su.PAGE_BUTTON)
@@ -203,10 +212,12 @@ def scripted_run(display, procs, client_cmd, env, screens, colours, window_optio
                     "the update list")
         if window.panel(desktop.screenshot()) == "package":
             time.sleep(0.3)
+            pages.append("update")
             shot("4-update.png")
             print("  the package panel lists the files to update; clicking its button")
             window.click(su.PAGE_BUTTON)
     su.wait_for(panel_is("finish"), 120, "the finish panel")
+    pages.append("finish")
     shot("5-finish.png")
     print("  the finish panel is shown; clicking its button")
     window.click(su.FINISH_BUTTON)
@@ -215,6 +226,7 @@ def scripted_run(display, procs, client_cmd, env, screens, colours, window_optio
     if messages:
         print("  %d message box(es) were shown during the run" % len(messages))
     print("\nScreenshots: " + ", ".join(shots))
+    return pages
 
 
 def wait_for_note(program, timeout=10):
@@ -235,7 +247,12 @@ def main():
     parser.add_argument("--ftp-fault", action="append", default=[], metavar="KNOB[=VALUE]",
                         help="a fault knob of the FTP server (see the README)")
     parser.add_argument("--windows", action="store_true", help="the Windows client (QOR_sync_PRO.exe) under Wine")
+    parser.add_argument("--home-style", action="store_true",
+                        help="the package set as the servers the client was written for write it, and a second run")
     args = parser.parse_args()
+    if args.home_style:
+        import home_style_demo
+        return home_style_demo.main(args)
 
     work = tempfile.mkdtemp(prefix="qor-demo-")
     published, program, home = (os.path.join(work, n) for n in ("published", "program", "home"))

@@ -2,6 +2,7 @@
 """Makes the demo's sample package set and an older program folder.
 
     sample_packages.py PUBLISHED_DIR PROGRAM_DIR --client PATH [--windows]
+    sample_packages.py PUBLISHED_DIR PROGRAM_DIR --client PATH --home-style [--ftp-port N]
 
 PUBLISHED_DIR receives catalogue.json and the package files for
 tools/update_server.py; PROGRAM_DIR receives a copy of the client and an
@@ -17,6 +18,12 @@ it was asked for, and dates take the British form (dd/MM/yyyy HH:mm:ss), the
 form of the client on Windows and under Wine with LC_ALL=en_GB.UTF-8. (Wine's
 German short date is d.M.yyyy, where Windows has dd.MM.yyyy; the British one
 is the same on both.)
+
+--home-style makes the set as the servers the client was written for write
+it (home_style_packages.py): names in another letter case than the
+folders on disk and with leading or doubled backslashes, a file name outside
+ASCII, texts and listings in Windows-1252, German dates, and every answer
+ending with a line break.
 """
 
 import argparse
@@ -45,6 +52,7 @@ WINDOWS_CLIENT = "QOR_sync_PRO.exe"
 # strftime forms of "ve=" dates: with a time, and at midnight (no time part).
 ISO_DATES = ("%Y-%m-%d %H:%M:%S", "%Y-%m-%d")
 BRITISH_DATES = ("%d/%m/%Y %H:%M:%S", "%d/%m/%Y")
+GERMAN_DATES = ("%d.%m.%Y %H:%M:%S", "%d.%m.%Y")
 HERE = os.path.dirname(os.path.abspath(__file__))
 ROOT = os.path.dirname(os.path.dirname(HERE))
 
@@ -124,8 +132,8 @@ def date_text(iso, form):
 
 
 def ve_local_seconds(text):
-    """A "ve=" date in the ISO or the British form, as local time."""
-    for form in ISO_DATES + BRITISH_DATES:
+    """A "ve=" date in the ISO, the British or the German form, as local time."""
+    for form in ISO_DATES + BRITISH_DATES + GERMAN_DATES:
         try:
             return time.mktime(time.strptime(text, form))
         except ValueError:
@@ -189,13 +197,33 @@ def make_program_folder(folder, client, work, windows=False):
     write(os.path.join(folder, "qor_buch.db3"), b"the user's own bookings: must survive every update\n")
 
 
+def make_home_style(args):
+    import home_style_packages as home
+
+    if args.windows:
+        raise SystemExit("--home-style is a set for the Linux client")
+    with tempfile.TemporaryDirectory() as work:
+        home.make_published(args.published, work)
+        home.write_answers(args.published, args.ftp_port)
+        home.make_program_folder(args.program, args.client, work)
+    print("Start the update server with: --root %s --ftp-port %d %s; run the client with LC_ALL=%s"
+          % (args.published, args.ftp_port, " ".join(home.SERVER_ARGS), home.LOCALE))
+    return 0
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("published")
     parser.add_argument("program")
     parser.add_argument("--client", required=True, help="the built QOR_sync_PRO executable")
     parser.add_argument("--windows", action="store_true", help="the set for the Windows client")
+    parser.add_argument("--home-style", action="store_true",
+                        help="the set as the servers the client was written for write it (home_style_packages.py)")
+    parser.add_argument("--ftp-port", type=int, default=2121,
+                        help="with --home-style: the FTP port the update server will be started with")
     args = parser.parse_args()
+    if args.home_style:
+        return make_home_style(args)
     with tempfile.TemporaryDirectory() as work:
         make_published(args.published, work, args.windows, BRITISH_DATES if args.windows else ISO_DATES)
         make_program_folder(args.program, args.client, work, args.windows)
