@@ -37,6 +37,7 @@ class NoHost : public qor::FormHost {
   qor::MsgResult MsgBox(const std::string&, qor::MsgButtons, const std::string&) override { return qor::MsgResult::OK; }
   void DoEvents() override {}
   void Unload() override {}
+  bool closed() const override { return false; }
 };
 
 // Numbers are read without the white space around them.
