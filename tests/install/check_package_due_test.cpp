@@ -115,7 +115,7 @@ TEST_F(VersionCheck, NamesAreMatchedRegardlessOfLetterCase) {
   build_lists({record("qor_buch.db3", "2", "db3"),                           // 0 the user's
                record("QOR_BUCH.DB3", "2", "db3"),                           // 1 the user's
                record("qor_data_1.db3", "2", "db3", "", "10"),               // 2 the user's, in SQLite3
-               record("logo.jpg", stamp_text(), "jpg", "BILDER"),             // 3 current
+               record("logo.jpg", stamp_text(), "jpg", "BILDER"),            // 3 current
                record("logo.jpg", "08.12.2026 14:05:09", "jpg", "bilder")},  // 4 due: another date
               1);
   EXPECT_EQ(rows(), (std::vector<int>{4}));
