@@ -8,9 +8,7 @@
 namespace qor {
 
 // The answer text of a body. A leading UTF-8 byte-order mark is dropped: it
-// is not part of the text and would hide the first key. The line breaks
-// (CR, LF) that end the body are dropped too: they belong to no field. Line
-// breaks inside the answer, and other white space, stay.
+// is not part of the text and would hide the first key.
 std::string answer_text(std::string_view body);
 
 }  // namespace qor

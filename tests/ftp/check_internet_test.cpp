@@ -1,6 +1,5 @@
 // The internet check against the real update server: only an answer of
-// "ok" is online (with or without the line break that ends an answer), and
-// an offline answer is no failure to report.
+// exactly "ok" is online, and an offline answer is no failure to report.
 #include <gtest/gtest.h>
 
 #include "QOR_sync_ftp_MOD.hpp"
@@ -10,16 +9,11 @@
 namespace qor::test {
 namespace {
 
-TEST(CheckInternet, OnlyOkIsOnlineWithOrWithoutTheLineBreakEndingTheAnswer) {
+TEST(CheckInternet, OnlyExactlyOkIsOnline) {
   UpdateServerProcess server("{}");
   EXPECT_TRUE(check_internet(server.address(), {}));
   EXPECT_EQ(server.requests(), std::vector<std::string>{request_line("art=check&was=ab")});
-  for (const std::string answer : {"ok\\r\\n", "ok\\n"}) {
-    SCOPED_TRACE(answer);
-    write_file(server.root() + "/catalogue.json", R"({"check": ")" + answer + R"("})");
-    EXPECT_TRUE(check_internet(server.address(), {}));
-  }
-  for (const std::string answer : {"OK", "ok ", "ok\\n ", "o\\nk", " ok", "\\r\\n", ""}) {
+  for (const std::string answer : {"OK", "ok ", "ok\\n", " ok", ""}) {
     SCOPED_TRACE(answer);
     write_file(server.root() + "/catalogue.json", R"({"check": ")" + answer + R"("})");
     EXPECT_FALSE(check_internet(server.address(), {}));

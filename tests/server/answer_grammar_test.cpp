@@ -146,33 +146,6 @@ TEST(AnswerText, Utf8StaysAndEverythingElseIsWindows1252) {
   }
 }
 
-// Servers end an answer with a line break after its last field; it belongs
-// to no field. Line breaks inside, and other white space, stay.
-TEST(AnswerText, TheLineBreaksEndingAnAnswerAreDropped) {
-  struct Case {
-    std::string body, text;
-  };
-  const Case cases[] = {
-      {"ok\r\n", "ok"},
-      {"ok\n", "ok"},
-      {"ok\r", "ok"},
-      {"a||b\r\n\r\n", "a||b"},
-      {"\r\n", ""},
-      {"a\r\n||b", "a\r\n||b"},
-      {"pa= \t\r\n", "pa= \t"},
-      {"ok\r\n ", "ok\r\n "},
-      {"\xEF\xBB\xBFok\r\n", "ok"},
-      {"Gr\xFC\xDF"
-       "e\r\n",
-       "Gr\xC3\xBC\xC3\x9F"
-       "e"},  // Windows-1252
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE("body: " + c.body);
-    EXPECT_EQ(answer_text(c.body), c.text);
-  }
-}
-
 TEST(PackageName, NamesThatLeaveTheProgramFolderAreRefused) {
   for (const std::string name : {"Bilder", " abc", "a/b", "a\\b", "a..b", "..a", "./x", "x/.", "ab:c", "1:x"}) {
     EXPECT_EQ(path_below_program_folder(name), local_path(name)) << name;

