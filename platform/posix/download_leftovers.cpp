@@ -5,14 +5,13 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <cctype>
 #include <cerrno>
 #include <cstring>
 #include <memory>
 #include <vector>
 
+#include "download_names.hpp"
 #include "program_folder_root.hpp"
-#include "replacement_file.hpp"
 #include "unique_fd.hpp"
 
 namespace qor {
@@ -60,16 +59,6 @@ void remove_in(int folder, const std::string& shown, int depth, Status& first_fa
 }
 
 }  // namespace
-
-bool is_download_leftover_name(const std::string& name) {
-  const std::size_t prefix = std::strlen(kTemporaryPrefix);
-  if (name.size() != prefix + 6 || name.compare(0, prefix, kTemporaryPrefix) != 0) return false;
-  for (std::size_t i = prefix; i < name.size(); ++i) {
-    const auto c = static_cast<unsigned char>(name[i]);
-    if (c >= 0x80 || std::isalnum(c) == 0) return false;
-  }
-  return true;
-}
 
 Status remove_download_leftovers_in(int folder, const std::string& shown) {
   Status first_failure;

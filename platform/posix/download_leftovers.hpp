@@ -8,10 +8,6 @@
 
 namespace qor {
 
-// True for a name as the replacement file makes them: the prefix and six
-// letters or digits.
-bool is_download_leftover_name(const std::string& name);
-
 // Removes, in the open `folder` and the real folders below it (links are
 // not followed), the regular files of this user with a leftover name.
 // `shown` is the folder's path for reasons; the first failure is returned,

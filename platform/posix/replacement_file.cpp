@@ -7,8 +7,8 @@
 #include <cerrno>
 #include <cstdio>
 #include <filesystem>
-#include <random>
 
+#include "download_names.hpp"
 #include "program_folder_root.hpp"
 
 namespace qor {
@@ -34,14 +34,6 @@ void sync_folder(int folder) {
 int sync_range(int fd, std::uint64_t from, std::uint64_t to, unsigned flags) {
   if (::sync_file_range(fd, static_cast<off_t>(from), static_cast<off_t>(to - from), flags) == 0) return 0;
   return errno == EIO || errno == ENOSPC || errno == EDQUOT ? errno : 0;
-}
-
-std::string temporary_name() {
-  static constexpr char kLetters[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
-  std::random_device random;
-  std::string name = kTemporaryPrefix;
-  for (int i = 0; i < 6; ++i) name += kLetters[random() % (sizeof kLetters - 1)];
-  return name;
 }
 
 bool is_link(int folder, const std::string& name) {
@@ -108,7 +100,7 @@ Status PosixReplacementFile::open() {
     return failed("look at", errno);
   }
   for (int attempt = 0; attempt < 100; ++attempt) {
-    std::string name = temporary_name();
+    std::string name = new_temporary_name();
     fd_ = ::openat(folder, name.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
     if (fd_ >= 0) {
       temp_ = std::move(name);

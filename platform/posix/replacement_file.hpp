@@ -1,7 +1,8 @@
 // The one way this client puts a file in place on a POSIX system, for
 // downloads and the desktop entry alike: bytes go into a temporary file in
-// the target folder; only a complete file, flushed to the disk, is renamed
-// over the target, and the folder is flushed after the rename.
+// the target folder (named as download_names.hpp says); only a complete
+// file, flushed to the disk, is renamed over the target, and the folder is
+// flushed after the rename.
 #pragma once
 
 #include <sys/types.h>
@@ -15,9 +16,6 @@
 #include "unique_fd.hpp"
 
 namespace qor {
-
-// The prefix of the temporary file's name; six letters or digits follow.
-inline constexpr const char* kTemporaryPrefix = ".qor-download-";
 
 // Replaces the entry `name` of the open `folder`; `shown` is the target's
 // full path for reasons. Fails when the folder is not writable, or when the

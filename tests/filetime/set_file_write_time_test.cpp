@@ -31,7 +31,7 @@ system_clock::time_point moment_of(const FILETIME& ft) {
 // Notes the times it is asked to set, and fails when told to.
 class StampingFileSystem : public test::ForwardingFileSystem {
  public:
-  StampingFileSystem() : ForwardingFileSystem("/") {}
+  explicit StampingFileSystem(const std::string& program_folder) : ForwardingFileSystem(program_folder) {}
   std::vector<system_clock::time_point> stamps;
   std::optional<Failure> refusal;
   Status set_last_write_time(const std::string& path, const FILETIME& utc) override {
@@ -46,7 +46,7 @@ class BerlinTime : public ::testing::Test {
  protected:
   test::ScopedEnv tz{"TZ", "Europe/Berlin"};
   test::TempDir dir;
-  StampingFileSystem files;
+  StampingFileSystem files{dir.path()};
 };
 
 TEST_F(BerlinTime, AUtcDateIsStampedAsItIs) {

@@ -1,10 +1,9 @@
 #include "allocation_meter.hpp"
 
-#include <malloc.h>
-
 #include <atomic>
-#include <cstdlib>
 #include <new>
+
+#include "allocation_calls.hpp"
 
 namespace qor::test {
 namespace {
@@ -12,27 +11,20 @@ namespace {
 std::atomic<std::size_t> live_bytes{0};
 std::atomic<std::size_t> peak_bytes{0};
 
-void* counted(void* p) {
+void* allocate(std::size_t n, std::size_t alignment) {
+  void* p = allocate_block(n == 0 ? 1 : n, alignment);
   if (p == nullptr) return nullptr;
-  const std::size_t now = live_bytes += ::malloc_usable_size(p);
+  const std::size_t now = live_bytes += block_size(p, alignment);
   std::size_t peak = peak_bytes.load();
   while (now > peak && !peak_bytes.compare_exchange_weak(peak, now)) {
   }
   return p;
 }
 
-void* allocate(std::size_t n, std::size_t alignment) {
-  if (n == 0) n = 1;
-  void* p = alignment <= alignof(std::max_align_t)
-                ? std::malloc(n)
-                : std::aligned_alloc(alignment, (n + alignment - 1) / alignment * alignment);
-  return counted(p);
-}
-
-void release(void* p) {
+void release(void* p, std::size_t alignment = 0) {
   if (p == nullptr) return;
-  live_bytes -= ::malloc_usable_size(p);
-  std::free(p);
+  live_bytes -= block_size(p, alignment);
+  free_block(p, alignment);
 }
 
 }  // namespace
@@ -62,7 +54,7 @@ void operator delete(void* p) noexcept { release(p); }
 void operator delete[](void* p) noexcept { release(p); }
 void operator delete(void* p, std::size_t) noexcept { release(p); }
 void operator delete[](void* p, std::size_t) noexcept { release(p); }
-void operator delete(void* p, std::align_val_t) noexcept { release(p); }
-void operator delete[](void* p, std::align_val_t) noexcept { release(p); }
-void operator delete(void* p, std::size_t, std::align_val_t) noexcept { release(p); }
-void operator delete[](void* p, std::size_t, std::align_val_t) noexcept { release(p); }
+void operator delete(void* p, std::align_val_t a) noexcept { release(p, static_cast<std::size_t>(a)); }
+void operator delete[](void* p, std::align_val_t a) noexcept { release(p, static_cast<std::size_t>(a)); }
+void operator delete(void* p, std::size_t, std::align_val_t a) noexcept { release(p, static_cast<std::size_t>(a)); }
+void operator delete[](void* p, std::size_t, std::align_val_t a) noexcept { release(p, static_cast<std::size_t>(a)); }

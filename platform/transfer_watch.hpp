@@ -1,6 +1,6 @@
-// What ends an FTP operation from outside libcurl, looked at between the
-// pieces of its transfer: the caller's keep_going, the operation's deadline
-// and a cap the operation sets (the size of a listing).
+// What ends an FTP operation from outside the library that carries it,
+// looked at between the pieces of its transfer: the caller's keep_going, the
+// operation's deadline and a cap the operation sets (the size of a listing).
 #pragma once
 
 #include <chrono>
