@@ -13,6 +13,10 @@ paths Wine maps them to (DIR/prefix/dosdevices/c:/...). Every line the server
 prints on stdout (LISTENING, READY, its log) goes back over the connection;
 the server is stopped when the connection closes, and every server when
 COMMAND ends. The exit status is COMMAND's.
+
+"symlink", TARGET, LINK makes LINK a symbolic link to TARGET on the Linux
+side and answers "DONE" (or "ERROR <why>"): Wine shows such a link as a
+reparse point, and cannot make one itself.
 """
 
 import argparse
@@ -75,6 +79,9 @@ class Host:
                     return
                 request += chunk
             words = request.decode("utf-8").rstrip("\r\n").split("\t")
+            if words[0] == "symlink" and len(words) == 3:
+                self.symlink(connection, *[linux_path(w, self.dosdevices) for w in words[1:]])
+                return
             if words[0] not in SERVERS:
                 connection.sendall(("ERROR no test server named %r\n" % words[0]).encode())
                 return
@@ -91,6 +98,14 @@ class Host:
             except OSError:
                 pass
             stop(process)
+
+    @staticmethod
+    def symlink(connection, target, link):
+        try:
+            os.symlink(target, link)
+            connection.sendall(b"DONE\n")
+        except OSError as error:
+            connection.sendall(("ERROR %s\n" % error).encode())
 
     @staticmethod
     def forward(process, connection):

@@ -1,8 +1,11 @@
 // Date forms from the locale data of Windows: the short date and the long
-// time the user has set (the user's own changes included), or those of a
-// named locale as it comes.
+// time the user has set (the user's own changes included). A named locale
+// gives the fixed form of the general date table where it has one (German,
+// US and British English, C), else its short date and long time as they
+// come.
 #include "date_form.hpp"
 
+#include <algorithm>
 #include <array>
 
 #include "locale_pictures.hpp"
@@ -31,18 +34,25 @@ DateForm form_of(const wchar_t* locale, LCTYPE flags) {
 }
 
 // "de_DE.UTF-8@euro" -> "de-DE": the names of Linux sessions are accepted too.
-std::wstring windows_locale_name(const std::string& name) {
+std::string windows_locale_name(const std::string& name) {
   std::string bare = name.substr(0, name.find_first_of(".@"));
-  for (char& c : bare)
-    if (c == '_') c = '-';
-  return win32::to_wide(bare);
+  std::replace(bare.begin(), bare.end(), '_', '-');
+  return bare;
+}
+
+bool has_language(const std::string& tag, const std::string& language) {
+  return tag == language || tag.starts_with(language + "-");
 }
 
 }  // namespace
 
 DateForm date_form_for(const std::string& locale_name) {
-  const std::wstring name = windows_locale_name(locale_name);
-  if (name.empty() || name == L"C" || name == L"POSIX") return {};
+  const std::string tag = windows_locale_name(locale_name);
+  if (tag.empty() || tag == "C" || tag == "POSIX") return fixed_date_form("C");
+  if (has_language(tag, "de")) return fixed_date_form("de");
+  if (tag == "en-GB") return fixed_date_form("en_GB");
+  if (tag == "en" || tag == "en-US") return fixed_date_form("en_US");
+  const std::wstring name = win32::to_wide(tag);
   // Recent Windows answers any well-formed tag with made-up data; only the
   // locales it knows count.
   const LCID id = LocaleNameToLCID(name.c_str(), LOCALE_ALLOW_NEUTRAL_NAMES);

@@ -1,5 +1,6 @@
-// The shell of a Windows session: the known Desktop folder, a shell link
-// (.lnk) as the shortcut, and programs started the way Explorer starts them.
+// The shell of a Windows session: the known Desktop folder (or, for a user
+// without one, the Start menu's Programs folder), a shell link (.lnk) as the
+// shortcut, and programs started the way Explorer starts them.
 // COM is initialised for each use and released after it.
 #include <memory>
 
@@ -77,17 +78,33 @@ Failure start_failure(const std::string& what, INT_PTR code) {
   return {what + ": error " + std::to_string(code) + ": " + words, static_cast<long>(code)};
 }
 
+// A known folder of the user, no trailing separator.
+Result<std::string> known_folder(REFKNOWNFOLDERID id, DWORD flags, const std::string& what) {
+  wchar_t* found = nullptr;
+  const HRESULT result = SHGetKnownFolderPath(id, flags, nullptr, &found);
+  const std::unique_ptr<wchar_t, CoTaskMemFreer> owned(found);
+  if (FAILED(result) || found == nullptr) return win32::hresult_failure(what, result);
+  std::string folder = win32::to_utf8(found);
+  // "C:\" keeps its separator; any other folder loses a trailing one.
+  while (folder.size() > 3 && (folder.back() == '\\' || folder.back() == '/')) folder.pop_back();
+  return folder;
+}
+
 class DesktopShell final : public Shell {
  public:
   Result<std::string> desktop_folder() override {
-    wchar_t* found = nullptr;
-    const HRESULT result = SHGetKnownFolderPath(FOLDERID_Desktop, KF_FLAG_DEFAULT, nullptr, &found);
-    const std::unique_ptr<wchar_t, CoTaskMemFreer> owned(found);
-    if (FAILED(result) || found == nullptr) return win32::hresult_failure("the desktop folder", result);
-    std::string folder = win32::to_utf8(found);
-    // "C:\" keeps its separator; any other folder loses a trailing one.
-    while (folder.size() > 3 && (folder.back() == '\\' || folder.back() == '/')) folder.pop_back();
+    // Not verified by the shell, so that a missing folder is named.
+    auto folder = known_folder(FOLDERID_Desktop, KF_FLAG_DONT_VERIFY, "the desktop folder");
+    if (!folder) return folder;
+    // A desktop folder the settings name but that is gone is no desktop.
+    const DWORD attributes = GetFileAttributesW(win32::to_wide(*folder).c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0)
+      return Failure{"the desktop folder " + *folder + " does not exist", ERROR_PATH_NOT_FOUND};
     return folder;
+  }
+
+  Result<std::string> menu_folder() override {
+    return known_folder(FOLDERID_Programs, KF_FLAG_CREATE, "the programs folder of the Start menu");
   }
 
   // Saved beside its place first and moved over an earlier one in one step,

@@ -1,50 +1,132 @@
-// The transfer layer over WinINet's FTP functions, in their ANSI form: texts
-// cross in the ANSI code page, which is also what WinINet puts on the wire.
+// The transfer layer over WinINet's FTP functions, in their ANSI form: they
+// take and give bytes, which WinINet puts on the wire as they are in a
+// single-byte code page, so names go back with the bytes their listing used.
+// Every blocking call runs on a worker of its operation (call_worker.hpp);
+// the listing is read whole by find_first and handed out entry by entry.
 #include "ftp_transfer.hpp"
 
+#include <charconv>
 #include <cstring>
 #include <optional>
+#include <string_view>
 #include <vector>
 
 #include "ftp_server_name.hpp"
-#include "internet_error.hpp"
+#include "listed_entries.hpp"
+#include "listing_names.hpp"
+#include "text_encoding.hpp"
+#include "transfer_watch.hpp"
 #include "wide_text.hpp"
 
 // The Windows API last: <windows.h> redefines names the project's headers declare.
-#include "unique_internet.hpp"
+#include "call_worker.hpp"
+#include "internet_error.hpp"
 #include "windows_api.hpp"
 
 namespace qor {
 
-// A WinINet handle that keeps the handle it was opened from alive: a
-// connection outlives nothing it depends on, however the caller drops them.
-class InternetHandle : public std::enable_shared_from_this<InternetHandle> {
- public:
-  InternetHandle(win32::UniqueInternet handle, std::shared_ptr<const InternetHandle> parent)
-      : parent_(std::move(parent)), handle_(std::move(handle)) {}
-  HINTERNET get() const { return handle_.get(); }
+using win32::CallWorker;
+using win32::InternetRef;
+using win32::SharedInternet;
 
- private:
-  std::shared_ptr<const InternetHandle> parent_;  // released after handle_ is closed
-  win32::UniqueInternet handle_;
+namespace {
+
+// What a call left to say why it failed: its error and the server's last
+// reply, both of which only the calling thread can read.
+struct Outcome {
+  DWORD error = 0;
+  std::string reply;
 };
 
-class FindHandle {
+Outcome outcome_of(bool succeeded) {
+  const DWORD error = succeeded ? 0 : GetLastError();
+  return {error, win32::last_server_reply()};
+}
+
+InternetRef shared(HINTERNET handle) { return handle != nullptr ? std::make_shared<SharedInternet>(handle) : nullptr; }
+
+Failure call_failure(const std::string& what, const Outcome& outcome) {
+  return win32::internet_failure(what, outcome.error, outcome.reply);
+}
+
+// Where and as whom a connection logs in, as the ANSI functions take it.
+struct Account {
+  std::string server;  // as the settings named it, for reasons
+  std::string host;
+  INTERNET_PORT port = INTERNET_INVALID_PORT_NUMBER;
+  std::string user;
+  std::string user_bytes;
+  std::string password_bytes;
+};
+
+}  // namespace
+
+// The open internet functions, or a connection through them. A connection
+// logs in on its first use and again after an operation was given up in the
+// middle (its call may still hold the old login), so one connection serves
+// the listing and every download.
+class InternetHandle {
  public:
-  FindHandle(win32::UniqueInternet find, std::shared_ptr<const InternetHandle> connection)
-      : connection_(std::move(connection)), find_(std::move(find)) {}
-  HINTERNET get() const { return find_.get(); }
+  InternetHandle(InternetRef session, const TransferLimits& limits) : limits_(limits), session_(std::move(session)) {}
+  InternetHandle(std::shared_ptr<const InternetHandle> parent, Account account)
+      : limits_(parent->limits_),
+        parent_(std::move(parent)),
+        session_(parent_->session_),
+        account_(std::move(account)) {}
+
+  const TransferLimits& limits() const { return limits_; }
+  bool is_connection() const { return parent_ != nullptr; }
+
+  // The login, made now when there is none.
+  Result<InternetRef> login(CallWorker& worker) const {
+    if (login_) return login_;
+    auto connected = worker.run<std::pair<InternetRef, Outcome>>(
+        [session = session_, account = account_] {
+          HINTERNET connection =
+              InternetConnectA(session->get(), account.host.c_str(), account.port, account.user_bytes.c_str(),
+                               account.password_bytes.c_str(), INTERNET_SERVICE_FTP, INTERNET_FLAG_PASSIVE, 0);
+          Outcome outcome = outcome_of(connection != nullptr);
+          return std::pair{shared(connection), std::move(outcome)};
+        },
+        0);
+    if (!connected) return connected.failure();
+    if (!connected->first)
+      return call_failure("connect to " + account_.server + " as " + account_.user, connected->second);
+    login_ = connected->first;
+    return login_;
+  }
+  // The login is dropped after an operation given up midway; the next one
+  // logs in afresh.
+  void drop_login() const { login_.reset(); }
+
+  // The names of the connection's last listing. The interface hands the
+  // connection out as const; what it remembers changes with each listing.
+  ListingNames& names() const { return names_; }
+  // A transfer is running: the caller's events may not start another.
+  bool& busy() const { return busy_; }
 
  private:
-  std::shared_ptr<const InternetHandle> connection_;
-  win32::UniqueInternet find_;
+  TransferLimits limits_;
+  std::shared_ptr<const InternetHandle> parent_;  // released after session_ and login_
+  InternetRef session_;
+  Account account_;
+  mutable InternetRef login_;
+  mutable ListingNames names_;
+  mutable bool busy_ = false;
+};
+
+class FindHandle : public ListedEntries {
+ public:
+  using ListedEntries::ListedEntries;
 };
 
 void FindHandleCloser::operator()(FindHandle* find) const { std::default_delete<FindHandle>()(find); }
 
 namespace {
 
-constexpr std::size_t kPieceSize = 64 * 1024;
+constexpr DWORD kPieceSize = 64 * 1024;
+// Entries read in one call while a listing is handed out.
+constexpr std::size_t kEntriesPerCall = 256;
 
 DWORD milliseconds(std::chrono::seconds s) { return static_cast<DWORD>(s.count() * 1000); }
 
@@ -59,9 +141,9 @@ void set_limits(HINTERNET internet, const TransferLimits& limits) {
     InternetSetOptionA(internet, option, &stall, sizeof stall);
 }
 
-std::string text_of(const char* field, std::size_t size) { return win32::ansi_to_utf8({field, strnlen(field, size)}); }
+std::string_view field(const char* text, std::size_t size) { return {text, strnlen(text, size)}; }
 
-FindData to_find_data(const WIN32_FIND_DATAA& found) {
+FindData to_find_data(const WIN32_FIND_DATAA& found, std::string text) {
   FindData data;
   data.dwFileAttributes = found.dwFileAttributes;
   // Windows gives files FILE_ATTRIBUTE_NORMAL; some implementations of the
@@ -74,27 +156,235 @@ FindData to_find_data(const WIN32_FIND_DATAA& found) {
   data.nFileSizeLow = found.nFileSizeLow;
   data.dwReserved0 = found.dwReserved0;
   data.dwReserved1 = found.dwReserved1;
-  data.cFileName = text_of(found.cFileName, sizeof found.cFileName);
-  data.cAlternateFileName = text_of(found.cAlternateFileName, sizeof found.cAlternateFileName);
+  data.cFileName = std::move(text);
+  data.cAlternateFileName = text_from_server(field(found.cAlternateFileName, sizeof found.cAlternateFileName));
   return data;
-}
-
-// The size the server announced for an open file, when it told one.
-std::optional<std::uint64_t> announced_size(HINTERNET file) {
-  DWORD high = 0;
-  SetLastError(NO_ERROR);
-  const DWORD low = FtpGetFileSize(file, &high);
-  if (low == INVALID_FILE_SIZE && GetLastError() != NO_ERROR) return std::nullopt;
-  return (std::uint64_t{high} << 32) | low;
 }
 
 // A transfer the server answered with a failure (426 after a broken data
 // connection, 451) once the data ended.
-std::optional<std::string> refusing_reply() {
-  const std::string reply = win32::last_server_reply();
-  if (reply.size() >= 3 && (reply[0] == '4' || reply[0] == '5')) return reply;
-  return std::nullopt;
+bool is_refusal(const std::string& reply) { return reply.size() >= 3 && (reply[0] == '4' || reply[0] == '5'); }
+
+// The number of "213 <size>", the answer to SIZE.
+std::optional<std::uint64_t> size_in(const std::string& reply) {
+  if (!reply.starts_with("213 ")) return std::nullopt;
+  std::uint64_t size = 0;
+  const char* digits = reply.data() + 4;
+  const auto [end, error] = std::from_chars(digits, reply.data() + reply.size(), size);
+  if (error != std::errc() || end == digits) return std::nullopt;
+  return size;
 }
+
+class BusyConnection {
+ public:
+  explicit BusyConnection(bool& busy) : busy_(busy) { busy_ = true; }
+  BusyConnection(const BusyConnection&) = delete;
+  BusyConnection& operator=(const BusyConnection&) = delete;
+  ~BusyConnection() { busy_ = false; }
+
+ private:
+  bool& busy_;
+};
+
+// One call's worth of a listing.
+struct ListedPiece {
+  InternetRef find;  // the first piece's find handle
+  std::vector<WIN32_FIND_DATAA> entries;
+  bool ended = false;
+  Outcome outcome;
+};
+
+// The whole listing of the login folder, its names noted in `names`.
+class ListingReader {
+ public:
+  ListingReader(const InternetHandle& connection, const KeepGoing& keep_going)
+      : limits_(connection.limits()),
+        names_(connection.names()),
+        watch_(limits_, keep_going, "list the login folder"),
+        worker_(watch_) {}
+
+  Result<std::vector<FindData>> read(const InternetHandle& connection) {
+    auto login = connection.login(worker_);
+    if (!login) return login.failure();
+    auto first = worker_.run<ListedPiece>(
+        [login = *login] {
+          WIN32_FIND_DATAA found{};
+          HINTERNET find = FtpFindFirstFileA(login->get(), "*.*", &found, INTERNET_FLAG_RELOAD, 0);
+          ListedPiece piece{shared(find), {}, find == nullptr, outcome_of(find != nullptr)};
+          if (find != nullptr) piece.entries.push_back(found);
+          return piece;
+        },
+        0, login->get());
+    if (!first) return given_up(connection, first.failure());
+    if (!first->find) {
+      // Windows says ERROR_NO_MORE_FILES; Wine fails without saying anything.
+      if (first->outcome.error == ERROR_NO_MORE_FILES || first->outcome.error == NO_ERROR)
+        return Failure{"list: the folder is empty", transfer::kNoMoreFiles};
+      return call_failure("list the login folder", first->outcome);
+    }
+    const InternetRef find = first->find;
+    for (ListedPiece* piece = &*first;;) {
+      for (const auto& entry : piece->entries)
+        if (Status added = add(entry); !added) return added.failure();
+      if (piece->ended) {
+        if (piece->outcome.error != ERROR_NO_MORE_FILES && piece->outcome.error != NO_ERROR)
+          return call_failure("list the login folder", piece->outcome);
+        return std::move(records_);
+      }
+      auto next = worker_.run<ListedPiece>(
+          [find] {
+            ListedPiece more;
+            more.entries.reserve(kEntriesPerCall);
+            while (more.entries.size() < kEntriesPerCall) {
+              WIN32_FIND_DATAA found{};
+              if (!InternetFindNextFileA(find->get(), &found)) {
+                more.ended = true;
+                more.outcome = outcome_of(false);
+                break;
+              }
+              more.entries.push_back(found);
+            }
+            return more;
+          },
+          bytes_, find.get());
+      if (!next) return given_up(connection, next.failure());
+      *first = std::move(*next);
+    }
+  }
+
+ private:
+  // WinINet hands out entries, not the listing's text: the bytes counted
+  // against the cap are the names'.
+  Status add(const WIN32_FIND_DATAA& found) {
+    if (records_.size() >= limits_.max_listing_entries)
+      return Failure{"list the login folder: the listing has more than " + std::to_string(limits_.max_listing_entries) +
+                     " entries"};
+    const std::string_view bytes = field(found.cFileName, sizeof found.cFileName);
+    bytes_ += bytes.size() + 1;
+    if (bytes_ > limits_.max_listing_bytes)
+      return Failure{"list the login folder: the listing is larger than " + std::to_string(limits_.max_listing_bytes) +
+                     " bytes"};
+    const bool folder = (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+    const std::uint64_t size = (std::uint64_t{found.nFileSizeHigh} << 32) | found.nFileSizeLow;
+    records_.push_back(
+        to_find_data(found, names_.add(std::string(bytes), folder ? std::nullopt : std::optional(size))));
+    return {};
+  }
+
+  static Failure given_up(const InternetHandle& connection, Failure failure) {
+    connection.drop_login();
+    return failure;
+  }
+
+  const TransferLimits& limits_;
+  ListingNames& names_;
+  TransferWatch watch_;
+  CallWorker worker_;
+  std::vector<FindData> records_;
+  std::uint64_t bytes_ = 0;
+};
+
+// One download into a sink.
+class Download {
+ public:
+  Download(const InternetHandle& connection, std::string what, const KeepGoing& keep_going)
+      : connection_(connection),
+        what_(std::move(what)),
+        watch_(connection.limits(), keep_going, what_),
+        worker_(watch_) {
+    watch_.announced = [this] { return announced_.value_or(0); };
+  }
+
+  Status run(const std::string& name, std::optional<std::uint64_t> listed_size, ByteSink& sink) {
+    auto login = connection_.login(worker_);
+    if (!login) return login.failure();
+    const InternetRef connection = *login;
+    // Asked by the client, the server's answer to SIZE is the client's to
+    // hold the file to; the listing's size counts where the server gives
+    // none. (Wine's FtpGetFileSize answers 0 whatever the size.)
+    auto size = worker_.run<std::optional<std::uint64_t>>(
+        [connection, name] {
+          FtpCommandA(connection->get(), FALSE, FTP_TRANSFER_TYPE_BINARY, "TYPE I", 0, nullptr);
+          FtpCommandA(connection->get(), FALSE, FTP_TRANSFER_TYPE_BINARY, ("SIZE " + name).c_str(), 0, nullptr);
+          return size_in(win32::last_server_reply());
+        },
+        0, connection.get());
+    if (!size) return given_up(size.failure());
+    announced_ = *size ? *size : listed_size;
+
+    auto opened = worker_.run<std::pair<InternetRef, Outcome>>(
+        [connection, name] {
+          HINTERNET file = FtpOpenFileA(connection->get(), name.c_str(), GENERIC_READ,
+                                        FTP_TRANSFER_TYPE_BINARY | INTERNET_FLAG_RELOAD, 0);
+          Outcome outcome = outcome_of(file != nullptr);
+          return std::pair{shared(file), std::move(outcome)};
+        },
+        0, connection.get());
+    if (!opened) return given_up(opened.failure());
+    if (!opened->first) return call_failure(what_, opened->second);
+    const InternetRef file = opened->first;
+    if (Status streamed = stream(file, sink); !streamed) return streamed;
+
+    // Closing reads the server's last word on the transfer.
+    auto closed = worker_.run<std::string>(
+        [file] {
+          file->close();
+          return win32::last_server_reply();
+        },
+        received_);
+    if (!closed) return given_up(closed.failure());
+    if (is_refusal(*closed))
+      return Failure{what_ + ": the transfer broke off after " + std::to_string(received_) +
+                     " bytes (server: " + *closed + ")"};
+    if (announced_ && received_ < *announced_)
+      return Failure{what_ + ": received " + std::to_string(received_) + " of " + std::to_string(*announced_) +
+                     " bytes"};
+    return {};
+  }
+
+ private:
+  struct Piece {
+    bool read = false;
+    DWORD size = 0;
+    Outcome outcome;
+  };
+
+  Status stream(const InternetRef& file, ByteSink& sink) {
+    // Shared with the call, which may outlive this download.
+    const auto buffer = std::make_shared<std::vector<char>>(kPieceSize);
+    for (;;) {
+      auto piece = worker_.run<Piece>(
+          [file, buffer] {
+            Piece got;
+            got.read = InternetReadFile(file->get(), buffer->data(), kPieceSize, &got.size) != FALSE;
+            got.outcome = outcome_of(got.read);
+            return got;
+          },
+          received_, file.get());
+      if (!piece) return given_up(piece.failure());
+      if (!piece->read)
+        return given_up(call_failure(what_ + " after " + std::to_string(received_) + " bytes", piece->outcome));
+      if (piece->size == 0) return {};
+      if (announced_ && received_ + piece->size > *announced_)
+        return given_up(Failure{what_ + ": more than the " + std::to_string(*announced_) + " bytes announced"});
+      if (Status written = sink.write(buffer->data(), piece->size); !written) return given_up(written.failure());
+      received_ += piece->size;
+    }
+  }
+
+  // A download that ends midway leaves its login mid-transfer.
+  Failure given_up(Failure failure) const {
+    connection_.drop_login();
+    return failure;
+  }
+
+  const InternetHandle& connection_;
+  std::string what_;
+  TransferWatch watch_;
+  CallWorker worker_;
+  std::optional<std::uint64_t> announced_;
+  std::uint64_t received_ = 0;
+};
 
 }  // namespace
 
@@ -102,96 +392,67 @@ namespace transfer {
 
 Result<std::shared_ptr<InternetHandle>> open(const std::string& agent, const TransferLimits& limits) {
   const std::string agent_text = win32::utf8_to_ansi(agent).value_or("QOR_sync_PRO");
-  win32::UniqueInternet internet(InternetOpenA(agent_text.c_str(), INTERNET_OPEN_TYPE_DIRECT, nullptr, nullptr, 0));
-  if (!internet) {
+  InternetRef session = shared(InternetOpenA(agent_text.c_str(), INTERNET_OPEN_TYPE_DIRECT, nullptr, nullptr, 0));
+  if (!session) {
     const DWORD error = GetLastError();
     return win32::internet_failure("open the internet functions", error);
   }
-  set_limits(internet.get(), limits);
-  return std::make_shared<InternetHandle>(std::move(internet), nullptr);
+  set_limits(session->get(), limits);
+  return std::make_shared<InternetHandle>(std::move(session), limits);
 }
 
 Result<std::shared_ptr<InternetHandle>> connect(const std::shared_ptr<InternetHandle>& internet,
                                                 const std::string& server, const std::string& user,
-                                                const std::string& password) {
-  if (!internet) return Failure{"connect: the internet functions are not open"};
+                                                const std::string& password, const KeepGoing& keep_going) {
+  if (!internet || internet->is_connection()) return Failure{"connect: the internet functions are not open"};
   const auto name = win32::parse_ftp_server(server);
   if (!name) return Failure{"connect: \"" + server + "\" is no server name"};
   const auto host = win32::utf8_to_ansi(name->host);
-  const auto ansi_user = win32::utf8_to_ansi(user);
-  const auto ansi_password = win32::utf8_to_ansi(password);
-  if (!host || !ansi_user || !ansi_password)
-    return Failure{"connect to " + server + ": the server name or account has characters of no ANSI code page"};
-  const INTERNET_PORT port = name->port == 0 ? INTERNET_INVALID_PORT_NUMBER : static_cast<INTERNET_PORT>(name->port);
-  win32::UniqueInternet connection(InternetConnectA(internet->get(), host->c_str(), port, ansi_user->c_str(),
-                                                    ansi_password->c_str(), INTERNET_SERVICE_FTP, INTERNET_FLAG_PASSIVE,
-                                                    0));
-  if (!connection) {
-    const DWORD error = GetLastError();
-    return win32::internet_failure("connect to " + server + " as " + user, error);
-  }
-  return std::make_shared<InternetHandle>(std::move(connection), internet);
+  if (!host) return Failure{"connect to " + server + ": the server name has characters of no ANSI code page"};
+  Account account{server,
+                  *host,
+                  static_cast<INTERNET_PORT>(name->port == 0 ? INTERNET_INVALID_PORT_NUMBER : name->port),
+                  user,
+                  bytes_for_server(user),
+                  bytes_for_server(password)};
+  auto connection = std::make_shared<InternetHandle>(internet, std::move(account));
+  TransferWatch watch(internet->limits(), keep_going, "log in to " + server + " as " + user);
+  CallWorker worker(watch);
+  if (auto login = connection->login(worker); !login) return login.failure();
+  return connection;
 }
 
-Result<FindHandlePtr> find_first(const InternetHandle* connection, FindData& data) {
-  if (connection == nullptr) return Failure{"list: no connection"};
-  WIN32_FIND_DATAA found{};
-  win32::UniqueInternet find(FtpFindFirstFileA(connection->get(), "*.*", &found, INTERNET_FLAG_RELOAD, 0));
-  if (!find) {
-    const DWORD error = GetLastError();
-    // Windows says ERROR_NO_MORE_FILES; Wine fails without saying anything.
-    if (error == ERROR_NO_MORE_FILES || error == NO_ERROR)
-      return Failure{"list: the folder is empty", transfer::kNoMoreFiles};
-    return win32::internet_failure("list the login folder", error);
+Result<FindHandlePtr> find_first(const InternetHandle* connection, FindData& data, const KeepGoing& keep_going) {
+  if (connection == nullptr || !connection->is_connection()) return Failure{"list: no connection"};
+  if (connection->busy()) return Failure{"list: the connection is busy with another transfer"};
+  const BusyConnection busy(connection->busy());
+  connection->names().clear();
+  auto records = ListingReader(*connection, keep_going).read(*connection);
+  if (!records) {
+    connection->names().clear();
+    return records.failure();
   }
-  data = to_find_data(found);
-  auto handle = std::make_unique<FindHandle>(std::move(find), connection->shared_from_this());
-  return FindHandlePtr(handle.release());
+  auto find = std::make_unique<FindHandle>(std::move(*records));
+  find->next(data);
+  return FindHandlePtr(find.release());
 }
 
-bool find_next(FindHandle* find, FindData& data) {
-  if (find == nullptr) return false;
-  WIN32_FIND_DATAA found{};
-  if (!InternetFindNextFileA(find->get(), &found)) return false;
-  data = to_find_data(found);
-  return true;
-}
+bool find_next(FindHandle* find, FindData& data) { return find != nullptr && find->next(data); }
 
 Status get_file(const InternetHandle* connection, const std::string& remote_name, ByteSink& sink,
                 const KeepGoing& keep_going) {
   const std::string what = "fetch " + remote_name;
-  if (connection == nullptr) return Failure{what + ": no connection"};
-  const auto name = win32::utf8_to_ansi(remote_name);
-  if (!name) return Failure{what + ": the name has characters of no ANSI code page"};
-  win32::UniqueInternet file(
-      FtpOpenFileA(connection->get(), name->c_str(), GENERIC_READ, FTP_TRANSFER_TYPE_BINARY | INTERNET_FLAG_RELOAD, 0));
-  if (!file) {
-    const DWORD error = GetLastError();
-    return win32::internet_failure(what, error);
-  }
-  const auto announced = announced_size(file.get());
-  std::vector<char> piece(kPieceSize);
-  std::uint64_t received = 0;
-  for (;;) {
-    // Dropping the file handle mid-transfer makes WinINet abort it.
-    if (keep_going && !keep_going()) return Failure{what + ": abandoned after " + std::to_string(received) + " bytes"};
-    DWORD got = 0;
-    if (!InternetReadFile(file.get(), piece.data(), static_cast<DWORD>(piece.size()), &got)) {
-      const DWORD error = GetLastError();
-      return win32::internet_failure(what + " after " + std::to_string(received) + " bytes", error);
-    }
-    if (got == 0) break;
-    if (Status written = sink.write(piece.data(), got); !written) return written;
-    received += got;
-  }
-  // Closing reads the server's last word on the transfer.
-  file.reset();
-  if (const auto reply = refusing_reply())
-    return Failure{what + ": the transfer broke off after " + std::to_string(received) + " bytes (server: " + *reply +
-                   ")"};
-  if (announced && received < *announced)
-    return Failure{what + ": received " + std::to_string(received) + " of " + std::to_string(*announced) + " bytes"};
-  return {};
+  if (connection == nullptr || !connection->is_connection()) return Failure{what + ": no connection"};
+  if (connection->busy()) return Failure{what + ": the connection is busy with another transfer"};
+  const ListingNames& names = connection->names();
+  const std::string name = names.bytes_for(remote_name);
+  // The name also goes into a command of its own (SIZE): a line break would
+  // add commands.
+  if (name.find_first_of(std::string("\r\n\0", 3)) != std::string::npos)
+    return Failure{what + ": the name holds a line break"};
+  const ListingNames::Entry* listed = names.find(remote_name);
+  const BusyConnection busy(connection->busy());
+  return Download(*connection, what, keep_going).run(name, listed != nullptr ? listed->size : std::nullopt, sink);
 }
 
 }  // namespace transfer

@@ -1,5 +1,6 @@
 // One HTTP GET through WinINet: a direct connection (never a proxy), never
-// from or into the cache, no cookies, no dialogs. Redirects are followed
+// from or into the cache, no cookies, no dialogs; the agent WinINet names
+// in every request is the client's own (kUserAgent). Redirects are followed
 // here rather than by WinINet, so that they stay on http and stop after
 // five.
 #include "http_fetch.hpp"
@@ -86,7 +87,7 @@ class Fetch {
 
   Result<std::string> run(const std::string& url) {
     const win32::UniqueInternet session(
-        InternetOpenW(win32::to_wide(kApplicationTitle).c_str(), INTERNET_OPEN_TYPE_DIRECT, nullptr, nullptr, 0));
+        InternetOpenW(win32::to_wide(kUserAgent).c_str(), INTERNET_OPEN_TYPE_DIRECT, nullptr, nullptr, 0));
     if (!session) return failed("the internet functions cannot be used");
     set_limits(session.get());
     std::wstring location = win32::to_wide(url);

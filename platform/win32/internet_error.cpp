@@ -22,10 +22,14 @@ std::string last_server_reply() {
 }
 
 Failure internet_failure(const std::string& what, unsigned long error) {
+  const bool server_said_no = error == ERROR_INTERNET_EXTENDED_ERROR || error == ERROR_INTERNET_LOGIN_FAILURE;
+  return internet_failure(what, error, server_said_no ? last_server_reply() : std::string());
+}
+
+Failure internet_failure(const std::string& what, unsigned long error, const std::string& reply) {
   Failure failure = windows_failure(what, error);
-  if (error == ERROR_INTERNET_EXTENDED_ERROR || error == ERROR_INTERNET_LOGIN_FAILURE) {
-    if (const std::string reply = last_server_reply(); !reply.empty()) failure.reason += " (server: " + reply + ")";
-  }
+  if ((error == ERROR_INTERNET_EXTENDED_ERROR || error == ERROR_INTERNET_LOGIN_FAILURE) && !reply.empty())
+    failure.reason += " (server: " + reply + ")";
   return failure;
 }
 

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <memory>
 
+#include "download_names.hpp"
 #include "running_executable.hpp"
 #include "wide_text.hpp"
 #include "windows_error.hpp"
@@ -20,25 +21,18 @@ namespace {
 constexpr DWORD kKeptAttributes =
     FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
 constexpr DWORD kMoveInPlace = MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH;
-
-// The path up to and with its last separator; empty for a bare name.
-std::wstring folder_part(const std::wstring& path) {
-  const auto separator = path.find_last_of(L"\\/");
-  return separator == std::wstring::npos ? std::wstring() : path.substr(0, separator + 1);
-}
-
-// The path with its last name spelt as the file system holds it: a file
-// named in other letters (the server's lower case) keeps its own spelling.
-std::wstring spelt_as_on_disk(const std::wstring& path) {
-  WIN32_FIND_DATAW found{};
-  const std::unique_ptr<void, decltype(&FindClose)> find(FindFirstFileW(path.c_str(), &found), &FindClose);
-  if (find.get() == INVALID_HANDLE_VALUE) return path;
-  return folder_part(path) + found.cFileName;
-}
+// Never over an entry that is there: the swap itself looks at the place.
+constexpr DWORD kMoveIntoEmptyPlace = MOVEFILE_WRITE_THROUGH;
 
 class Win32ReplacementFile final : public ReplacementFile {
  public:
-  explicit Win32ReplacementFile(std::string path) : shown_(std::move(path)), target_(to_wide(shown_)) {}
+  explicit Win32ReplacementFile(EntryBelow entry)
+      : held_(std::move(entry.held)),
+        shown_(entry.path),
+        target_(to_wide(entry.path)),
+        folder_(std::move(entry.folder)),
+        exists_(entry.exists),
+        attributes_(entry.attributes) {}
   Win32ReplacementFile(const Win32ReplacementFile&) = delete;
   Win32ReplacementFile& operator=(const Win32ReplacementFile&) = delete;
   ~Win32ReplacementFile() override { discard(); }
@@ -46,55 +40,50 @@ class Win32ReplacementFile final : public ReplacementFile {
   Status open();
   Status write(const char* data, std::size_t size) override;
   Status rewind() override;
-  Status commit() override;
+  Result<Committed> commit(Placement placement) override;
 
  private:
   Failure failed(const std::string& what, DWORD error) const { return windows_failure(what + " " + shown_, error); }
   Status put_in_place();
   Status put_running_program_in_place();
+  Result<Committed> put_into_empty_place();
   void discard();
 
-  std::string shown_;  // the target as the caller named it, for reasons
+  std::vector<UniqueHandle> held_;  // the folders on the way, until the file is in place
+  std::string shown_;               // the target as on disk, for reasons
   std::wstring target_;
+  std::string folder_;
+  bool exists_;
+  DWORD attributes_;
   std::wstring temp_;
   UniqueHandle file_;
   DWORD kept_attributes_ = 0;
-  bool replaces_ = false;
 };
 
 Status Win32ReplacementFile::open() {
-  if (const auto alias = aliased_component(shown_))
-    return Failure{"replace " + shown_ + ": Windows would not keep the name \"" + *alias + "\" as written",
-                   ERROR_INVALID_NAME};
-  const DWORD attributes = GetFileAttributesW(target_.c_str());
-  if (attributes != INVALID_FILE_ATTRIBUTES) {
-    if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0 || (attributes & FILE_ATTRIBUTE_DEVICE) != 0)
+  if (exists_) {
+    if ((attributes_ & FILE_ATTRIBUTE_REPARSE_POINT) != 0)
+      return Failure{"replace " + reparse_point_in_the_way(shown_).reason, kReparsePointInTheWay};
+    if ((attributes_ & FILE_ATTRIBUTE_DIRECTORY) != 0 || (attributes_ & FILE_ATTRIBUTE_DEVICE) != 0)
       return Failure{"replace " + shown_ + ": not a regular file"};
     // A write-protected file is not replaced behind its owner's back.
-    if ((attributes & FILE_ATTRIBUTE_READONLY) != 0)
+    if ((attributes_ & FILE_ATTRIBUTE_READONLY) != 0)
       return Failure{"replace " + shown_ + ": the file is write-protected", ERROR_ACCESS_DENIED};
-    kept_attributes_ = attributes & kKeptAttributes;
-    replaces_ = true;
-    target_ = spelt_as_on_disk(target_);
-  } else if (const DWORD error = GetLastError(); error != ERROR_FILE_NOT_FOUND) {
-    return failed("look at", error);
+    kept_attributes_ = attributes_ & kKeptAttributes;
   }
-
-  std::wstring name(MAX_PATH, L'\0');
-  const std::wstring folder = folder_part(target_);
-  if (GetTempFileNameW(folder.empty() ? L"." : folder.c_str(), L"qor", 0, name.data()) == 0) {
-    const DWORD error = GetLastError();
-    return failed("create a temporary file for", error);
+  const std::wstring folder = to_wide(folder_.ends_with('/') ? folder_ : folder_ + "/");
+  DWORD error = ERROR_FILE_EXISTS;
+  for (int attempt = 0; attempt < 100 && error == ERROR_FILE_EXISTS; ++attempt) {
+    std::wstring temp = folder + to_wide(new_temporary_name());
+    file_ = UniqueHandle(CreateFileW(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                     FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+    if (file_) {
+      temp_ = std::move(temp);
+      return {};
+    }
+    error = GetLastError();
   }
-  name.resize(name.find(L'\0'));
-  temp_ = std::move(name);
-  file_ = UniqueHandle(CreateFileW(temp_.c_str(), GENERIC_WRITE, 0, nullptr, TRUNCATE_EXISTING,
-                                   FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
-  if (!file_) {
-    const DWORD error = GetLastError();
-    return failed("open a temporary file for", error);
-  }
-  return {};
+  return failed("create a temporary file for", error);
 }
 
 void Win32ReplacementFile::discard() {
@@ -103,6 +92,7 @@ void Win32ReplacementFile::discard() {
     DeleteFileW(temp_.c_str());
     temp_.clear();
   }
+  held_.clear();
 }
 
 Status Win32ReplacementFile::write(const char* data, std::size_t size) {
@@ -130,7 +120,7 @@ Status Win32ReplacementFile::rewind() {
   return {};
 }
 
-Status Win32ReplacementFile::commit() {
+Result<Committed> Win32ReplacementFile::commit(Placement placement) {
   if (!file_) return Failure{"commit " + shown_ + ": not open"};
   Status status;
   if (!FlushFileBuffers(file_.get())) {
@@ -142,13 +132,26 @@ Status Win32ReplacementFile::commit() {
     status = failed("close", error);
   }
   if (status && kept_attributes_ != 0) SetFileAttributesW(temp_.c_str(), kept_attributes_);
-  if (status) status = replaces_ && is_running_executable(target_) ? put_running_program_in_place() : put_in_place();
+  Result<Committed> outcome = Committed::Placed;
   if (!status) {
+    outcome = status.failure();
+  } else if (const DWORD now = GetFileAttributesW(target_.c_str());
+             now != INVALID_FILE_ATTRIBUTES && (now & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
+    // A link put at the place meanwhile stays as it is.
+    outcome = Failure{"replace " + reparse_point_in_the_way(shown_).reason, kReparsePointInTheWay};
+  } else if (placement == Placement::OnlyIfAbsent) {
+    outcome = put_into_empty_place();
+  } else if (Status placed = is_running_executable(target_) ? put_running_program_in_place() : put_in_place();
+             !placed) {
+    outcome = placed.failure();
+  }
+  if (!outcome || *outcome == Committed::PlaceTaken) {
     discard();
-    return status;
+    return outcome;
   }
   temp_.clear();
-  return {};
+  held_.clear();
+  return outcome;
 }
 
 // One attempt: a file in use (sharing violation, access denied) fails now
@@ -157,6 +160,17 @@ Status Win32ReplacementFile::put_in_place() {
   if (MoveFileExW(temp_.c_str(), target_.c_str(), kMoveInPlace)) return {};
   const DWORD error = GetLastError();
   return failed("replace", error);
+}
+
+// The place is looked at again just before the swap, and the swap itself
+// never replaces: a file that appeared at any moment before stays. The file
+// system matches the name regardless of letter case.
+Result<Committed> Win32ReplacementFile::put_into_empty_place() {
+  if (GetFileAttributesW(target_.c_str()) != INVALID_FILE_ATTRIBUTES) return Committed::PlaceTaken;
+  if (MoveFileExW(temp_.c_str(), target_.c_str(), kMoveIntoEmptyPlace)) return Committed::Placed;
+  const DWORD error = GetLastError();
+  if (error == ERROR_ALREADY_EXISTS || error == ERROR_FILE_EXISTS) return Committed::PlaceTaken;
+  return failed("move into", error);
 }
 
 Status Win32ReplacementFile::put_running_program_in_place() {
@@ -174,8 +188,12 @@ Status Win32ReplacementFile::put_running_program_in_place() {
 
 }  // namespace
 
-Result<std::unique_ptr<ReplacementFile>> start_replacement(const std::string& path) {
-  auto file = std::make_unique<Win32ReplacementFile>(path);
+Result<std::unique_ptr<ReplacementFile>> start_replacement(EntryBelow entry) {
+  if (entry.name.empty()) return Failure{"replace " + entry.path + ": not a regular file"};
+  if (const auto alias = aliased_component(entry.name))
+    return Failure{"replace " + entry.path + ": Windows would not keep the name \"" + *alias + "\" as written",
+                   ERROR_INVALID_NAME};
+  auto file = std::make_unique<Win32ReplacementFile>(std::move(entry));
   if (Status opened = file->open(); !opened) return opened.failure();
   return std::unique_ptr<ReplacementFile>(std::move(file));
 }

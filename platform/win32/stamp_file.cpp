@@ -28,7 +28,8 @@ class NormalAttributes {
 
 }  // namespace
 
-Status stamp_last_write_time(const std::string& path, const qor::FILETIME& utc) {
+Status stamp_last_write_time(const std::string& path, const qor::FILETIME& utc,
+                             const std::function<Status(void* file)>& check_opened) {
   const std::string what = "stamp " + path;
   if (const auto alias = aliased_component(path))
     return Failure{what + ": Windows would not keep the name \"" + *alias + "\" as written", ERROR_INVALID_NAME};
@@ -38,15 +39,20 @@ Status stamp_last_write_time(const std::string& path, const qor::FILETIME& utc) 
     const DWORD error = GetLastError();
     return windows_failure(what, error);
   }
-  if ((attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE)) != 0)
+  // A reparse point is stamped neither itself nor through: it is no file here.
+  if ((attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE | FILE_ATTRIBUTE_REPARSE_POINT)) != 0)
     return Failure{what + ": not a regular file"};
 
   const NormalAttributes normal(wide, attributes);
   UniqueHandle file(CreateFileW(wide.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                                FILE_ATTRIBUTE_NORMAL, nullptr));
+                                FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
   if (!file) {
     const DWORD error = GetLastError();
     return windows_failure(what, error);
+  }
+  if (check_opened) {
+    if (Status checked = check_opened(file.get()); !checked)
+      return Failure{what + ": " + checked.failure().reason, checked.failure().code};
   }
   const ::FILETIME last_write{utc.dwLowDateTime, utc.dwHighDateTime};
   if (!SetFileTime(file.get(), nullptr, nullptr, &last_write)) {

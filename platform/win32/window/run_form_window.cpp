@@ -12,6 +12,7 @@
 
 #include "QOR_sync_FRM.hpp"
 #include "form_toolkit.hpp"
+#include "host_binding.hpp"
 #include "running_executable.hpp"
 #include "wide_text.hpp"
 #include "win32_form_host.hpp"
@@ -77,10 +78,7 @@ int run_form_window(int /*argc*/, char** /*argv*/, const WireWindow& wire) {
   if (!wire(form, program_arguments())) return 2;
 
   win32::FormView view(form);
-  presenter.set_owner(view.window());
-  host.set_window(view.window());
-  host.before_dispatch = [&view](const MSG& message) { return view.tab_key(message); };
-  view.on_closed = [] { PostQuitMessage(0); };
+  win32::bind_host(view, host, presenter);
   view.load_and_show();
   return message_loop(view);
 }

@@ -46,7 +46,10 @@ void Win32FormHost::DoEvents() {
 }
 
 void Win32FormHost::Unload() {
+  closed_ = true;
   if (IsWindow(window_)) DestroyWindow(window_);
 }
+
+bool Win32FormHost::closed() const { return closed_ || (window_ != nullptr && !IsWindow(window_)); }
 
 }  // namespace qor::win32

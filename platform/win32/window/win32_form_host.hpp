@@ -1,5 +1,5 @@
-// The window's host on Win32: message boxes, yielding to the message loop
-// and closing the window. Message boxes go through MessagePresenter so that
+// The window's host on Win32: message boxes, yielding to the message loop,
+// closing the window and telling that it was closed. Message boxes go through MessagePresenter so that
 // tests can record them instead of blocking on a modal dialog.
 #pragma once
 
@@ -41,13 +41,19 @@ class Win32FormHost : public FormHost {
   // when it handled the message (the Tab key of the view).
   std::function<bool(const MSG&)> before_dispatch;
 
+  // The view says so when its window is gone (WM_CLOSE, or destroyed).
+  void window_closed() { closed_ = true; }
+
   MsgResult MsgBox(const std::string& text, MsgButtons buttons, const std::string& caption) override;
   void DoEvents() override;
   void Unload() override;
+  // Closed by the user or by Unload, or the window is gone; stays true.
+  bool closed() const override;
 
  private:
   MessagePresenter& presenter_;
   HWND window_ = nullptr;
+  bool closed_ = false;
 };
 
 }  // namespace qor::win32

@@ -52,7 +52,7 @@ TEST(LocalFileSystem, PathsAreUtf8AndNamesArriveAsWritten) {
   ASSERT_TRUE(fs->CreateFolder(folder));
   auto replacement = fs->replace_file(file);
   ASSERT_TRUE(replacement) << replacement.failure().reason;
-  ASSERT_TRUE((*replacement)->commit());
+  ASSERT_TRUE((*replacement)->commit(Placement::Replace));
 
   // The name as the system lists it, in UTF-16.
   WIN32_FIND_DATAW found{};

@@ -2,8 +2,10 @@
 // the body's bytes, failures by status, redirects, and every limit.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
 
+#include "app_title.hpp"
 #include "eventually.hpp"
 #include "files.hpp"
 #include "http_fetch.hpp"
@@ -36,16 +38,21 @@ struct UpdateServer {
   std::string url(const std::string& path = kCheck) const { return "http://" + server->address("http") + path; }
   // The requests the server has logged, once at least `expected` have come
   // through (or after a while, if they do not).
-  int requests(int expected) {
+  int requests(int expected) { return count_log("REQUEST ", expected); }
+  // The log lines that start with `prefix`, counted the same way.
+  int count_log(const std::string& prefix, int expected) {
+    int found = 0;
     test::eventually(
         [&] {
-          for (const auto& line : server->read_log()) logged += line.rfind("REQUEST ", 0) == 0 ? 1 : 0;
-          return logged >= expected;
+          for (auto& line : server->read_log()) log.push_back(std::move(line));
+          found = static_cast<int>(
+              std::count_if(log.begin(), log.end(), [&](const std::string& line) { return line.starts_with(prefix); }));
+          return found >= expected;
         },
         10s);
-    return logged;
+    return found;
   }
-  int logged = 0;
+  std::vector<std::string> log;
 };
 
 FetchLimits quick_limits() {
@@ -78,6 +85,15 @@ TEST(HttpFetch, EveryQueryGoesToTheServerNotACache) {
   ASSERT_TRUE(body) << body.failure().reason;
   EXPECT_EQ(*body, "second");
   EXPECT_EQ(update.requests(2), 2);
+}
+
+// Some hosting refuses a request that names no client.
+TEST(HttpFetch, EveryQueryNamesTheClientAndItsVersion) {
+  UpdateServer update(R"({"check": "named"})", {"--require-agent"});
+  const auto body = http_fetch(update.url(), quick_limits());
+  ASSERT_TRUE(body) << body.failure().reason;
+  EXPECT_EQ(*body, "named");
+  EXPECT_EQ(update.count_log("AGENT " + std::string(kApplicationTitle) + "/" + kApplicationVersion, 1), 1);
 }
 
 TEST(HttpFetch, AStatusOf400OrMoreIsAFailureNamingIt) {

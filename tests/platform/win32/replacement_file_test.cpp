@@ -31,7 +31,7 @@ TEST(ReplacementFile, OldFileStaysWholeUntilTheNewOneIsCommitted) {
   ASSERT_TRUE((*replacement)->write("new ", 4));
   EXPECT_EQ(read_file(dir / "paket.dll"), "old content");
   ASSERT_TRUE((*replacement)->write("content", 7));
-  ASSERT_TRUE((*replacement)->commit());
+  ASSERT_TRUE((*replacement)->commit(Placement::Replace));
   EXPECT_EQ(read_file(dir / "paket.dll"), "new content");
   EXPECT_EQ(file_names(dir.path()), std::vector<std::string>{"paket.dll"});
 }
@@ -44,7 +44,7 @@ TEST(ReplacementFile, CreatesANewFileAndStartsOverOnRewind) {
   ASSERT_TRUE((*replacement)->write("a broken first attempt", 22));
   ASSERT_TRUE((*replacement)->rewind());
   ASSERT_TRUE((*replacement)->write("whole", 5));
-  ASSERT_TRUE((*replacement)->commit());
+  ASSERT_TRUE((*replacement)->commit(Placement::Replace));
   EXPECT_EQ(read_file(dir / "neu.txt"), "whole");
 }
 
@@ -96,7 +96,7 @@ TEST(ReplacementFile, FileInUseFailsOnceNamingItAndStaysWhole) {
                                                FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
                                                FILE_ATTRIBUTE_NORMAL, nullptr));
     ASSERT_TRUE(user);
-    const Status committed = (*replacement)->commit();
+    const auto committed = (*replacement)->commit(Placement::Replace);
     ASSERT_FALSE(committed);
     EXPECT_TRUE(committed.failure().code == ERROR_SHARING_VIOLATION || committed.failure().code == ERROR_ACCESS_DENIED)
         << committed.failure().reason;
@@ -116,10 +116,56 @@ TEST(ReplacementFile, KeepsTheHiddenAndSystemAttributesOfTheFileItReplaces) {
   auto replacement = fs->replace_file(dir / "versteckt.ini");
   ASSERT_TRUE(replacement) << replacement.failure().reason;
   ASSERT_TRUE((*replacement)->write("new", 3));
-  ASSERT_TRUE((*replacement)->commit());
+  ASSERT_TRUE((*replacement)->commit(Placement::Replace));
   EXPECT_EQ(read_file(dir / "versteckt.ini"), "new");
   EXPECT_EQ(attributes_of(dir / "versteckt.ini") & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM),
             static_cast<DWORD>(FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM));
+}
+
+// The user's database put in place while the download ran, also in another
+// letter case: an exclusive commit keeps it and drops the download without
+// a trace. Only an empty place is filled.
+TEST(ReplacementFile, AnExclusiveCommitNeverReplacesWhatAppearedMeanwhile) {
+  TempDir dir;
+  const auto fs = make_local_file_system(dir.path());
+  for (const auto& [target, appears] :
+       {std::pair{"qor_buch.db3", "qor_buch.db3"}, std::pair{"qor_data_1.db3", "QOR_Data_1.DB3"}}) {
+    SCOPED_TRACE(appears);
+    auto replacement = fs->replace_file(dir / target);
+    ASSERT_TRUE(replacement) << replacement.failure().reason;
+    ASSERT_TRUE((*replacement)->write("the server's", 12));
+    write_file(dir / appears, "the user's");
+    const auto committed = (*replacement)->commit(Placement::OnlyIfAbsent);
+    ASSERT_TRUE(committed) << committed.failure().reason;
+    EXPECT_EQ(*committed, Committed::PlaceTaken);
+    EXPECT_EQ(read_file(dir / appears), "the user's");
+  }
+  EXPECT_EQ(file_names(dir.path()), (std::vector<std::string>{"QOR_Data_1.DB3", "qor_buch.db3"}));
+
+  auto fresh = fs->replace_file(dir / "new.db3");
+  ASSERT_TRUE(fresh);
+  ASSERT_TRUE((*fresh)->write("new", 3));
+  const auto placed = (*fresh)->commit(Placement::OnlyIfAbsent);
+  ASSERT_TRUE(placed) << placed.failure().reason;
+  EXPECT_EQ(*placed, Committed::Placed);
+  EXPECT_EQ(read_file(dir / "new.db3"), "new");
+  EXPECT_EQ(file_names(dir.path()), (std::vector<std::string>{"QOR_Data_1.DB3", "new.db3", "qor_buch.db3"}));
+}
+
+// A replacing commit puts the file in place of the one there, in that
+// one's spelling.
+TEST(ReplacementFile, AReplacingCommitKeepsTheSpellingOfTheFileItReplaces) {
+  TempDir dir;
+  const auto fs = make_local_file_system(dir.path());
+  write_file(dir / "Kunden.DB3", "old");
+  auto replacement = fs->replace_file(dir / "kunden.db3");
+  ASSERT_TRUE(replacement) << replacement.failure().reason;
+  ASSERT_TRUE((*replacement)->write("new", 3));
+  const auto committed = (*replacement)->commit(Placement::Replace);
+  ASSERT_TRUE(committed) << committed.failure().reason;
+  EXPECT_EQ(*committed, Committed::Placed);
+  EXPECT_EQ(file_names(dir.path()), std::vector<std::string>{"Kunden.DB3"});
+  EXPECT_EQ(read_file(dir / "Kunden.DB3"), "new");
 }
 
 }  // namespace

@@ -83,7 +83,7 @@ TEST(RunningProgram, AnotherRunningProgramIsAFileInUse) {
   auto replacement = fs->replace_file(other);
   ASSERT_TRUE(replacement) << replacement.failure().reason;
   ASSERT_TRUE((*replacement)->write("new", 3));
-  const Status committed = (*replacement)->commit();
+  const auto committed = (*replacement)->commit(Placement::Replace);
   ASSERT_FALSE(committed);
   EXPECT_NE(committed.failure().reason.find(local_path(other)), std::string::npos) << committed.failure().reason;
   EXPECT_EQ(read_file(other), read_file(helper("note_start")));

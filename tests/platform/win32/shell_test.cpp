@@ -1,5 +1,6 @@
-// The shell of a Windows session: the desktop folder, a shortcut read back
-// through the shell's own link object, and a program started maximized.
+// The shell of a Windows session: the desktop folder (or, without one, the
+// Start menu's programs), a shortcut read back through the shell's own link
+// object, and a program started maximized.
 #include <gtest/gtest.h>
 
 #include <array>
@@ -57,6 +58,80 @@ TEST(DesktopShell, TheDesktopIsAnExistingFolder) {
   EXPECT_NE(attributes, INVALID_FILE_ATTRIBUTES) << *desktop;
   EXPECT_NE(attributes & FILE_ATTRIBUTE_DIRECTORY, 0u) << *desktop;
   EXPECT_NE(desktop->back(), '\\');
+}
+
+// The user's Desktop folder named elsewhere in the user's folder settings
+// for the test's time (moving the folder itself would move what it leads
+// to under Wine, where it is a link to the home folder).
+class DesktopNamed {
+ public:
+  explicit DesktopNamed(const std::string& folder) {
+    RegOpenKeyExW(HKEY_CURRENT_USER, kKey, 0, KEY_QUERY_VALUE | KEY_SET_VALUE, &key_);
+    DWORD size = sizeof old_;
+    had_ = RegQueryValueExW(key_, L"Desktop", nullptr, &type_, reinterpret_cast<BYTE*>(old_), &size) == ERROR_SUCCESS;
+    old_size_ = size;
+    const std::wstring wide = win32::to_wide(folder);
+    set_ = RegSetValueExW(key_, L"Desktop", 0, REG_EXPAND_SZ, reinterpret_cast<const BYTE*>(wide.c_str()),
+                          static_cast<DWORD>((wide.size() + 1) * sizeof(wchar_t))) == ERROR_SUCCESS;
+  }
+  DesktopNamed(const DesktopNamed&) = delete;
+  DesktopNamed& operator=(const DesktopNamed&) = delete;
+  ~DesktopNamed() {
+    if (had_) {
+      RegSetValueExW(key_, L"Desktop", 0, type_, reinterpret_cast<const BYTE*>(old_), old_size_);
+    } else {
+      RegDeleteValueW(key_, L"Desktop");
+    }
+    RegCloseKey(key_);
+  }
+  bool set() const { return set_; }
+
+ private:
+  static constexpr const wchar_t* kKey = L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders";
+  HKEY key_ = nullptr;
+  DWORD type_ = REG_EXPAND_SZ;
+  wchar_t old_[MAX_PATH] = {};
+  DWORD old_size_ = 0;
+  bool had_ = false;
+  bool set_ = false;
+};
+
+// A user whose desktop folder is not there has no desktop: the finish
+// action then puts the shortcut into the Start menu's programs, made when
+// missing.
+TEST(DesktopShell, WithoutTheDesktopFolderThereIsNoDesktopAndTheMenuFolderIsMadeWhenMissing) {
+  const auto shell = make_desktop_shell();
+  TempDir home;
+  const std::string missing = test::windows_path(home / "Desktop");
+  {
+    const DesktopNamed named(missing);
+    ASSERT_TRUE(named.set());
+    const auto none = shell->desktop_folder();
+    ASSERT_FALSE(none) << *none;
+    EXPECT_NE(none.failure().reason.find(missing), std::string::npos) << none.failure().reason;
+    CreateDirectoryW(win32::to_wide(missing).c_str(), nullptr);
+    const auto there = shell->desktop_folder();
+    ASSERT_TRUE(there) << there.failure().reason;
+    EXPECT_EQ(*there, missing);
+  }
+  EXPECT_TRUE(shell->desktop_folder());
+
+  const auto menu = shell->menu_folder();
+  ASSERT_TRUE(menu) << menu.failure().reason;
+  EXPECT_NE(menu->back(), '\\');
+  EXPECT_NE(menu->find("Programs"), std::string::npos) << *menu;
+  // Made again when it is gone; what it held comes back after the test.
+  const std::wstring wide = win32::to_wide(*menu);
+  const std::wstring aside = wide + L".away";
+  ASSERT_TRUE(MoveFileExW(wide.c_str(), aside.c_str(), 0));
+  const auto made = shell->menu_folder();
+  const DWORD attributes = GetFileAttributesW(wide.c_str());
+  RemoveDirectoryW(wide.c_str());
+  MoveFileExW(aside.c_str(), wide.c_str(), 0);
+  ASSERT_TRUE(made) << made.failure().reason;
+  EXPECT_EQ(*made, *menu);
+  ASSERT_NE(attributes, INVALID_FILE_ATTRIBUTES);
+  EXPECT_NE(attributes & FILE_ATTRIBUTE_DIRECTORY, 0u);
 }
 
 TEST(DesktopShell, AShortcutReadsBackWithTargetFolderAndIcon) {

@@ -124,6 +124,20 @@ int TestServer::port(const std::string& listener) const {
   return it->second;
 }
 
+std::optional<std::string> make_symbolic_link_on_host(const std::string& target, const std::string& link) {
+  const WinsockUse winsock;
+  const SOCKET s = connect_to_host();
+  const std::string request = "symlink\t" + target + "\t" + link + "\n";
+  std::string answer;
+  if (send(s, request.data(), static_cast<int>(request.size()), 0) == static_cast<int>(request.size())) {
+    char c = 0;
+    while (recv(s, &c, 1, 0) == 1 && c != '\n') answer += c;
+  }
+  closesocket(s);
+  if (answer == "DONE") return std::nullopt;
+  return answer.empty() ? "the test server host did not answer" : answer;
+}
+
 int free_local_port() {
   const WinsockUse winsock;
   struct OwnedSocket {

@@ -6,6 +6,7 @@
 
 #include <chrono>
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -48,5 +49,9 @@ class TestServer {
 
 // A port of 127.0.0.1 that nobody listens on (bound for a moment, let go).
 int free_local_port();
+
+// Makes `link` a symbolic link to `target` on the Linux side, through the
+// same host (Windows paths both); the reason when it could not.
+std::optional<std::string> make_symbolic_link_on_host(const std::string& target, const std::string& link);
 
 }  // namespace qor::test

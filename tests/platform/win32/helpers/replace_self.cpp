@@ -68,10 +68,14 @@ int main() {
     std::fputs("replace_self: --replace <path> --with <file>, or --tidy\n", stderr);
     return 2;
   }
-  const auto file_system = qor::make_local_file_system("");
+  // The program folder is the target's own.
+  const auto file_system = qor::make_local_file_system(target.substr(0, target.find_last_of("\\/")));
   auto replacement = file_system->replace_file(target);
   qor::Status done = replacement ? (*replacement)->write(content.data(), content.size()) : replacement.failure();
-  if (done) done = (*replacement)->commit();
+  if (done) {
+    const auto committed = (*replacement)->commit(qor::Placement::Replace);
+    if (!committed) done = committed.failure();
+  }
   if (!done) {
     std::fprintf(stderr, "replace_self: %s\n", done.failure().reason.c_str());
     return 1;

@@ -12,7 +12,8 @@
 #include <vector>
 
 #include "app_title.hpp"
-#include "window_doubles.hpp"
+#include "recording_host.hpp"
+#include "step_recorder.hpp"
 
 namespace qor::test {
 
@@ -46,16 +47,9 @@ class Binding : public ::testing::Test {
   void show_package_panel();
 
   RecordingHost host;
-  Road road;
-  Calls calls;
   QOR_sync_FRM form{{&host, [](const std::string&) { return std::unique_ptr<FileSystem>(); }, "C:\\qor"}};
+  StepRecorder steps{form.steps};
   std::unique_ptr<win32::FormView> view;
 };
-
-inline int count(const Calls& calls, const std::string& name) {
-  int n = 0;
-  for (const auto& call : calls) n += call == name ? 1 : 0;
-  return n;
-}
 
 }  // namespace qor::test

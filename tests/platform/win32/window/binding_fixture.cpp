@@ -73,7 +73,6 @@ Binding::Binding() {
   // The pointer starts outside the window: nothing is highlighted at first.
   move_to({0, 0});
   shared_variables() = SharedVariables{};
-  install_step_doubles(form, road, calls);
   view = std::make_unique<win32::FormView>(form);
   view->load_and_show();
   pump(300);

@@ -1,6 +1,8 @@
 // The window's host on Win32: real message boxes (answered from inside
-// their own modal loop), yielding to the message loop, and Unload.
+// their own modal loop), yielding to the message loop, Unload, and whether
+// the window was closed.
 #include "binding_fixture.hpp"
+#include "host_binding.hpp"
 #include "win32_form_host.hpp"
 
 namespace qor::test {
@@ -100,7 +102,9 @@ TEST_F(Binding, UnloadDestroysTheWindowAndEndsTheProgram) {
   int closed = 0;
   view->on_closed = [&closed] { ++closed; };
   form.Timer1.Enabled = true;
+  EXPECT_FALSE(win32_host.closed());
   win32_host.Unload();
+  EXPECT_TRUE(win32_host.closed());
   EXPECT_FALSE(IsWindow(window));
   EXPECT_EQ(view->window(), nullptr);
   EXPECT_EQ(closed, 1);
@@ -109,9 +113,47 @@ TEST_F(Binding, UnloadDestroysTheWindowAndEndsTheProgram) {
   form.List3.AddItem("after");
   form.Timer2.Enabled = true;
   pump(300);
-  EXPECT_EQ(count(calls, "load_transfer_settings"), 0);
+  EXPECT_EQ(steps.count("load_transfer_settings"), 0);
   win32_host.Unload();
   EXPECT_EQ(closed, 1);
+}
+
+// The close button (the system command it sends) while a step yields: the
+// host says the window is closed from then on, the step ends at its next
+// look, no later step of the chain runs, and the message loop is told to end.
+TEST(Win32Host, TheCloseButtonWhileAStepYieldsEndsTheRunAndTheChain) {
+  shared_variables() = SharedVariables{};
+  win32::MessageBoxPresenter presenter;
+  win32::Win32FormHost host(presenter);
+  EXPECT_FALSE(host.closed());  // no window yet
+  QOR_sync_FRM form{{&host, [](const std::string&) { return std::unique_ptr<FileSystem>(); }, "C:\\qor"}};
+  StepRecorder steps{form.steps};
+  win32::FormView view(form);
+  win32::bind_host(view, host, presenter);
+  view.load_and_show();
+  pump(100);
+  const HWND window = view.window();
+  int yields = 0;
+  steps.then(&Steps::download_packages, [&] {
+    SetTimer(window, 77, 100, [](HWND hwnd, UINT, UINT_PTR id, DWORD) {
+      KillTimer(hwnd, id);
+      PostMessageW(hwnd, WM_SYSCOMMAND, SC_CLOSE, 0);
+    });
+    for (; !host.closed() && yields < 2000; ++yields) {
+      host.DoEvents();
+      Sleep(5);
+    }
+  });
+  form.Label3(1).Click();  // the install run; the update list would follow
+  EXPECT_TRUE(host.closed());
+  EXPECT_LT(yields, 2000);
+  EXPECT_FALSE(IsWindow(window));
+  form.Timer4.Tick();
+  EXPECT_EQ(steps.calls, Calls{"download_packages"});
+  EXPECT_TRUE(host.closed());
+  MSG quit;
+  EXPECT_TRUE(PeekMessageW(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
+  shared_variables() = SharedVariables{};
 }
 
 }  // namespace

@@ -7,17 +7,21 @@ namespace qor::test {
 namespace {
 
 TEST_F(Binding, FlagClicksReachTheLanguageChoice) {
-  road.online = false;
+  steps.then(&Steps::load_captions, [this] {
+    form.Picture30.Visible = true;
+    form.Picture1(9).Visible = false;
+  });
+  steps.online = false;
   click(at(form.Image1(1)));
   EXPECT_EQ(shared_variables().mod.language, "en");
   EXPECT_TRUE(form.Label7(7).Visible);
   pump(700);  // past the double-click time: the next click is a click of its own
-  road.online = true;
+  steps.online = true;
   click(at(form.Image1(0)));
   EXPECT_EQ(shared_variables().mod.language, "de");
   EXPECT_FALSE(IsWindowVisible(view->handle(form.Picture1(9))));
   EXPECT_TRUE(IsWindowVisible(view->handle(form.Picture30)));
-  EXPECT_EQ(calls, (Calls{"check_internet", "check_internet", "load_captions"}));
+  EXPECT_EQ(steps.calls, (Calls{"check_internet", "check_internet", "load_captions"}));
 }
 
 TEST_F(Binding, PanelButtonClicksReachTheCaptionOrTheBox) {
@@ -35,7 +39,7 @@ TEST_F(Binding, PanelButtonClicksReachTheCaptionOrTheBox) {
   click(at(form.Picture3(1), {4, 4}));  // inside the box, above its caption
   EXPECT_EQ(label_clicks, 1);
   EXPECT_EQ(box_clicks, 1);
-  EXPECT_EQ(count(calls, "download_packages"), 2);
+  EXPECT_EQ(steps.count("download_packages"), 2);
 
   // A press on one control and a release over another is no click.
   pump(700);
@@ -144,14 +148,18 @@ TEST_F(Binding, TabMovesTheFocusInTabOrderPastWhatIsNotShown) {
   EXPECT_FALSE(view->tab_key(other));
 }
 
+// The chain goes on by the timers the steps enable, each after its interval.
 TEST_F(Binding, ATimerEnabledTwiceStartsItsStepOnce) {
+  steps.then(&Steps::list_new_packages, [this] { form.Timer3.Enabled = true; });
+  steps.then(&Steps::list_install_packages, [this] { form.Timer4.Enabled = true; });
+  steps.then(&Steps::list_update_packages, [this] { form.Picture1(2).Visible = true; });
   form.Timer2.Enabled = true;
   form.Timer2.Enabled = true;
   EXPECT_TRUE(view->timer_running(form.Timer2));
   pump(700);
-  EXPECT_EQ(count(calls, "list_new_packages"), 1);
-  EXPECT_EQ(count(calls, "list_install_packages"), 1);  // the chain went on by Timer3
-  EXPECT_EQ(count(calls, "list_update_packages"), 1);
+  EXPECT_EQ(steps.count("list_new_packages"), 1);
+  EXPECT_EQ(steps.count("list_install_packages"), 1);  // the chain went on by Timer3
+  EXPECT_EQ(steps.count("list_update_packages"), 1);
   EXPECT_FALSE(form.Timer2.Enabled);
   EXPECT_FALSE(view->timer_running(form.Timer2));
   EXPECT_TRUE(IsWindowVisible(view->handle(form.Picture1(2))));
