@@ -8,8 +8,9 @@ A Windows program cannot start Linux programs itself, so this host listens on
 127.0.0.1 (a free port, passed to COMMAND as QOR_TEST_SERVERS=127.0.0.1:PORT)
 and starts one server per connection. The connection's first line names the
 server and its arguments, tab-separated: "update_server", "--root", "C:\\...".
-Arguments that are Windows paths ("C:\\..." or "C:/...") become the Linux
-paths Wine maps them to (DIR/prefix/dosdevices/c:/...). Every line the server
+Arguments that are Windows paths ("C:\\..." or "C:/..."), alone or after
+"NAME=", become the Linux paths Wine maps them to
+(DIR/prefix/dosdevices/c:/...). Every line the server
 prints on stdout (LISTENING, READY, its log) goes back over the connection;
 the server is stopped when the connection closes, and every server when
 COMMAND ends. The exit status is COMMAND's.
@@ -30,15 +31,16 @@ import threading
 
 TOOLS = os.path.dirname(os.path.abspath(__file__))
 SERVERS = ("update_server", "ftp_server")
-WINDOWS_PATH = re.compile(r"^([A-Za-z]):[\\/](.*)$", re.S)
+# A Windows path, alone or as the value of "NAME=" (--answer caption=C:\\...).
+WINDOWS_PATH = re.compile(r"^([^=\\/:]*=)?([A-Za-z]):[\\/](.*)$", re.S)
 
 
 def linux_path(argument, dosdevices):
     match = WINDOWS_PATH.match(argument)
     if not match:
         return argument
-    drive, rest = match.group(1).lower(), match.group(2).replace("\\", "/")
-    return os.path.join(dosdevices, drive + ":", rest)
+    name, drive, rest = match.group(1) or "", match.group(2).lower(), match.group(3).replace("\\", "/")
+    return name + os.path.join(dosdevices, drive + ":", rest)
 
 
 def stop(process):

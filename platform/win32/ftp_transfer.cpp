@@ -76,6 +76,8 @@ class InternetHandle {
 
   const TransferLimits& limits() const { return limits_; }
   bool is_connection() const { return parent_ != nullptr; }
+  // "ftp://<server>", for reasons.
+  std::string address() const { return "ftp://" + account_.server; }
 
   // The login, made now when there is none.
   Result<InternetRef> login(CallWorker& worker) const {
@@ -200,7 +202,8 @@ class ListingReader {
   ListingReader(const InternetHandle& connection, const KeepGoing& keep_going)
       : limits_(connection.limits()),
         names_(connection.names()),
-        watch_(limits_, keep_going, "list the login folder"),
+        what_("list " + connection.address()),
+        watch_(limits_, keep_going, what_),
         worker_(watch_) {}
 
   Result<std::vector<FindData>> read(const InternetHandle& connection) {
@@ -220,7 +223,7 @@ class ListingReader {
       // Windows says ERROR_NO_MORE_FILES; Wine fails without saying anything.
       if (first->outcome.error == ERROR_NO_MORE_FILES || first->outcome.error == NO_ERROR)
         return Failure{"list: the folder is empty", transfer::kNoMoreFiles};
-      return call_failure("list the login folder", first->outcome);
+      return call_failure(what_, first->outcome);
     }
     const InternetRef find = first->find;
     for (ListedPiece* piece = &*first;;) {
@@ -228,7 +231,7 @@ class ListingReader {
         if (Status added = add(entry); !added) return added.failure();
       if (piece->ended) {
         if (piece->outcome.error != ERROR_NO_MORE_FILES && piece->outcome.error != NO_ERROR)
-          return call_failure("list the login folder", piece->outcome);
+          return call_failure(what_, piece->outcome);
         return std::move(records_);
       }
       auto next = worker_.run<ListedPiece>(
@@ -257,13 +260,11 @@ class ListingReader {
   // against the cap are the names'.
   Status add(const WIN32_FIND_DATAA& found) {
     if (records_.size() >= limits_.max_listing_entries)
-      return Failure{"list the login folder: the listing has more than " + std::to_string(limits_.max_listing_entries) +
-                     " entries"};
+      return Failure{what_ + ": the listing has more than " + std::to_string(limits_.max_listing_entries) + " entries"};
     const std::string_view bytes = field(found.cFileName, sizeof found.cFileName);
     bytes_ += bytes.size() + 1;
     if (bytes_ > limits_.max_listing_bytes)
-      return Failure{"list the login folder: the listing is larger than " + std::to_string(limits_.max_listing_bytes) +
-                     " bytes"};
+      return Failure{what_ + ": the listing is larger than " + std::to_string(limits_.max_listing_bytes) + " bytes"};
     const bool folder = (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
     const std::uint64_t size = (std::uint64_t{found.nFileSizeHigh} << 32) | found.nFileSizeLow;
     records_.push_back(
@@ -278,6 +279,7 @@ class ListingReader {
 
   const TransferLimits& limits_;
   ListingNames& names_;
+  std::string what_;
   TransferWatch watch_;
   CallWorker worker_;
   std::vector<FindData> records_;
@@ -302,15 +304,18 @@ class Download {
     // Asked by the client, the server's answer to SIZE is the client's to
     // hold the file to; the listing's size counts where the server gives
     // none. (Wine's FtpGetFileSize answers 0 whatever the size.)
-    auto size = worker_.run<std::optional<std::uint64_t>>(
+    auto size = worker_.run<std::string>(
         [connection, name] {
           FtpCommandA(connection->get(), FALSE, FTP_TRANSFER_TYPE_BINARY, "TYPE I", 0, nullptr);
           FtpCommandA(connection->get(), FALSE, FTP_TRANSFER_TYPE_BINARY, ("SIZE " + name).c_str(), 0, nullptr);
-          return size_in(win32::last_server_reply());
+          return win32::last_server_reply();
         },
         0, connection.get());
     if (!size) return given_up(size.failure());
-    announced_ = *size ? *size : listed_size;
+    // A file the server does not have is not asked for.
+    if (size->starts_with("550 ")) return Failure{what_ + ": " + *size, ERROR_INTERNET_EXTENDED_ERROR};
+    const auto answered = size_in(*size);
+    announced_ = answered ? answered : listed_size;
 
     auto opened = worker_.run<std::pair<InternetRef, Outcome>>(
         [connection, name] {

@@ -138,9 +138,9 @@ TEST(ListInstallPackages, EveryRecordInList1AndTheMissingFilesInList3) {
   Window w;
   QOR_sync_FRM& f = *w.form;
   f.steps.check_package_due = [&f] { due_when_missing(f); };
-  write_file(w.program / "a.exe", "");
+  write_file((w.program / "a.exe").string(), "");
   fs::create_directory(w.program / "Sub");
-  write_file(w.program / "Sub/b.dll", "");
+  write_file((w.program / "Sub/b.dll").string(), "");
   f.package_mode = 1;
   list_install_packages(f, at(server.address()));
   EXPECT_EQ(server.requests(), std::vector<std::string>{request_line("art=install")});
@@ -156,7 +156,7 @@ TEST(ListInstallPackages, EveryRecordInList1AndTheMissingFilesInList3) {
   EXPECT_FALSE(f.Label6(3).Visible);
   EXPECT_FALSE(f.Timer4.Enabled);
 
-  write_file(w.program / "c.jpg", "");
+  write_file((w.program / "c.jpg").string(), "");
   list_install_packages(f, at(server.address()));
   EXPECT_EQ(f.List1.ListCount(), 3);
   EXPECT_EQ(f.List3.ListCount(), 0);
@@ -300,7 +300,7 @@ TEST(WholeRun, FromTheFlagThroughTheThreeLists) {
   EXPECT_TRUE(f.Picture1(1).Visible);  // waits for the install button
   EXPECT_EQ(f.List3.texts(), std::vector<std::string>{"a.exe"});
 
-  write_file(w.program / "a.exe", "");  // what the download run would have fetched
+  write_file((w.program / "a.exe").string(), "");  // what the download run would have fetched
   f.Label3_Click(1);
   run_timers(f);
   EXPECT_TRUE(f.Picture3(2).Visible);  // waits for the update button
@@ -331,7 +331,7 @@ TEST(WholeRun, NothingDueGoesFromTheFlagStraightToTheFinishPanel) {
   Window w;
   QOR_sync_FRM& f = *w.form;
   fs::create_directory(w.program / "Bilder");
-  write_file(w.program / "a.exe", "");
+  write_file((w.program / "a.exe").string(), "");
   use_server_steps(f, server.address());
   f.steps.check_package_due = [&f] { due_when_missing(f); };
   struct Shown : ControlObserver {

@@ -1,49 +1,17 @@
 #include "server_process.hpp"
 
-#include <fcntl.h>
-#include <netinet/in.h>
-#include <poll.h>
-#include <signal.h>
-#include <sys/socket.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <sstream>
 #include <stdexcept>
 
 namespace qor::test {
 
-namespace {
-
-// The test's own standard error, taken before any capture replaces it, so
-// that what a server says there never mixes with the client's reports.
-const int kTestStderr = ::fcntl(STDERR_FILENO, F_DUPFD_CLOEXEC, 3);
-
-}  // namespace
-
-ServerProcess::ServerProcess(std::vector<std::string> argv, std::chrono::milliseconds ready_timeout) {
-  int fds[2];
-  if (::pipe2(fds, O_CLOEXEC) != 0) throw std::runtime_error("pipe failed");
-  pid_ = ::fork();
-  if (pid_ < 0) throw std::runtime_error("fork failed");
-  if (pid_ == 0) {
-    ::dup2(fds[1], STDOUT_FILENO);
-    if (kTestStderr >= 0) ::dup2(kTestStderr, STDERR_FILENO);
-    ::setpgid(0, 0);
-    std::vector<char*> args;
-    args.reserve(argv.size() + 1);
-    for (auto& a : argv) args.push_back(a.data());
-    args.push_back(nullptr);
-    ::execv(args[0], args.data());
-    ::_exit(127);
-  }
-  ::close(fds[1]);
-  out_fd_ = fds[0];
+ServerProcess::ServerProcess(std::vector<std::string> argv, std::chrono::milliseconds ready_timeout) : channel_(argv) {
   const auto deadline = std::chrono::steady_clock::now() + ready_timeout;
   for (;;) {
     const std::string line = read_line(deadline);
     if (line == "READY") break;
+    if (line.starts_with("ERROR")) throw std::runtime_error("test server: " + line);
     std::istringstream in(line);
     std::string word, name;
     int port = 0;
@@ -54,23 +22,9 @@ ServerProcess::ServerProcess(std::vector<std::string> argv, std::chrono::millise
 ServerProcess::~ServerProcess() { stop(); }
 
 void ServerProcess::stop() {
-  if (pid_ > 0) {
-    ::kill(-pid_, SIGTERM);
-    ::kill(pid_, SIGTERM);
-    int status = 0;
-    for (int i = 0; i < 50 && ::waitpid(pid_, &status, WNOHANG) == 0; ++i) ::usleep(100 * 1000);
-    if (::waitpid(pid_, &status, WNOHANG) == 0) {
-      ::kill(-pid_, SIGKILL);
-      ::kill(pid_, SIGKILL);
-      ::waitpid(pid_, &status, 0);
-    }
-    pid_ = -1;
-  }
-  if (out_fd_ >= 0) {
-    read_available(std::chrono::milliseconds(0));
-    ::close(out_fd_);
-    out_fd_ = -1;
-  }
+  channel_.stop();
+  read_available(std::chrono::milliseconds(0));
+  open_ = false;
 }
 
 std::string ServerProcess::read_line(std::chrono::steady_clock::time_point deadline) {
@@ -79,30 +33,22 @@ std::string ServerProcess::read_line(std::chrono::steady_clock::time_point deadl
     if (nl != std::string::npos) {
       std::string line = buffer_.substr(0, nl);
       buffer_.erase(0, nl + 1);
+      if (!line.empty() && line.back() == '\r') line.pop_back();
       return line;
     }
     const auto left =
         std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
     if (left.count() <= 0) throw std::runtime_error("test server did not report READY in time");
-    pollfd p{out_fd_, POLLIN, 0};
-    if (::poll(&p, 1, static_cast<int>(left.count())) <= 0) continue;
-    char chunk[4096];
-    const ssize_t n = ::read(out_fd_, chunk, sizeof chunk);
-    if (n <= 0) throw std::runtime_error("test server ended before READY");
-    buffer_.append(chunk, static_cast<std::size_t>(n));
+    if (!channel_.read(buffer_, left)) throw std::runtime_error("test server ended before READY");
   }
 }
 
 void ServerProcess::read_available(std::chrono::milliseconds wait) {
-  int timeout = static_cast<int>(wait.count());
-  while (out_fd_ >= 0) {
-    pollfd p{out_fd_, POLLIN, 0};
-    if (::poll(&p, 1, timeout) <= 0) break;
-    char chunk[4096];
-    const ssize_t n = ::read(out_fd_, chunk, sizeof chunk);
-    if (n <= 0) break;
-    buffer_.append(chunk, static_cast<std::size_t>(n));
-    timeout = 0;
+  std::chrono::milliseconds timeout = wait;
+  for (std::size_t before = buffer_.size(); open_; before = buffer_.size()) {
+    open_ = channel_.read(buffer_, timeout);
+    if (buffer_.size() == before) break;
+    timeout = std::chrono::milliseconds(0);
   }
   for (std::size_t nl; (nl = buffer_.find('\n')) != std::string::npos;) {
     log_.push_back(buffer_.substr(0, nl));
@@ -123,7 +69,7 @@ int ServerProcess::count_log(const std::string& prefix, int expected, std::chron
         std::count_if(lines.begin(), lines.end(), [&](const std::string& l) { return l.starts_with(prefix); }));
     const auto left =
         std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
-    if (count >= expected || left.count() <= 0 || out_fd_ < 0) return count;
+    if (count >= expected || left.count() <= 0 || !open_) return count;
     read_available(std::min(left, std::chrono::milliseconds(50)));
   }
 }
@@ -164,19 +110,6 @@ std::vector<std::string> UpdateServerProcess::requests() {
     if (log[requests_seen_].starts_with("REQUEST ")) lines.push_back(log[requests_seen_].substr(8));
   }
   return lines;
-}
-
-int closed_port() {
-  const int s = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  sockaddr_in a{};
-  a.sin_family = AF_INET;
-  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  socklen_t len = sizeof a;
-  const bool bound = s >= 0 && ::bind(s, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0 &&
-                     ::getsockname(s, reinterpret_cast<sockaddr*>(&a), &len) == 0;
-  if (s >= 0) ::close(s);
-  // Port 1 is as closed as a port the kernel just handed out and took back.
-  return bound ? ntohs(a.sin_port) : 1;
 }
 
 std::string request_line(const std::string& query) { return "GET " + kQueryScript + "?" + query + " HTTP/1.1"; }

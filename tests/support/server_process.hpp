@@ -9,9 +9,8 @@
 #include <string>
 #include <vector>
 
-#include <sys/types.h>
-
 #include "files.hpp"
+#include "server_channel.hpp"
 
 namespace qor::test {
 
@@ -37,11 +36,11 @@ class ServerProcess {
 
  private:
   std::string read_line(std::chrono::steady_clock::time_point deadline);
-  // Reads what the pipe holds, waiting at most `wait` for the first byte.
+  // Reads what the server printed, waiting at most `wait` for the first byte.
   void read_available(std::chrono::milliseconds wait);
 
-  pid_t pid_ = -1;
-  int out_fd_ = -1;
+  ServerChannel channel_;
+  bool open_ = true;  // the server's output has not ended
   std::string buffer_;
   std::vector<std::string> log_;
   std::map<std::string, int> ports_;
@@ -78,9 +77,6 @@ class UpdateServerProcess {
   std::unique_ptr<ServerProcess> process_;
   std::size_t requests_seen_ = 0;
 };
-
-// A port on 127.0.0.1 that nobody listens on.
-int closed_port();
 
 // The query script's path, as the request lines show it.
 inline const std::string kQueryScript = "/php_scripts/qor_sw_setup_manager.php";

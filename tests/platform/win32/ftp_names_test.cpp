@@ -101,7 +101,7 @@ TEST(FtpNames, NoProxyFromTheEnvironmentIsUsedForFtp) {
   write_file(ftp.root / "a.dll", "direct");
   ftp.start();
   // Nothing listens there: a connection through it would fail.
-  const std::string nowhere = "http://127.0.0.1:" + std::to_string(free_local_port());
+  const std::string nowhere = "http://127.0.0.1:" + std::to_string(closed_port());
   const ScopedEnv ftp_proxy("ftp_proxy", nowhere), all_proxy("all_proxy", nowhere), http_proxy("http_proxy", nowhere);
   const auto connection = connected(ftp);
   ASSERT_TRUE(connection);

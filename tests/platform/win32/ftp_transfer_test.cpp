@@ -137,7 +137,7 @@ TEST(FtpTransfer, RefusedLoginsUnreachableServersAndBadNamesFail) {
   ASSERT_FALSE(refused);
   EXPECT_NE(refused.failure().reason.find("530"), std::string::npos) << refused.failure().reason;
 
-  const std::string nobody = "127.0.0.1:" + std::to_string(free_local_port());
+  const std::string nobody = "127.0.0.1:" + std::to_string(closed_port());
   const auto unreachable = transfer::connect(*internet, nobody, kUser, kPassword);
   ASSERT_FALSE(unreachable);
   EXPECT_EQ(unreachable.failure().code, 12029) << unreachable.failure().reason;  // ERROR_INTERNET_CANNOT_CONNECT

@@ -187,7 +187,7 @@ TEST(HttpFetch, ShortOrMissingAnswersAreFailures) {
 }
 
 TEST(HttpFetch, NoServerIsAFailureWithTheSystemsWords) {
-  const std::string url = "http://127.0.0.1:" + std::to_string(test::free_local_port()) + kScript;
+  const std::string url = "http://127.0.0.1:" + std::to_string(test::closed_port()) + kScript;
   const auto failed = http_fetch(url, quick_limits());
   ASSERT_FALSE(failed);
   EXPECT_EQ(failed.failure().code, 12029) << failed.failure().reason;  // ERROR_INTERNET_CANNOT_CONNECT
@@ -197,7 +197,7 @@ TEST(HttpFetch, NoServerIsAFailureWithTheSystemsWords) {
 // The user retries once the server is back: nothing of the failed attempt
 // stands in the way.
 TEST(HttpFetch, AServerBackAfterAFailureIsReachedAgain) {
-  const int port = test::free_local_port();
+  const int port = test::closed_port();
   const std::string url = "http://127.0.0.1:" + std::to_string(port) + kCheck;
   ASSERT_FALSE(http_fetch(url, quick_limits()));
   UpdateServer back(R"({"check": "ok"})", {"--http-port", std::to_string(port)});

@@ -1,25 +1,16 @@
 // A test server of tools/ (update_server, ftp_server) for a Windows test
-// program under Wine: tools/wine_test_servers.py starts it on the Linux side
-// when asked over 127.0.0.1 and passes on what it prints. The server runs
-// while the object lives.
+// program under Wine, by its name: tools/wine_test_servers.py starts it on
+// the Linux side (server_process.hpp). The server runs while the object lives.
 #pragma once
 
 #include <chrono>
-#include <map>
 #include <optional>
 #include <string>
 #include <vector>
 
-namespace qor::test {
+#include "server_process.hpp"
 
-// Winsock started for the object's lifetime (the system counts the users).
-class WinsockUse {
- public:
-  WinsockUse();
-  WinsockUse(const WinsockUse&) = delete;
-  WinsockUse& operator=(const WinsockUse&) = delete;
-  ~WinsockUse();
-};
+namespace qor::test {
 
 class TestServer {
  public:
@@ -27,28 +18,17 @@ class TestServer {
   // Windows paths among them allowed. Waits until the server reports READY.
   TestServer(const std::string& name, const std::vector<std::string>& arguments,
              std::chrono::seconds ready_timeout = std::chrono::seconds(20));
-  TestServer(const TestServer&) = delete;
-  TestServer& operator=(const TestServer&) = delete;
-  ~TestServer();
 
-  int port(const std::string& listener) const;
+  int port(const std::string& listener) const { return process_.port(listener); }
   // "127.0.0.1:<port>" of the named listener.
-  std::string address(const std::string& listener) const;
-  // Lines the server printed after READY (its log), read so far.
+  std::string address(const std::string& listener) const { return process_.address(listener); }
+  // The lines the server printed after READY (its log) since the last call.
   std::vector<std::string> read_log();
 
  private:
-  std::string read_line(std::chrono::steady_clock::time_point deadline);
-  bool receive(int wait_ms);
-
-  WinsockUse winsock_;
-  unsigned long long socket_;  // a SOCKET
-  std::string buffer_;
-  std::map<std::string, int> ports_;
+  ServerProcess process_;
+  std::size_t seen_ = 0;
 };
-
-// A port of 127.0.0.1 that nobody listens on (bound for a moment, let go).
-int free_local_port();
 
 // Makes `link` a symbolic link to `target` on the Linux side, through the
 // same host (Windows paths both); the reason when it could not.
