@@ -1,6 +1,5 @@
 // QOR_sync_PRO: brings the folder it stands in up to date from the update
 // server.
-#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -16,15 +15,14 @@
 int main(int argc, char** argv) {
   // Help needs no display: answer it before the toolkit opens one.
   if (qor::asks_for_help({argv + 1, argv + argc})) {
-    std::fputs(qor::usage_text("QOR_sync_PRO", QOR_UPDATE_SERVER).c_str(), stdout);
+    qor::show_usage_text(qor::usage_text("QOR_sync_PRO", QOR_UPDATE_SERVER), false);
     return 0;
   }
   return qor::run_form_window(argc, argv, [](qor::QOR_sync_FRM& form, const std::vector<std::string>& args) {
     std::string error;
     const auto line = qor::parse_command_line(args, QOR_UPDATE_SERVER, error);
     if (!line) {
-      std::fprintf(stderr, "QOR_sync_PRO: %s\n%s", error.c_str(),
-                   qor::usage_text("QOR_sync_PRO", QOR_UPDATE_SERVER).c_str());
+      qor::show_usage_text("QOR_sync_PRO: " + error + "\n" + qor::usage_text("QOR_sync_PRO", QOR_UPDATE_SERVER), true);
       return false;
     }
     form.steps = qor::make_program_steps(form, line->update_server);

@@ -17,4 +17,13 @@ class QOR_sync_FRM;
 using WireWindow = std::function<bool(QOR_sync_FRM& form, const std::vector<std::string>& arguments)>;
 int run_form_window(int argc, char** argv, const WireWindow& wire);
 
+// Text the user must see before the window exists, or instead of it: the
+// usage text --help asks for, or why the command line was refused
+// (is_error). It needs no window and no display. A program with a console
+// prints it (standard output, standard error for an error); a GUI program
+// started from a shortcut or the file manager has none, so there it is a
+// message box with the program's title, and the lines of the console it
+// was started from, where there is one, as well.
+void show_usage_text(const std::string& text, bool is_error);
+
 }  // namespace qor

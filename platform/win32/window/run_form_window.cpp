@@ -13,6 +13,7 @@
 #include "QOR_sync_FRM.hpp"
 #include "form_toolkit.hpp"
 #include "host_binding.hpp"
+#include "parent_console.hpp"
 #include "running_executable.hpp"
 #include "wide_text.hpp"
 #include "win32_form_host.hpp"
@@ -63,6 +64,8 @@ int message_loop(win32::FormView& view) {
 }  // namespace
 
 int run_form_window(int /*argc*/, char** /*argv*/, const WireWindow& wire) {
+  // The failure reasons reach the console the program was started from.
+  win32::use_parent_console();
   // What an update of this very program set aside last time goes now.
   remove_set_aside_executable();
   const win32::OleApartment ole;

@@ -10,11 +10,13 @@
 
 namespace qor::test {
 
-ChildProcess::ChildProcess(const std::string& program, const std::vector<std::string>& arguments) {
+ChildProcess::ChildProcess(const std::string& program, const std::vector<std::string>& arguments,
+                           bool without_standard_handles) {
   std::wstring command_line = L"\"" + win32::to_wide(program) + L"\"";
   for (const auto& argument : arguments) command_line += L" \"" + win32::to_wide(argument) + L"\"";
   STARTUPINFOW startup{};
   startup.cb = sizeof startup;
+  if (without_standard_handles) startup.dwFlags = STARTF_USESTDHANDLES;  // and every handle null
   PROCESS_INFORMATION started{};
   if (!CreateProcessW(nullptr, command_line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &started))
     throw std::runtime_error("cannot start " + program);

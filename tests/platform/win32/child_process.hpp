@@ -11,8 +11,10 @@ namespace qor::test {
 // A started program; one still running when the object goes is ended.
 class ChildProcess {
  public:
-  // Throws when the program cannot be started.
-  ChildProcess(const std::string& program, const std::vector<std::string>& arguments);
+  // Throws when the program cannot be started. Without standard handles it
+  // starts as Windows starts a GUI program from a console: with none.
+  ChildProcess(const std::string& program, const std::vector<std::string>& arguments,
+               bool without_standard_handles = false);
   ChildProcess(const ChildProcess&) = delete;
   ChildProcess& operator=(const ChildProcess&) = delete;
   ~ChildProcess();
