@@ -142,11 +142,14 @@ def _default_font_file():
     return out.stdout.strip()
 
 
-def message_width(text):
-    """Ink width of a message box text in the default font, 9 pt at 96 dpi."""
-    key = (text, "message")
+def message_width(text, font=None):
+    """Ink width of a message box text in the default font, 9 pt at 96 dpi,
+    or in `font` (name, pixel size): the message font of the system the
+    client runs on."""
+    key = (text, "message", font)
     if key not in _rendered:
-        out = subprocess.run(["convert", "-font", _default_font_file(), "-pointsize", "12", "label:" + text,
+        name, size = font or (_default_font_file(), 12)
+        out = subprocess.run(["convert", "-font", name, "-pointsize", str(size), "label:" + text,
                               "-trim", "-format", "%w", "info:"], capture_output=True, check=True, timeout=20)
         _rendered[key] = int(out.stdout.decode().strip() or 0)
     return _rendered[key]

@@ -221,6 +221,8 @@ class Scenario:
         self.env = client_environment(display, self.home)
         self.desktop = su.Desktop(self.env)
         self.shots, self.client, self.client_log = [], None, None
+        # The font message boxes are drawn in (e2e_screens.message_width).
+        self.message_font = None
 
     def start_client(self, http_port, run=1):
         self.client_log = os.path.join(self.work, "client-%d.log" % run)

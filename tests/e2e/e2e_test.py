@@ -95,7 +95,7 @@ def finish(scenario, window, main_missing=False):
         boxes = scenario.message_boxes()
         expect(len(boxes) == 1, "%d message boxes after the finish click" % len(boxes))
         width = screens.message_text_ink(*scenario.close_message_box(boxes[0]))
-        transfer = screens.message_width("Übertragunsfehler")
+        transfer = screens.message_width("Übertragunsfehler", scenario.message_font)
         expect(width > transfer + screens.tolerance(transfer), "the finish message looks like the transfer message")
     code = scenario.wait_client_exit()
     expect(code == 0, "the client ended with exit code %d" % code)
@@ -352,8 +352,8 @@ def offline(sc):
 def close_messages_until(sc, watch, pages, what):
     """Closes every message box until one of `pages` shows; returns their number."""
     closed = 0
-    transfer = screens.message_width("Übertragunsfehler")
-    connection = screens.message_width("Fehler beim Verbindungsaufbau")
+    transfer = screens.message_width("Übertragunsfehler", sc.message_font)
+    connection = screens.message_width("Fehler beim Verbindungsaufbau", sc.message_font)
 
     def reached():
         nonlocal closed

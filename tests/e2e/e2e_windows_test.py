@@ -6,7 +6,12 @@ X window against the bundled update server, driven by real pointer clicks.
                         [--wine-dir DIR] [--only NAME ...] [--keep]
 
 Scenarios: a first run through every panel and a second with nothing due
-(full_run); an offline flag click (offline). The program folder must end up
+(full_run); an offline flag click (offline); and the Linux scenarios as they
+are: transfers broken off or the FTP server gone (ftp_abort, ftp_stopped:
+one message per file, and at the finish click one on the main application
+that never arrived, with no shortcut), the next button clicked at once and
+a double click (quick_clicks), the window closed while a download is held
+up (close_mid_transfer). The program folder must end up
 as the Linux client leaves it: the same package files, bytes and stamps.
 --wine-dir names a Wine prefix folder (tools/wine-run.sh's); without one a
 prefix is made for the run and removed afterwards. A prefix of its own is
@@ -23,6 +28,8 @@ Where Wine is not Windows, and what the test accepts of it:
 - Wine draws Arial as Liberation Sans (metric-compatible) but without
   anti-aliasing, hinted to whole pixels: a 12 pt line runs up to 5 % narrower
   than the font's metrics, so captions are matched within 5 %, not 2.5 %.
+- Message boxes use the system's message font (Tahoma 8 pt), which Wine
+  draws as Liberation Sans, not the Linux toolkit's 9 pt sans-serif.
 """
 
 import argparse
@@ -64,6 +71,9 @@ class WineScenario(Scenario):
         os.symlink(desktop, os.path.join(self.home, "Desktop"))
         self.env = wine.env(self.env)
         self.desktop = su.Desktop(self.env)
+        # Message boxes are drawn in the system's message font, Tahoma 8 pt,
+        # which Wine draws as Liberation Sans.
+        self.message_font = ("Liberation-Sans", 8 * 96 / 72)
 
     def start_client(self, http_port, run=1):
         self.client_log = os.path.join(self.work, "client-%d.log" % run)
@@ -137,9 +147,23 @@ def full_run(sc):
     check_shortcut(sc)
 
 
+def no_shortcut(scenario):
+    """A run of the Linux scenario, then no shortcut on the desktop: its main
+    application never arrived, and the finish click said so."""
+    def run(sc):
+        scenario(sc)
+        desktop = os.path.join(sc.home, "Desktop")
+        expect(not os.listdir(desktop), "the desktop holds %s" % sorted(os.listdir(desktop)))
+    return run
+
+
 SCENARIOS = {
     "full_run": full_run,
     "offline": runs.offline,
+    "ftp_abort": no_shortcut(runs.ftp_abort),
+    "ftp_stopped": no_shortcut(runs.ftp_stopped),
+    "quick_clicks": runs.quick_clicks,
+    "close_mid_transfer": runs.close_mid_transfer,
 }
 
 

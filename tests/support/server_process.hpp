@@ -17,7 +17,7 @@ namespace qor::test {
 class ServerProcess {
  public:
   // argv[0] is the program; waits until the server reports READY.
-  explicit ServerProcess(std::vector<std::string> argv,
+  explicit ServerProcess(const std::vector<std::string>& argv,
                          std::chrono::milliseconds ready_timeout = std::chrono::seconds(20));
   ServerProcess(const ServerProcess&) = delete;
   ServerProcess& operator=(const ServerProcess&) = delete;
