@@ -1,14 +1,17 @@
 #!/usr/bin/env bash
 # The whole test suite from a fresh machine: installs, builds, and runs
 #   1. every test (unit, integration with real servers, the real window),
-#   2. the same tests built with ASan, UBSan and LSan (less what they cannot
-#      add to; see tools/sanitize.sh),
-#   3. every fuzz target over its committed corpus and for a short while,
-#   4. the static checks.
+#   2. the Windows program and its tests, cross-built with MinGW-w64 and run
+#      under Wine in a prefix made for the run (the real window included),
+#   3. the same Linux tests built with ASan, UBSan and LSan (less what they
+#      cannot add to; see tools/sanitize.sh),
+#   4. every fuzz target over its committed corpus and for a short while,
+#   5. the static checks.
 # `tools/test.sh --quick` runs step 1 only. Each stage prints its time.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${QOR_BUILD_DIR:-$root/build}
+windows_build=${QOR_WINDOWS_BUILD_DIR:-$root/build-windows}
 log=$(mktemp)
 trap 'rm -f "$log"' EXIT
 
@@ -26,6 +29,10 @@ stage "tests"
 (cd "$build" && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j2) | tee -a "$log"
 
 if [ "${1:-}" != "--quick" ]; then
+  stage "Windows build"
+  "$root/tools/build-windows.sh"
+  stage "Windows tests under Wine"
+  (cd "$windows_build" && ctest --output-on-failure -j2) | tee -a "$log"
   stage "tests with sanitizers"
   "$root/tools/sanitize.sh" | tee -a "$log"
   stage "fuzzing"

@@ -6,7 +6,8 @@
 
 namespace qor::test {
 
-ServerProcess::ServerProcess(const std::vector<std::string>& argv, std::chrono::milliseconds ready_timeout) : channel_(argv) {
+ServerProcess::ServerProcess(const std::vector<std::string>& argv, std::chrono::milliseconds ready_timeout)
+    : channel_(argv) {
   const auto deadline = std::chrono::steady_clock::now() + ready_timeout;
   for (;;) {
     const std::string line = read_line(deadline);
