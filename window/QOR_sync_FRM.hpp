@@ -25,6 +25,14 @@ class FormWindow : public Control {
   float ScaleWidth = 8325;
   float ScaleHeight = 7935;
   // `Width` (inherited) is the outer width, borders included.
+
+  // Takes the sizes the view measured, in twips; true when a layout pass is
+  // due: at the first call and when a size changed (toolkits report one size
+  // more than once).
+  bool take_sizes(float scale_width, float scale_height, float outer_width);
+
+ private:
+  bool sized_ = false;
 };
 
 struct FormServices {

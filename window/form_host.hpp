@@ -24,4 +24,12 @@ class FormHost {
   virtual bool closed() const = 0;
 };
 
+// Shows a message box for a toolkit's host: the modal box of the platform,
+// or a recording in tests, which must not block on one.
+class MessagePresenter {
+ public:
+  virtual ~MessagePresenter() = default;
+  virtual MsgResult present(const std::string& text, MsgButtons buttons, const std::string& caption) = 0;
+};
+
 }  // namespace qor

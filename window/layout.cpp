@@ -7,6 +7,15 @@
 
 namespace qor {
 
+bool FormWindow::take_sizes(float scale_width, float scale_height, float outer_width) {
+  if (sized_ && scale_width == ScaleWidth && scale_height == ScaleHeight && outer_width == Width.get()) return false;
+  sized_ = true;
+  ScaleWidth = scale_width;
+  ScaleHeight = scale_height;
+  Width = outer_width;
+  return true;
+}
+
 void QOR_sync_FRM::Form_Resize() {
   const double W = Form.ScaleWidth;
   const double H = Form.ScaleHeight;

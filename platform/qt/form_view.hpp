@@ -66,8 +66,6 @@ class FormView : public ControlObserver {
   std::set<Control*> stale_lists_;
   bool catch_up_posted_ = false;
   bool loaded_ = false;
-  bool laid_out_ = false;
-  float last_scale_width_ = 0, last_scale_height_ = 0, last_outer_width_ = 0;
 };
 
 }  // namespace qor::qt

@@ -14,12 +14,6 @@
 
 namespace qor::qt {
 
-class MessagePresenter {
- public:
-  virtual ~MessagePresenter() = default;
-  virtual MsgResult present(const std::string& text, MsgButtons buttons, const std::string& caption) = 0;
-};
-
 // A modal QMessageBox over the window.
 class MessageBoxPresenter : public MessagePresenter {
  public:

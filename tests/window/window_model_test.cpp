@@ -78,6 +78,19 @@ TEST(Layout, SmallestAdmittedSizeIsLaidOutAndSmallerChangesNothing) {
   EXPECT_GT(form.Picture3(0).Width.get(), 0);
 }
 
+TEST(Layout, APassIsDueAtTheFirstSizesAndWhenOneOfThemChanges) {
+  FormWindow form;
+  EXPECT_TRUE(form.take_sizes(8325, 7935, 8415)) << "the design's own sizes still need a first pass";
+  EXPECT_EQ(form.Width.get(), 8415);
+  EXPECT_FALSE(form.take_sizes(8325, 7935, 8415));
+  EXPECT_TRUE(form.take_sizes(8325, 7935, 8430));
+  EXPECT_TRUE(form.take_sizes(8325, 8000, 8430));
+  EXPECT_TRUE(form.take_sizes(9000, 8000, 8430));
+  EXPECT_EQ(form.ScaleWidth, 9000);
+  EXPECT_EQ(form.ScaleHeight, 8000);
+  EXPECT_FALSE(form.take_sizes(9000, 8000, 8430));
+}
+
 TEST(Layout, SecondPassIsIdenticalAndKeepsTheMargin) {
   RecordingHost host;
   QOR_sync_FRM form({&host, nullptr, "/tmp"});

@@ -327,18 +327,7 @@ void FormView::layout_pass() {
   const float scale_width = units_.to_twips(client.right);
   const float scale_height = units_.to_twips(client.bottom);
   const float outer_width = units_.to_twips(std::max<int>(outer.right - outer.left, client.right));
-  if (laid_out_ && scale_width == last_scale_width_ && scale_height == last_scale_height_ &&
-      outer_width == last_outer_width_) {
-    return;
-  }
-  laid_out_ = true;
-  last_scale_width_ = scale_width;
-  last_scale_height_ = scale_height;
-  last_outer_width_ = outer_width;
-  form_.Form.ScaleWidth = scale_width;
-  form_.Form.ScaleHeight = scale_height;
-  form_.Form.Width = outer_width;
-  guard_.run([this] { form_.Form_Resize(); });
+  if (form_.Form.take_sizes(scale_width, scale_height, outer_width)) guard_.run([this] { form_.Form_Resize(); });
 }
 
 void FormView::window_gone() {

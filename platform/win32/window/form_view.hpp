@@ -113,8 +113,6 @@ class FormView : public ControlObserver {
   UniqueWindow owner_window_;
   UniqueWindow form_window_;
   bool loaded_ = false;
-  bool laid_out_ = false;
-  float last_scale_width_ = 0, last_scale_height_ = 0, last_outer_width_ = 0;
 };
 
 }  // namespace qor::win32

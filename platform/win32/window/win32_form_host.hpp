@@ -1,6 +1,7 @@
 // The window's host on Win32: message boxes, yielding to the message loop,
-// closing the window and telling that it was closed. Message boxes go through MessagePresenter so that
-// tests can record them instead of blocking on a modal dialog.
+// closing the window and telling that it was closed. Message boxes go
+// through MessagePresenter so that tests can record them instead of blocking
+// on a modal dialog.
 #pragma once
 
 #include "windows_api.hpp"
@@ -11,12 +12,6 @@
 #include "form_host.hpp"
 
 namespace qor::win32 {
-
-class MessagePresenter {
- public:
-  virtual ~MessagePresenter() = default;
-  virtual MsgResult present(const std::string& text, MsgButtons buttons, const std::string& caption) = 0;
-};
 
 // A modal MessageBoxW over the window (while it exists).
 class MessageBoxPresenter : public MessagePresenter {

@@ -323,7 +323,7 @@ TEST_F(Binding, AnErrorEscapingAHandlerIsReportedNotThrownThroughQt) {
   EXPECT_TRUE(view->window().isVisible());
 }
 
-struct SilentPresenter : qt::MessagePresenter {
+struct SilentPresenter : MessagePresenter {
   MsgResult present(const std::string&, MsgButtons, const std::string&) override { return MsgResult::OK; }
 };
 

@@ -68,7 +68,7 @@ TEST(MessageBoxes, CaptionTextButtonsAndClosing) {
   EXPECT_EQ(ok.buttons, 1);
 }
 
-struct Recording : win32::MessagePresenter {
+struct Recording : MessagePresenter {
   std::vector<std::string> texts;
   MsgResult present(const std::string& text, MsgButtons buttons, const std::string&) override {
     texts.push_back(text);
