@@ -19,7 +19,13 @@ export WINEDLLOVERRIDES="mscoree=;mshtml=;winemenubuilder.exe=d"
 case "$1" in
   --create)
     wineserver -k 2>/dev/null || true
-    rm -rf "$WINEPREFIX" "$HOME"
+    # Processes of the last run may still be writing in the old prefix for a
+    # moment after their server was stopped.
+    for _ in 1 2 3 4 5 6 7 8 9 10; do
+      rm -rf "$WINEPREFIX" "$HOME" 2>/dev/null && break
+      sleep 0.5
+    done
+    [ ! -e "$WINEPREFIX" ] || { echo "$WINEPREFIX: a Wine process still writes in it" >&2; exit 1; }
     mkdir -p "$HOME"
     wineboot -i >"$dir/wineboot.log" 2>&1 || { cat "$dir/wineboot.log" >&2; exit 1; }
     # Until the prefix is written completely.
