@@ -1,5 +1,5 @@
 // Turns Qt mouse events on the drawn controls into the model's Click and
-// MouseMove events, the way the original toolkit raises them: each control
+// MouseMove events, the way the control model defines them: each control
 // gets the events over its own area, nothing bubbles up to its container.
 #pragma once
 
