@@ -83,10 +83,10 @@ class Catalogue:
     def fault(self, data, query):
         if query in self.cli_faults:
             return self.cli_faults[query]
-        spec = data.get("faults", {}).get(query)
-        if spec is None:
+        given = data.get("faults", {}).get(query)
+        if given is None:
             return None
-        return parse_fault(spec) if isinstance(spec, str) else dict(spec)
+        return parse_fault(given) if isinstance(given, str) else dict(given)
 
     def raw_answer(self, data, keys):
         answers = dict(data.get("answers", {}))
@@ -308,10 +308,10 @@ def main():
 
     root = os.path.abspath(args.root)
     cli_faults = {}
-    for spec in args.fail:
-        query, _, fault = spec.partition("=")
+    for option in args.fail:
+        query, _, fault = option.partition("=")
         cli_faults[query] = parse_fault(fault)
-    cli_answers = dict(spec.partition("=")[::2] for spec in args.answer)
+    cli_answers = dict(option.partition("=")[::2] for option in args.answer)
     catalogue = Catalogue(args.catalogue or os.path.join(root, "catalogue.json"), root, cli_faults, cli_answers)
     settings = catalogue.load().get("settings", {})  # fails early on a broken catalogue
 
