@@ -10,6 +10,7 @@ import subprocess
 import sys
 import threading
 import time
+import traceback
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 ROOT = os.path.dirname(os.path.dirname(HERE))
@@ -289,3 +290,38 @@ class Scenario:
     def discard_artefacts(self):
         shutil.rmtree(self.screens, ignore_errors=True)
         shutil.rmtree(self.work, ignore_errors=True)
+
+
+def run_scenarios(scenarios, names, new_scenario, template, keep):
+    """Runs each named scenario in its own copy of the template's published
+    set and program folder, with processes of its own; the screenshots of a
+    passing one go unless `keep`. Returns the names of those that failed."""
+    failed = []
+    for name in names:
+        print("scenario %s" % name, flush=True)
+        procs = Processes()
+        sc = None
+        try:
+            sc = new_scenario(name, procs)
+            shutil.copytree(os.path.join(template, "published"), sc.published)
+            shutil.copytree(os.path.join(template, "program"), sc.program, symlinks=True)
+            scenarios[name](sc)
+            print("  PASS", flush=True)
+            procs.stop_all()
+            if not keep:
+                sc.discard_artefacts()
+        except Exception as e:
+            print("  FAIL: %s" % e if isinstance(e, Failure) else "  ERROR:\n" + traceback.format_exc())
+            if sc is not None:
+                sc.keep_artefacts()
+            failed.append(name)
+        finally:
+            procs.stop_all()
+        sys.stdout.flush()
+    return failed
+
+
+def report_scenarios(failed, total):
+    """The closing line, and the exit status."""
+    print("%d of %d scenarios failed%s" % (len(failed), total, (": " + ", ".join(failed)) if failed else ""))
+    return 1 if failed else 0

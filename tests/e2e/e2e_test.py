@@ -20,7 +20,6 @@ import subprocess
 import sys
 import tempfile
 import time
-import traceback
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, HERE)
@@ -28,7 +27,8 @@ import e2e_checks as checks  # noqa: E402
 import e2e_screens as screens  # noqa: E402
 from e2e_screens import BUTTON, HEADING, PageWatch, check_caption  # noqa: E402
 from e2e_support import (Failure, LiveScreen, Processes, Scenario, close_window, expect, file_state,  # noqa: E402
-                         ftp_server, sample_packages, start_xvfb, su, update_server, wait_for)
+                         ftp_server, report_scenarios, run_scenarios, sample_packages, start_xvfb, su,
+                         update_server, wait_for)
 import home_style_packages as home  # noqa: E402
 
 PAGES = ("language", "folder", "install", "update", "package", "finish")
@@ -534,31 +534,13 @@ def main():
     try:
         display = start_xvfb(procs)
         make_template(template, os.path.abspath(args.client))
-        for name in args.only or list(SCENARIOS):
-            print("scenario %s" % name, flush=True)
-            scenario_procs = Processes()
-            sc = Scenario(name, args.client, artefacts, display, scenario_procs)
-            shutil.copytree(os.path.join(template, "published"), sc.published)
-            shutil.copytree(os.path.join(template, "program"), sc.program, symlinks=True)
-            try:
-                SCENARIOS[name](sc)
-                print("  PASS", flush=True)
-                scenario_procs.stop_all()
-                if not args.keep:
-                    sc.discard_artefacts()
-            except Exception as e:
-                print("  FAIL: %s" % e if isinstance(e, Failure) else "  ERROR:\n" + traceback.format_exc())
-                sc.keep_artefacts()
-                failed.append(name)
-            finally:
-                scenario_procs.stop_all()
-            sys.stdout.flush()
+        failed = run_scenarios(SCENARIOS, args.only or list(SCENARIOS),
+                               lambda name, own: Scenario(name, args.client, artefacts, display, own),
+                               template, args.keep)
     finally:
         procs.stop_all()
         shutil.rmtree(template, ignore_errors=True)
-    print("%d of %d scenarios failed%s" % (len(failed), len(args.only or SCENARIOS),
-                                            (": " + ", ".join(failed)) if failed else ""))
-    return 1 if failed else 0
+    return report_scenarios(failed, len(args.only or SCENARIOS))
 
 
 if __name__ == "__main__":

@@ -39,15 +39,14 @@ import signal
 import sys
 import tempfile
 import time
-import traceback
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, HERE)
 import e2e_checks as checks  # noqa: E402
 import e2e_test as runs  # noqa: E402
 from e2e_screens import PageWatch  # noqa: E402
-from e2e_support import (Failure, Processes, Scenario, expect, file_state, sample_packages, start_xvfb, su,  # noqa: E402
-                         update_server, wait_for)
+from e2e_support import (Failure, Processes, Scenario, expect, file_state, report_scenarios,  # noqa: E402
+                         run_scenarios, sample_packages, start_xvfb, su, update_server, wait_for)
 from wine_prefix import WinePrefix, lnk_strings, windows_path  # noqa: E402
 import e2e_screens as screens  # noqa: E402
 
@@ -202,27 +201,9 @@ def main():
         if own_prefix:  # a shared prefix's server is its owner's
             wine.serve(procs, display)
         make_template(template, os.path.abspath(args.client))
-        for name in args.only or list(SCENARIOS):
-            print("scenario %s" % name, flush=True)
-            scenario_procs = Processes()
-            sc = None
-            try:
-                sc = WineScenario(name, args.client, artefacts, display, scenario_procs, wine)
-                shutil.copytree(os.path.join(template, "published"), sc.published)
-                shutil.copytree(os.path.join(template, "program"), sc.program, symlinks=True)
-                SCENARIOS[name](sc)
-                print("  PASS", flush=True)
-                scenario_procs.stop_all()
-                if not args.keep:
-                    sc.discard_artefacts()
-            except Exception as e:
-                print("  FAIL: %s" % e if isinstance(e, Failure) else "  ERROR:\n" + traceback.format_exc())
-                if sc is not None:
-                    sc.keep_artefacts()
-                failed.append(name)
-            finally:
-                scenario_procs.stop_all()
-            sys.stdout.flush()
+        failed = run_scenarios(SCENARIOS, args.only or list(SCENARIOS),
+                               lambda name, own: WineScenario(name, args.client, artefacts, display, own, wine),
+                               template, args.keep)
     finally:
         # A prefix shared with other tests keeps running; one made here is
         # stopped as a whole, before its server's group.
@@ -232,9 +213,7 @@ def main():
         shutil.rmtree(template, ignore_errors=True)
         if own_prefix and not args.keep:
             shutil.rmtree(wine.dir, ignore_errors=True)
-    print("%d of %d scenarios failed%s" % (len(failed), len(args.only or SCENARIOS),
-                                            (": " + ", ".join(failed)) if failed else ""))
-    return 1 if failed else 0
+    return report_scenarios(failed, len(args.only or SCENARIOS))
 
 
 if __name__ == "__main__":
