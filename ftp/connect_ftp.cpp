@@ -1,12 +1,12 @@
 // Opens the FTP connection with the transfer settings and shows the remote
 // folder. A failed open keeps the earlier connection in ftp_handle; a failed
 // connect leaves ftp_handle empty.
-#include <algorithm>
 #include <optional>
 #include <utility>
 
 #include "QOR_sync_ftp_MOD.hpp"
 #include "app_title.hpp"
+#include "control_characters.hpp"
 #include "form_host.hpp"
 #include "keep_window_going.hpp"
 #include "shared_variables.hpp"
@@ -16,15 +16,13 @@ namespace qor {
 namespace {
 
 // A line break in the account would end the login command early and send
-// the rest to the server as commands of their own; no setting needs a
-// control character of any kind.
+// the rest to the server as commands of their own; no setting the login
+// uses needs a control character of any kind. The folder is only shown.
 std::optional<std::string> field_with_control_character(const QOR_sync_MOD& settings) {
-  const std::pair<const char*, const std::string*> fields[] = {{"se=", &settings.ftp_server},
-                                                               {"fo=", &settings.ftp_folder},
-                                                               {"us=", &settings.ftp_user},
-                                                               {"pa=", &settings.ftp_password}};
+  const std::pair<const char*, const std::string*> fields[] = {
+      {"se=", &settings.ftp_server}, {"us=", &settings.ftp_user}, {"pa=", &settings.ftp_password}};
   for (const auto& [key, value] : fields) {
-    if (std::any_of(value->begin(), value->end(), [](unsigned char c) { return c < 0x20 || c == 0x7F; })) return key;
+    if (holds_control_character(*value)) return key;
   }
   return std::nullopt;
 }

@@ -57,6 +57,12 @@ std::optional<std::string_view> keyed_value(std::string_view text, std::string_v
   return text.substr(key.size());
 }
 
+std::string_view without_final_line_break(std::string_view text) {
+  if (text.ends_with("\r\n")) return text.substr(0, text.size() - 2);
+  if (text.ends_with('\n')) return text.substr(0, text.size() - 1);
+  return text;
+}
+
 std::optional<std::int64_t> decimal_integer(std::string_view text) {
   constexpr std::string_view kWhiteSpace = " \t\r\n\v\f";
   const std::size_t first = text.find_first_not_of(kWhiteSpace);

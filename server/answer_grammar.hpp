@@ -91,6 +91,9 @@ std::optional<std::string_view> whole_field_value(std::string_view record, std::
 // with `key`; the value is the rest, possibly empty.
 std::optional<std::string_view> keyed_value(std::string_view text, std::string_view key);
 
+// The text without the one line break (CR LF or LF) that ends it, if any.
+std::string_view without_final_line_break(std::string_view text);
+
 // A number field (placement, colour): a decimal integer with an optional
 // sign, read once the white space around it (space, tab, CR, LF, VT, FF) is
 // removed, since servers end their last field with a line break. Texts are

@@ -112,9 +112,11 @@ class Catalogue:
             server = s.get("se")
             if server is None:
                 server = "127.0.0.1" if self.ftp_port == 21 else "127.0.0.1:%d" % self.ftp_port
-            return "|".join("%s=%s" % (k, v) for k, v in
-                            (("se", server), ("fo", s.get("fo", "/")),
-                             ("us", s.get("us", "qor")), ("pa", s.get("pa", "qor"))))
+            values = {"se": server, "fo": s.get("fo", "/"), "us": s.get("us", "qor"), "pa": s.get("pa", "qor")}
+            # "order" writes the fields in another order, "end" follows the
+            # last field (a server's "\r\n").
+            order = s.get("order", ["se", "fo", "us", "pa"])
+            return "|".join("%s=%s" % (k, values[k]) for k in order) + s.get("end", "")
         if query == "new":
             return "||".join(data.get("new", []))
         if query in ("install", "update"):

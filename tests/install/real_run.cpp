@@ -5,11 +5,11 @@
 namespace qor::test {
 
 PublishedAnswers::PublishedAnswers(const std::string& install_answer, const std::string& update_answer,
-                                   const std::map<std::string, std::string>& files) {
+                                   const std::map<std::string, std::string>& files, const std::string& catalogue) {
   write_file(answers_ / "install", install_answer);
   write_file(answers_ / "update", update_answer);
   server_ =
-      std::make_unique<UpdateServerProcess>(R"({"settings": {"fo": "/", "us": "qor", "pa": "pw"}})",
+      std::make_unique<UpdateServerProcess>(catalogue,
                                             std::vector<std::string>{"--answer", "install=" + (answers_ / "install"),
                                                                      "--answer", "update=" + (answers_ / "update")},
                                             files);

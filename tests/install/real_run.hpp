@@ -17,11 +17,13 @@
 namespace qor::test {
 
 // The update server publishing `files` over FTP (account "qor", password
-// "pw"); the install and update answers are the given bytes.
+// "pw"); the install and update answers are the given bytes, the rest comes
+// from `catalogue` (the server fills in the transfer settings' "se").
 class PublishedAnswers {
  public:
   PublishedAnswers(const std::string& install_answer, const std::string& update_answer,
-                   const std::map<std::string, std::string>& files);
+                   const std::map<std::string, std::string>& files,
+                   const std::string& catalogue = R"({"settings": {"fo": "/", "us": "qor", "pa": "pw"}})");
   std::string address() const { return server_->address(); }
   // How many RETR lines the FTP side logged, waiting briefly for `expected`.
   int retrievals(int expected) { return server_->process().count_log("RETR", expected); }

@@ -97,5 +97,31 @@ TEST_F(ServerData, AFieldCarriedOverFromTheInstallListPlacesTheDownloadToo) {
   EXPECT_EQ(next.list_update(), Texts{});
 }
 
+// Servers end the transfer settings with a line break too, after whichever
+// field they write last: the login still succeeds and everything arrives.
+TEST_F(ServerData, TransferSettingsEndingInALineBreakAfterAnyFieldStillGetEveryFile) {
+  for (const std::string last : {"se", "fo", "us", "pa"}) {
+    SCOPED_TRACE(last + " last");
+    std::string order;
+    for (const std::string key : {"se", "fo", "us", "pa"})
+      if (key != last) order += "\"" + key + "\", ";
+    order += "\"" + last + "\"";
+    PublishedAnswers server(
+        "id=1|fn=a.txt|ve=|pa=|ar=txt|ja=2026|st=0\r\n",
+        "mainprogram=app.exe||id=2|fn=b.txt|ve=|pa=|ar=txt|ja=2026|st=0\r\n", {{"a.txt", "a"}, {"b.txt", "b"}},
+        R"({"settings": {"fo": "/qor/packages", "us": "qor", "pa": "pw", "end": "\r\n", "order": [)" + order + "]}}");
+    TempDir folder;
+    ClientRun run(folder.path(), server.address());
+    run.log_in();
+    EXPECT_EQ(run.form->Label1(1).Caption.get(), last == "fo" ? "/qor/packages\r\n" : "/qor/packages");
+    EXPECT_EQ(run.list_install(), Texts{"a.txt"});
+    run.download();
+    EXPECT_EQ(run.list_update(), Texts{"b.txt"});
+    run.download();
+    EXPECT_EQ(run.host.texts(), Texts{});
+    EXPECT_EQ(file_names(folder.path()), (Texts{"a.txt", "b.txt"}));
+  }
+}
+
 }  // namespace
 }  // namespace qor::test

@@ -95,11 +95,46 @@ TEST(LoadTransferSettings, MissingKeysKeepTheirValuesAndValuesStayUntrimmed) {
   EXPECT_EQ(raw.server->requests(), std::vector<std::string>{request_line("art=sw_update")});
   const QOR_sync_MOD& mod = f.shared().mod;
   EXPECT_EQ(std::tie(mod.ftp_server, mod.ftp_folder, mod.ftp_user, mod.ftp_password),
-            std::make_tuple(std::string("b"), std::string("/old"), std::string("a"), std::string("\n")));
+            std::make_tuple(std::string("b"), std::string("/old"), std::string("a"), std::string("")));
   EXPECT_EQ(f.Label1(1).Caption.get(), "/old");
-  EXPECT_EQ(f.Label1(3).Caption.get(), "\n");
+  EXPECT_EQ(f.Label1(3).Caption.get(), "");
   EXPECT_EQ(connects, 1);
   EXPECT_TRUE(f.Timer2.Enabled);
+}
+
+// The line break that ends an answer belongs to no server, user or
+// password written last; once only, and only at the very end. The folder is
+// shown as it came.
+TEST(LoadTransferSettings, TheLineBreakEndingTheAnswerIsNoPartOfTheLoginFieldWrittenLast) {
+  using Settings = std::tuple<std::string, std::string, std::string, std::string>;  // se, fo, us, pa
+  const struct {
+    std::string answer;
+    Settings expected;
+  } cases[] = {
+      {"fo=/f|us=u|pa=p|se=s\r\n", {"s", "/f", "u", "p"}},
+      {"se=s|fo=/f|pa=p|us=u\n", {"s", "/f", "u", "p"}},
+      {"se=s|fo=/f|us=u|pa=p\r\n", {"s", "/f", "u", "p"}},
+      {"se=s|us=u|pa=p|fo=/qor/packages\r\n", {"s", "/qor/packages\r\n", "u", "p"}},
+      {"se=s|us=u|fo=/f|pa=p\r\n\r\n", {"s", "/f", "u", "p\r\n"}},
+      {"se=s|us=u|fo=/f|pa=p\n\r\n", {"s", "/f", "u", "p\n"}},
+      {"se=s|us=u|fo=/f|pa=p\r", {"s", "/f", "u", "p\r"}},
+      {"se=s|us=u\r\n|fo=/f|pa=p", {"s", "/f", "u\r\n", "p"}},
+      {"se=s|us=u|fo=/f|pa=p\r\n| ", {"s", "/f", "u", "p\r\n"}},
+      {"se=s|us=u|fo=/f|pa=p\r\n|xx=1\r\n", {"s", "/f", "u", "p\r\n"}},
+      {"se=s|us=u|fo=/f|pa=\r\n", {"s", "/f", "u", ""}},
+  };
+  RawAnswer raw("sw_update", "");
+  for (const auto& c : cases) {
+    SCOPED_TRACE(testing::PrintToString(c.answer));
+    write_file(raw.files / "answer.bin", c.answer);  // read again for every query
+    Window w;
+    QOR_sync_FRM& f = *w.form;
+    load_transfer_settings(f, at(raw.server->address()));
+    const QOR_sync_MOD& mod = f.shared().mod;
+    EXPECT_EQ(std::tie(mod.ftp_server, mod.ftp_folder, mod.ftp_user, mod.ftp_password), c.expected);
+    EXPECT_EQ(f.Label1(1).Caption.get(), std::get<1>(c.expected));
+    EXPECT_EQ(f.Label1(3).Caption.get(), std::get<3>(c.expected));
+  }
 }
 
 TEST(ListNewPackages, ListsMissingFoldersAndNeverOneOutsideTheProgramFolder) {

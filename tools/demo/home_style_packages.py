@@ -8,10 +8,10 @@ break after the last field. The set has each of these habits:
 
 - the answers whose last field is a number end with "\\r\\n" after it: the
   captions (their last colour) and both package lists (the last record's
-  "st=10"). A line break after a text stays part of that text (the check's
-  "ok" followed by one is no "ok", a password followed by one holds a
-  control character and is refused), so the check, the transfer settings
-  and the new folders end without one, as such servers must write them;
+  "st=10"); so do the transfer settings, whose line break is no part of the
+  password written last. A line break after another text stays part of that
+  text (the check's "ok" followed by one is no "ok"), so the check and the
+  new folders end without one, as such servers must write them;
 - "new" lists "\\Bilder", "\\Daten" and "\\Daten\\Archiv" while the program
   folder has "Bilder" and "daten"; "pa=" names "\\bilder", "\\Daten" and
   "\\daten\\\\archiv";
@@ -121,8 +121,9 @@ def make_published(root, work):
         json.dump(catalogue, f, indent=2, ensure_ascii=False)
 
 
-# The answers whose last field is a number, and so end with the line break.
-ENDED_WITH_LINE_BREAK = ("caption", "install", "update")
+# The answers that end with the line break: those whose last field is a
+# number, and the transfer settings.
+ENDED_WITH_LINE_BREAK = ("caption", "sw_update", "install", "update")
 
 
 def write_answers(root, ftp_port):
