@@ -8,6 +8,7 @@
 #include <QStringList>
 
 #include "pictures.hpp"
+#include "shown_text.hpp"
 #include "twips.hpp"
 
 namespace qor::qt {
@@ -93,11 +94,11 @@ void draw_colour(Control& control, QWidget& widget, Aspect aspect) {
 
 void draw_caption(Control& control, QWidget& widget) {
   if (auto* form = dynamic_cast<FormWindow*>(&control)) {
-    widget.setWindowTitle(to_qstring(form->Caption));
+    widget.setWindowTitle(to_qstring(shown_text(form->Caption.get())));
   } else if (auto* label = dynamic_cast<Label*>(&control)) {
-    static_cast<QLabel&>(widget).setText(to_qstring(label->Caption));
+    static_cast<QLabel&>(widget).setText(to_qstring(shown_text(label->Caption.get())));
   } else if (auto* button = dynamic_cast<CommandButton*>(&control)) {
-    static_cast<QPushButton&>(widget).setText(to_qstring(button->Caption));
+    static_cast<QPushButton&>(widget).setText(to_qstring(shown_text(button->Caption.get())));
   }
 }
 

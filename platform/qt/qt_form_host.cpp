@@ -3,10 +3,12 @@
 #include <QCoreApplication>
 #include <QMessageBox>
 
+#include "shown_text.hpp"
+
 namespace qor::qt {
 
 MsgResult MessageBoxPresenter::present(const std::string& text, MsgButtons buttons, const std::string& caption) {
-  QString body = QString::fromStdString(text);
+  QString body = QString::fromStdString(shown_text(text));
   body.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
   const auto standard = buttons == MsgButtons::RetryCancel ? QMessageBox::Retry | QMessageBox::Cancel
                                                            : QMessageBox::StandardButtons(QMessageBox::Ok);

@@ -8,6 +8,7 @@
 
 #include "QOR_sync_FRM.hpp"
 #include "recording_host.hpp"
+#include "shown_text.hpp"
 
 namespace qor {
 namespace {
@@ -206,6 +207,19 @@ TEST(PointerFeedback, CaptionBoldFollowsThePanelButtons) {
   EXPECT_FALSE(form.Label3(2).FontBold);
   EXPECT_EQ(form.Image1(0).Picture.get(), PictureAsset{"lang_de_p"});
   EXPECT_EQ(form.hover_label, nullptr);
+}
+
+// A text of exactly the limit stays whole; a longer one is cut between
+// characters, never inside one, and marked as cut.
+TEST(ShownText, LongTextsAreCutBetweenCharactersAndMarked) {
+  const std::string limit(kShownTextCharacters, 'a');
+  std::string umlauts;
+  for (std::size_t i = 0; i < kShownTextCharacters; ++i) umlauts += "\xC3\xBC";
+  EXPECT_EQ(shown_text(""), "");
+  EXPECT_EQ(shown_text(limit), limit);
+  EXPECT_EQ(shown_text(umlauts), umlauts);
+  EXPECT_EQ(shown_text(umlauts + "\xC3\xBC"), umlauts + "\xE2\x80\xA6");
+  EXPECT_EQ(shown_text(limit + "\xF0\x9F\x98\x80" + limit), limit + "\xE2\x80\xA6");
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "app_title.hpp"
+#include "shown_text.hpp"
 #include "wide_text.hpp"
 #include "window_classes.hpp"
 
@@ -177,9 +178,9 @@ void FormView::apply(Control& control, Aspect aspect) {
       break;
     case Aspect::Caption:
       if (auto* window = dynamic_cast<FormWindow*>(&control)) {
-        SetWindowTextW(state->hwnd, to_wide(window->Caption.get()).c_str());
+        SetWindowTextW(state->hwnd, to_wide(shown_text(window->Caption.get())).c_str());
       } else if (auto* button = dynamic_cast<CommandButton*>(&control)) {
-        SetWindowTextW(state->hwnd, plain_button_text(button->Caption).c_str());
+        SetWindowTextW(state->hwnd, plain_button_text(shown_text(button->Caption.get())).c_str());
       } else if (windowless) {
         repaint_windowless(*state);
       }

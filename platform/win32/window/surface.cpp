@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "form_view.hpp"
+#include "shown_text.hpp"
 #include "wide_text.hpp"
 
 namespace qor::win32 {
@@ -58,7 +59,7 @@ void FormView::draw_windowless(const ControlState& child, HDC dc) {
     // Captions are plain text: no "&" mnemonics. "\r\n" breaks the line.
     const UINT format =
         DT_WORDBREAK | DT_NOPREFIX | DT_TOP | (label->Alignment == TextAlignment::Centre ? DT_CENTER : DT_LEFT);
-    const std::wstring text = to_wide(label->Caption.get());
+    const std::wstring text = to_wide(shown_text(label->Caption.get()));
     DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &r, format);
   } else if (const auto* image = dynamic_cast<const Image*>(child.control)) {
     pictures_.get(image->Picture.get().asset).draw(dc, r.left, r.top);

@@ -1,5 +1,6 @@
 #include "win32_form_host.hpp"
 
+#include "shown_text.hpp"
 #include "wide_text.hpp"
 
 namespace qor::win32 {
@@ -23,7 +24,7 @@ MsgResult MessageBoxPresenter::present(const std::string& text, MsgButtons butto
   const HWND owner = IsWindow(owner_) ? owner_ : nullptr;
   const UINT type = (buttons == MsgButtons::RetryCancel ? MB_RETRYCANCEL : MB_OK) | (owner ? 0 : MB_TASKMODAL);
   // MessageBoxW shows its text as it is: no markup, no mnemonics.
-  const int answer = MessageBoxW(owner, to_wide(text).c_str(), to_wide(caption).c_str(), type);
+  const int answer = MessageBoxW(owner, to_wide(shown_text(text)).c_str(), to_wide(caption).c_str(), type);
   return message_box_result(answer, buttons);
 }
 

@@ -131,6 +131,24 @@ TEST_F(Binding, ModelChangesAreRedrawn) {
   EXPECT_EQ(static_cast<QListWidget&>(w(form.List2)).count(), 0);
 }
 
+// Captions of megabytes from the server: the window shows their start, cut
+// between characters, instead of laying out millions of characters; the
+// model keeps what the program assigned.
+TEST_F(Binding, AVeryLongCaptionShowsOnlyItsStart) {
+  std::string caption;
+  while (caption.size() < (std::size_t{4} << 20)) caption += "Grüße aus Köln ";
+  form.Label6(0).Caption = caption;
+  form.Label3(1).Caption = caption;
+  for (const Control* control : {static_cast<Control*>(&form.Label6(0)), static_cast<Control*>(&form.Label3(1))}) {
+    const QString shown = static_cast<QLabel&>(w(*control)).text();
+    EXPECT_GE(shown.size(), 1000);
+    EXPECT_LE(shown.size(), 4001);
+    EXPECT_TRUE(shown.endsWith(QString::fromUtf8("\u2026"))) << control->display_name();
+    EXPECT_TRUE(QString::fromStdString(caption).startsWith(shown.chopped(1))) << control->display_name();
+  }
+  EXPECT_EQ(form.Label6(0).Caption.get(), caption);
+}
+
 // A step that fills a list of thousands of records must not redraw the
 // whole list for each one: the view catches up once, when the step yields.
 TEST_F(Binding, AListFilledByAStepIsDrawnOnceWhenTheStepYields) {
@@ -397,6 +415,19 @@ TEST(MessageBoxes, CaptionTextAndButtons) {
   EXPECT_EQ(presenter.present("Übertragunsfehler", MsgButtons::OK, kApplicationTitle), MsgResult::OK);
   EXPECT_EQ(text, "Übertragunsfehler");
   EXPECT_EQ(buttons, 1);
+}
+
+TEST(MessageBoxes, AVeryLongTextShowsOnlyItsStart) {
+  qt::MessageBoxPresenter presenter;
+  QString title, text;
+  int buttons = 0;
+  const std::string path = "/opt/app/" + std::string(std::size_t{1} << 20, 'x');
+  answer_next_box(QMessageBox::Ok, title, text, buttons);
+  EXPECT_EQ(presenter.present("Hauptprogramm nicht gefunden:\r\n" + path, MsgButtons::OK, kApplicationTitle),
+            MsgResult::OK);
+  EXPECT_LE(text.size(), 4001);
+  EXPECT_TRUE(text.startsWith("Hauptprogramm nicht gefunden:\n/opt/app/xxx"));
+  EXPECT_TRUE(text.endsWith(QString::fromUtf8("\u2026")));
 }
 
 }  // namespace
