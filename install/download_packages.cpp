@@ -3,6 +3,7 @@
 #include "QOR_sync_FRM.hpp"
 #include "QOR_sync_file_MOD.hpp"
 #include "app_title.hpp"
+#include "control_characters.hpp"
 #include "install_steps.hpp"
 #include "package_fields.hpp"
 #include "package_kinds.hpp"
@@ -15,6 +16,8 @@ namespace {
 // Why a package has no place: its file name, or its sub-path.
 Failure no_place(const PackageFields& fields) {
   if (!names_one_file(fields.file)) return Failure{"\"" + fields.file + "\" names no file of the login folder"};
+  if (holds_control_character(fields.path))
+    return Failure{"the folder \"" + fields.path + "\" holds a control character"};
   return Failure{"the folder \"" + fields.path + "\" lies outside the program folder"};
 }
 
@@ -39,8 +42,8 @@ void install_one(QOR_sync_FRM& form, const FetchFile& fetch, const CheckedRecord
   if (!fetch(fields.file, place->local_folder, only_if_absent ? Placement::OnlyIfAbsent : Placement::Replace)) return;
 
   // A replaced file keeps its bits from the transfer; a new program needs
-  // its execute bits to start.
-  if (fields.kind == "exe" && !existed) {
+  // its execute bits to start. The user's databases are never programs.
+  if (fields.kind == "exe" && !existed && !is_user_database(fields.file)) {
     if (const Status startable = form.file_system->make_startable(place->local_file); !startable)
       report_failure("new program", startable.failure());
   }
@@ -53,9 +56,6 @@ void install_one(QOR_sync_FRM& form, const FetchFile& fetch, const CheckedRecord
 }  // namespace
 
 void download_packages(QOR_sync_FRM& form, const FetchFile& fetch) {
-  // A run ended during a download left its temporary file behind.
-  if (const Status cleaned = form.file_system->remove_download_leftovers(); !cleaned)
-    report_failure("leftover downloads", cleaned.failure());
   const int planned = form.List3.ListCount();
   if (planned == 0) return;  // nothing to do, and no width per item
   const double progress_step =

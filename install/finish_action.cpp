@@ -5,6 +5,7 @@
 #include "app_title.hpp"
 #include "file_system.hpp"
 #include "install_steps.hpp"
+#include "package_kinds.hpp"
 #include "package_name.hpp"
 #include "shell.hpp"
 
@@ -27,7 +28,10 @@ std::string application_folder(const QOR_sync_FRM& form) {
 Result<std::string> main_program_file(FileSystem& file_system, const std::string& folder, const std::string& program) {
   const auto below = path_below_program_folder(program);
   if (!below) return Failure{"the main program \"" + program + "\" lies outside " + folder};
-  if (below->empty()) return Failure{"no main program is named"};
+  // The user's data is never a program: it is not started, not made
+  // startable, and no entry starts it.
+  const std::string file = below->substr(below->find_last_of("/\\") + 1);
+  if (is_user_database(file)) return Failure{"the main program \"" + program + "\" is the user's database"};
   Result<std::string> found = file_system.regular_file_inside(local_path(folder + "/" + *below));
   if (!found) return Failure{"the main program \"" + program + "\": " + found.failure().reason, found.failure().code};
   return found;
@@ -59,6 +63,13 @@ void create_desktop_shortcut(QOR_sync_FRM& form, Shell& shell, const std::string
 void finish_action(QOR_sync_FRM& form, Shell& shell) {
   const std::string program = form.shared().mod.main_program;
   const std::string folder = application_folder(form);
+  if (const auto below = path_below_program_folder(program); below && below->empty()) {
+    // No main program is named: the entry opens the application folder,
+    // nothing is started, and there is nothing to tell.
+    create_desktop_shortcut(form, shell, local_path(folder + "/"));
+    form.host().Unload();
+    return;
+  }
   const Result<std::string> path = main_program_file(*form.file_system, folder, program);
   if (!path) {
     // Neither an entry to nothing nor silence: the user learns that the

@@ -1,5 +1,6 @@
 #include "package_place.hpp"
 
+#include "control_characters.hpp"
 #include "file_system.hpp"
 #include "package_fields.hpp"
 #include "package_name.hpp"
@@ -14,7 +15,7 @@ bool names_one_file(const std::string& file) {
 std::optional<PackagePlace> package_place(const std::string& program_folder, const std::string& file,
                                           const std::string& sub_path, std::int16_t placement) {
   const auto below = path_below_program_folder(sub_path);
-  if (!names_one_file(file) || !below) return std::nullopt;
+  if (!names_one_file(file) || !below || holds_control_character(sub_path)) return std::nullopt;
 
   std::string folder = local_path(program_folder + *below);
   while (folder.size() > 1 && folder.back() == '/') folder.pop_back();

@@ -14,8 +14,9 @@ struct PackagePlace {
 };
 
 // None when the sub-path from the server would leave the program folder (a
-// drive letter, "..") or the file name names no single file of its folder
-// (see names_one_file); nothing is ever written for such a package. Leading
+// drive letter, ".."), holds a control character, or the file name names no
+// single file of its folder (see names_one_file); nothing is ever written
+// for such a package. Leading
 // separators of the sub-path are dropped: it lies below the folder.
 // program_folder ends with "/"; "\" in the server's texts reads as "/".
 std::optional<PackagePlace> package_place(const std::string& program_folder, const std::string& file,

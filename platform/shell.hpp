@@ -11,7 +11,7 @@
 namespace qor {
 
 struct ShortcutProperties {
-  std::string target;             // the program the shortcut starts
+  std::string target;             // the program the shortcut starts; a folder (ending in a separator) it opens
   std::string icon_location;      // the file holding its icon (a library with an icon resource)
   std::string working_directory;  // where it starts
 };

@@ -26,6 +26,11 @@ void start_list(QOR_sync_FRM& form, std::int16_t mode) {
 void list_install_packages(QOR_sync_FRM& form, const UpdateServer& server) {
   const std::string answer = http_get_text(form.host(), query_url(server.address, "art=install"), server.limits);
   start_list(form, 0);
+  // Every run's downloads begin with the install list, also a run with
+  // nothing due: the temporary files of a run ended during a download go
+  // here, before anything is checked or fetched.
+  if (const Status cleaned = form.file_system->remove_download_leftovers(); !cleaned)
+    report_failure("leftover downloads", cleaned.failure());
   for (const std::string_view record : answer::record_list(answer)) form.List1.AddItem(std::string(record));
   parse_package_records(form);
   if (form.List3.ListCount() == 0) {

@@ -5,6 +5,7 @@
 
 #include "QOR_sync_FRM.hpp"
 #include "app_title.hpp"
+#include "control_characters.hpp"
 
 namespace qor {
 
@@ -132,8 +133,14 @@ void QOR_sync_FRM::create_missing_folders() {
   int failures = 0;
   for (int i = 0; i < List2.ListCount(); ++i) {
     const std::string path = program_folder + List2.List(i);
-    if (file_system->FolderExists(path)) continue;
-    if (const Status created = file_system->CreateFolder(path); !created) {
+    // A line break in a name would reach the desktop entry and the user's
+    // messages as a line of its own: such a folder is refused, never made.
+    const bool refused = holds_control_character(List2.List(i));
+    if (!refused && file_system->FolderExists(path)) continue;
+    const Status created = refused
+                               ? Status{Failure{"the folder name \"" + List2.List(i) + "\" holds a control character"}}
+                               : file_system->CreateFolder(path);
+    if (!created) {
       report_failure("package folder", created.failure());
       if (++failures <= kNamedFailures) failed += "\r\n" + local_path(path);
     }

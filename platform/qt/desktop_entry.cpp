@@ -37,7 +37,32 @@ std::string exec_argument(const std::string& argument) {
   return escape_string_value(quoted);
 }
 
+std::string file_url(const std::string& path) {
+  static constexpr char kHex[] = "0123456789ABCDEF";
+  std::string url = "file://";
+  for (const unsigned char c : path) {
+    const bool plain = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '/' ||
+                       c == '-' || c == '_' || c == '.' || c == '~';
+    if (plain) {
+      url += static_cast<char>(c);
+    } else {
+      url += '%';
+      url += kHex[c >> 4];
+      url += kHex[c & 0x0F];
+    }
+  }
+  return url;
+}
+
 std::string desktop_entry_text(const std::string& name, const ShortcutProperties& properties) {
+  if (properties.target.ends_with('/')) {
+    // A folder is opened, not started: the desktop shows it in its file manager.
+    return "[Desktop Entry]\n"
+           "Type=Link\n"
+           "Name=" +
+           escape_string_value(name) + "\nURL=" + escape_string_value(file_url(properties.target)) +
+           "\nIcon=" + escape_string_value(properties.icon_location) + "\n";
+  }
   return "[Desktop Entry]\n"
          "Type=Application\n"
          "Name=" +

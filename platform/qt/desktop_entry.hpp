@@ -9,8 +9,13 @@
 namespace qor {
 
 // An entry named `name` that starts the target from the working directory
-// with the icon of the properties.
+// with the icon of the properties; a target ending in "/" is a folder, which
+// the entry opens.
 std::string desktop_entry_text(const std::string& name, const ShortcutProperties& properties);
+
+// "file://" and the path, each byte but letters, digits and "/-_.~"
+// percent-encoded.
+std::string file_url(const std::string& path);
 
 // A string value: backslash and control characters escaped so that no
 // path can break the line or start a key of its own.

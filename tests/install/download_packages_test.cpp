@@ -20,7 +20,7 @@ class DownloadRun : public ::testing::Test, public test::InstallFixture {
   DownloadRun() : locale_("LC_ALL", "de_DE.UTF-8") {
     fetch.source = remote.path();
     for (const char* f : {"a.txt", "b.txt", "c.txt", "app.exe", "old.exe", "up.dll", "pic.jpg", "qor_base.db3",
-                          "upper.dll", "nodate.dll", "base.db3"})
+                          "upper.dll", "nodate.dll", "base.db3", "qor_buch.db3"})
       test::write_file(remote / f, "new");
   }
   void run() { download_packages(*form, fetch.fn()); }
@@ -43,12 +43,15 @@ TEST_F(DownloadRun, MakesANewProgramStartableAndStampsOnlyUsableDatesOfDateKinds
        "fn=pic.jpg|ve=" + version + "|ar=jpg", "fn=qor_base.db3|ve=" + version + "|ar=db3",
        // Not date-versioned, or no date in the user's form: fetched, not stamped.
        "fn=upper.dll|ve=" + version + "|ar=DLL", "fn=nodate.dll|ve=7.12.1999|ar=dll",
-       "fn=base.db3|ve=" + version + "|ar=db3"},
+       "fn=base.db3|ve=" + version + "|ar=db3",
+       // The user's database is never a program, whatever the server calls it.
+       "fn=qor_buch.db3|ve=1|pa=|ar=exe"},
       1);
   // The file system's clock may lag the system clock by a tick.
   const auto before = std::chrono::system_clock::now() - std::chrono::seconds(1);
   run();
-  ASSERT_EQ(fetch.calls.size(), 8u);
+  ASSERT_EQ(fetch.calls.size(), 9u);
+  EXPECT_EQ(test::mode_of(at("qor_buch.db3")) & 0111, 0u);
   const mode_t fresh = test::mode_of(at("app.exe"));
   EXPECT_NE(fresh & 0100, 0u);
   EXPECT_EQ(fresh & 0111, (fresh & 0444) >> 2) << "execute wherever read is granted";
@@ -56,7 +59,7 @@ TEST_F(DownloadRun, MakesANewProgramStartableAndStampsOnlyUsableDatesOfDateKinds
   for (const char* f : {"up.dll", "pic.jpg", "qor_base.db3"}) {
     EXPECT_EQ(utc_to_local_date(*fs->DateLastModified(at(f))), (DateValue{1999, 12, 7, 14, 5, 9})) << f;
   }
-  for (const char* f : {"app.exe", "upper.dll", "nodate.dll", "base.db3"}) {
+  for (const char* f : {"app.exe", "upper.dll", "nodate.dll", "base.db3", "qor_buch.db3"}) {
     EXPECT_GE(*fs->DateLastModified(at(f)), before) << f;
   }
 }

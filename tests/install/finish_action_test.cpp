@@ -107,14 +107,18 @@ TEST_F(Finish, TheProgramIsTheFileOnDiskItsNameStandsFor) {
 
 // An entry to nothing would be all the user gets: they are told instead.
 // Only a regular file inside the folder is the program; a link is not
-// followed out of it.
+// followed out of it. The user's databases are never programs: not made
+// startable, not in the entry, not started.
 TEST_F(Finish, NoProgramInTheFolderGetsNoEntryNothingStartsAndTheUserIsTold) {
   TempDir elsewhere;
   test::write_file(elsewhere / "app.sh", "#!/bin/sh\n");
   ::chmod((elsewhere / "app.sh").c_str(), 0644);
   fs::create_symlink(elsewhere / "app.sh", at("link.sh"));
   fs::create_directory(at("folder.exe"));
-  for (const std::string name : {"missing.exe", "", "link.sh", "folder.exe"}) {
+  fs::create_directory(at("SQLite3"));
+  for (const char* database : {"qor_buch.db3", "SQLite3/QOR_Data_1.db3"}) place_main_program(database);
+  for (const std::string name :
+       {"missing.exe", "link.sh", "folder.exe", "qor_buch.db3", "QOR_BUCH.DB3", "SQLite3/QOR_Data_1.db3"}) {
     SCOPED_TRACE(name);
     shared_variables().mod.main_program = name;
     host.messages.clear();
@@ -128,7 +132,39 @@ TEST_F(Finish, NoProgramInTheFolderGetsNoEntryNothingStartsAndTheUserIsTold) {
   EXPECT_TRUE(shell.saved.empty());
   EXPECT_TRUE(shell.started.empty());
   EXPECT_EQ(test::mode_of(elsewhere / "app.sh"), 0644u);
-  EXPECT_EQ(host.unloads, 4);
+  EXPECT_EQ(test::mode_of(at("qor_buch.db3")), 0644u);
+  EXPECT_EQ(test::mode_of(at("SQLite3/QOR_Data_1.db3")), 0644u);
+  EXPECT_EQ(host.unloads, 6);
+}
+
+// No main program named: the entry opens the application folder, nothing
+// starts, and nothing is said, on every run. With the session's shell the
+// entry is a link to the folder, never a command to run it.
+TEST_F(Finish, WithoutAMainProgramTheEntryOpensTheFolderSilently) {
+  TempDir home;
+  const test::ScopedEnv home_env("HOME", home.path());
+  const test::ScopedEnv config_env("XDG_CONFIG_HOME", std::nullopt);
+  fs::create_directories(home / "Desktop");
+  const auto session_shell = make_desktop_shell();
+  for (const std::string name : {"", "\\", "/"}) {
+    SCOPED_TRACE(name);
+    shared_variables().mod.main_program = name;
+    shell.saved.clear();
+    const test::StderrCapture errors;
+    finish_action(*form, shell);
+    finish_action(*form, *session_shell);
+    ASSERT_EQ(shell.saved.size(), 1u);
+    EXPECT_EQ(shell.saved[0].properties.target, program.path() + "/");
+    EXPECT_EQ(shell.saved[0].properties.working_directory, program.path());
+    EXPECT_EQ(errors.failure_lines(), std::vector<std::string>{});
+    const std::string entry = test::read_file(home / "Desktop/QOR_software_PRO.desktop");
+    EXPECT_NE(entry.find("\nType=Link\n"), std::string::npos) << entry;
+    EXPECT_NE(entry.find("\nURL=file://" + program.path() + "/\n"), std::string::npos) << entry;
+    EXPECT_EQ(entry.find("Exec="), std::string::npos) << entry;
+  }
+  EXPECT_TRUE(shell.started.empty());
+  EXPECT_TRUE(host.messages.empty());
+  EXPECT_EQ(host.unloads, 6);
 }
 
 TEST_F(Finish, AShortcutThatCannotBeWrittenIsToldAndTheProgramStillStarts) {

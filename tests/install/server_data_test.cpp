@@ -3,6 +3,7 @@
 // file, fields carried over from the record before.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 
 #include "real_run.hpp"
@@ -121,6 +122,55 @@ TEST_F(ServerData, TransferSettingsEndingInALineBreakAfterAnyFieldStillGetEveryF
     EXPECT_EQ(run.host.texts(), Texts{});
     EXPECT_EQ(file_names(folder.path()), (Texts{"a.txt", "b.txt"}));
   }
+}
+
+// A line break in a folder name would reach the desktop entry and the
+// user's messages as a line of its own. Such names are refused as file names
+// are: listed, reported, never made; a package below one is never written.
+TEST_F(ServerData, FolderNamesWithControlCharactersAreListedAndRefusedButNeverMade) {
+  PublishedAnswers server(
+      "", "id=1|fn=a.txt|ve=|pa=nl\nExec=x|ar=txt||id=2|fn=b.txt|ve=|pa=Neu\t|ar=txt||id=3|fn=c.txt|ve=|pa=Neu|ar=txt",
+      {{"a.txt", "a"}, {"b.txt", "b"}, {"c.txt", "c"}},
+      R"({"settings": {"fo": "/", "us": "qor", "pa": "pw"}, "new": ["nl\nExec=x", "Del\u007f", "Neu"]})");
+  ClientRun run(program.path(), server.address());
+  run.log_in();
+  run.form->steps.list_new_packages();
+  EXPECT_EQ(run.form->List2.texts(), (Texts{"nl\nExec=x", "Del\x7f", "Neu"}));
+  const StderrCapture errors;
+  run.form->Label3_Click(0);
+  const Texts shown = run.host.texts();
+  ASSERT_EQ(shown.size(), 1u);
+  EXPECT_TRUE(shown[0].starts_with("Ordner konnte nicht angelegt werden / Folder could not be created:")) << shown[0];
+  EXPECT_EQ(file_names(program.path()), Texts{"Neu"});
+
+  EXPECT_EQ(run.list_update(), (Texts{"a.txt", "b.txt", "c.txt"}));
+  run.download();
+  EXPECT_EQ(run.host.texts(), (Texts{shown[0], "Übertragunsfehler", "Übertragunsfehler"}));
+  const Texts reports = errors.failure_lines();
+  EXPECT_EQ(std::count_if(reports.begin(), reports.end(),
+                          [](const std::string& line) { return line.ends_with("holds a control character"); }),
+            4)
+      << errors.text();
+  EXPECT_EQ(server.retrievals(1), 1);
+  EXPECT_EQ(file_names(program.path()), Texts{"Neu"});
+  EXPECT_EQ(file_names(program / "Neu"), Texts{"c.txt"});
+}
+
+// A run ended during a download left its temporary files; the next run
+// removes them at its download step, also when nothing is due.
+TEST_F(ServerData, LeftoversOfAKilledRunGoAlsoWhenNothingIsDue) {
+  PublishedAnswers server("", "mainprogram=app.exe", {});
+  fs::create_directory(program / "Sub");
+  write_file(program / ".qor-download-k1Ll3d", "half a file");
+  write_file(program / "Sub/.qor-download-AbC123", "half a file");
+  write_file(program / "Sub/.qor-download-ab12", "not one of them");
+  ClientRun run(program.path(), server.address());
+  run.log_in();
+  EXPECT_EQ(run.list_install(), Texts{});
+  EXPECT_EQ(run.list_update(), Texts{});
+  EXPECT_EQ(file_names(program.path()), Texts{"Sub"});
+  EXPECT_EQ(file_names(program / "Sub"), Texts{".qor-download-ab12"});
+  EXPECT_EQ(run.host.texts(), Texts{});
 }
 
 }  // namespace
