@@ -153,6 +153,20 @@ TEST(DesktopShell, AShortcutReadsBackWithTargetFolderAndIcon) {
   EXPECT_EQ(link.icon_index, 0);
 }
 
+// Without a main program the shortcut opens the application folder.
+TEST(DesktopShell, AShortcutToTheFolderItselfReadsBackWithTheFolder) {
+  TempDir desktop;
+  TempDir app;
+  const std::string folder = local_path(app.path());
+  const auto saved = make_desktop_shell()->save_shortcut(desktop.path(), "QOR_software_PRO",
+                                                         {folder + "/", folder + "/QOR_Icons.dll", folder});
+  ASSERT_TRUE(saved) << saved.failure().reason;
+  const LinkContent link = read_link(*saved);
+  const std::string windows_folder = test::windows_path(app.path());
+  EXPECT_TRUE(link.target == windows_folder || link.target == windows_folder + "\\") << link.target;
+  EXPECT_EQ(link.working_folder, windows_folder);
+}
+
 TEST(DesktopShell, AShortcutReplacesAnEarlierOneAndLeavesNothingElse) {
   TempDir desktop;
   const auto shell = make_desktop_shell();
