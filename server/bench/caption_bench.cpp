@@ -14,18 +14,11 @@
 
 #include "QOR_sync_FRM.hpp"
 #include "form_view.hpp"
+#include "recording_host.hpp"
 #include "server_process.hpp"
 #include "server_steps.hpp"
 
 namespace {
-
-class NoHost : public qor::FormHost {
- public:
-  qor::MsgResult MsgBox(const std::string&, qor::MsgButtons, const std::string&) override { return qor::MsgResult::OK; }
-  void DoEvents() override { QCoreApplication::processEvents(); }
-  void Unload() override {}
-  bool closed() const override { return false; }
-};
 
 long peak_mib() {
   rusage usage{};
@@ -49,7 +42,7 @@ int main(int argc, char** argv) {
   }
   qor::test::UpdateServerProcess server("{}", {"--no-ftp", "--answer", "caption=" + (answers / "caption")});
   qor::test::TempDir program;
-  NoHost host;
+  qor::test::RecordingHost host;
   qor::QOR_sync_FRM form({&host, qor::make_local_file_system, program.path()});
   qor::qt::FormView view(form);
   view.load_and_show();
