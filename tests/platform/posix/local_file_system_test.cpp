@@ -85,6 +85,67 @@ TEST_F(LocalFileSystem, ANameInAnotherLetterCaseIsTheOneEntryThere) {
   EXPECT_TRUE(files->FileExists(dir / "DATA.txt"));
 }
 
+// The names of a folder are read once and then kept up to date: what the
+// client makes is found in any letter case, and what someone else makes,
+// removes or renames meanwhile counts as at once as if the folder were read
+// again for each look-up.
+TEST_F(LocalFileSystem, LookUpsInAChangingFolderSeeEveryChange) {
+  fs::create_directory(dir / "Pakete");
+  const std::string pakete = dir.path() + "\\pakete\\";
+  EXPECT_FALSE(files->FolderExists(pakete + "neu"));  // the folder's names are read here
+  for (int i = 0; i < 40; ++i) {
+    const std::string n = std::to_string(i);
+    SCOPED_TRACE(n);
+    // The client's own folder and file are found in another letter case,
+    // and a second creation in another case makes nothing new.
+    ASSERT_TRUE(files->CreateFolder(pakete + "Neu" + n));
+    EXPECT_TRUE(files->FolderExists(pakete + "NEU" + n));
+    EXPECT_TRUE(files->CreateFolder(pakete + "neu" + n));
+    auto placed = files->replace_file(pakete + "Datei" + n + ".txt");
+    ASSERT_TRUE(placed && (*placed)->write("first", 5));
+    ASSERT_TRUE((*placed)->commit(Placement::OnlyIfAbsent));
+    EXPECT_TRUE(files->FileExists(pakete + "DATEI" + n + ".TXT"));
+    auto again = files->replace_file(pakete + "datei" + n + ".TXT");
+    ASSERT_TRUE(again && (*again)->write("second", 6));
+    ASSERT_TRUE((*again)->commit(Placement::Replace));
+    EXPECT_EQ(test::read_file(dir / ("Pakete/Datei" + n + ".txt")), "second");
+
+    // Someone else's folder, made between two look-ups, is the one meant.
+    fs::create_directory(dir / ("Pakete/EXTERN" + n));
+    EXPECT_TRUE(files->FolderExists(pakete + "extern" + n));
+    EXPECT_TRUE(files->CreateFolder(pakete + "Extern" + n));
+    // A file of theirs that appears while a download of the same name in
+    // another case is under way stays, and the download is dropped.
+    auto download = files->replace_file(pakete + "kunden" + n + ".db3");
+    ASSERT_TRUE(download && (*download)->write("server", 6));
+    EXPECT_FALSE(files->FileExists(pakete + "kunden" + n + ".db3"));
+    write_file(dir / ("Pakete/KUNDEN" + n + ".DB3"), "user");
+    const auto committed = (*download)->commit(Placement::OnlyIfAbsent);
+    ASSERT_TRUE(committed);
+    EXPECT_EQ(*committed, Committed::PlaceTaken);
+    EXPECT_EQ(test::read_file(dir / ("Pakete/KUNDEN" + n + ".DB3")), "user");
+
+    // A name removed or renamed meanwhile is gone under its old name; a
+    // second entry of the same folded name makes the name as written.
+    fs::rename(dir / ("Pakete/Neu" + n), dir / ("Pakete/Alt" + n));
+    EXPECT_FALSE(files->FolderExists(pakete + "neu" + n));
+    EXPECT_TRUE(files->FolderExists(pakete + "ALT" + n));
+    fs::remove(dir / ("Pakete/Alt" + n));
+    EXPECT_FALSE(files->FolderExists(pakete + "alt" + n));
+    fs::create_directory(dir / ("Pakete/extern" + n));
+    EXPECT_FALSE(files->FileExists(pakete + "eXtErN" + n));
+    EXPECT_FALSE(files->FolderExists(pakete + "eXtErN" + n));
+  }
+  std::vector<std::string> expected;
+  for (int i = 0; i < 40; ++i) {
+    const std::string n = std::to_string(i);
+    for (const std::string& name : {"Datei" + n + ".txt", "EXTERN" + n, "KUNDEN" + n + ".DB3", "extern" + n})
+      expected.push_back(name);
+  }
+  std::sort(expected.begin(), expected.end());
+  EXPECT_EQ(test::file_names(dir / "Pakete"), expected);
+}
+
 // The temporary files of a killed run go, and nothing else: not a file of
 // another name, a folder or a link so named, nor what a link leads to.
 TEST_F(LocalFileSystem, RemovesOnlyTheLeftoversOfDownloads) {
