@@ -64,8 +64,7 @@ void FoldedNames::Listing::remove(const std::string& name) {
   if (it->second.empty()) by_folded.erase(it);
 }
 
-FoldedNames::FoldedNames(std::size_t max_watched)
-    : max_watched_(max_watched), changes_(::inotify_init1(IN_NONBLOCK | IN_CLOEXEC)) {}
+FoldedNames::FoldedNames(std::size_t max_watched) : max_watched_(max_watched) {}
 
 void FoldedNames::forget(std::map<Key, Listing>::iterator listing) {
   if (listing->second.watch >= 0) {
@@ -120,7 +119,10 @@ void FoldedNames::take_in_changes() {
 // The watch descriptor for `folder`, or -1 when changes there cannot all be
 // told.
 int FoldedNames::watch(int folder) {
-  if (changes_.get() < 0 || watched_.size() >= max_watched_ || !kernel_sees_every_change(folder)) return -1;
+  if (watched_.size() >= max_watched_ || !kernel_sees_every_change(folder)) return -1;
+  // Opened with the first folder: the system allows each user few of them.
+  if (changes_.get() < 0) changes_ = UniqueFd(::inotify_init1(IN_NONBLOCK | IN_CLOEXEC));
+  if (changes_.get() < 0) return -1;
   // The descriptor is opened O_PATH; its /proc link names the folder itself
   // (the watch needs read permission there, as the listing does).
   const std::string self = "/proc/self/fd/" + std::to_string(folder);
