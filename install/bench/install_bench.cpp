@@ -186,7 +186,10 @@ void BM_PlaceNewFiles(benchmark::State& state) {
     qor::parse_package_records(form);
     state.ResumeTiming();
     qor::download_packages(form, [&](const std::string& file, const std::string& folder, qor::Placement placement) {
-      auto target = form.file_system->replace_file(folder + "/" + file);
+      std::string path = folder;
+      path += "/";
+      path += file;
+      auto target = form.file_system->replace_file(path);
       if (!target || !(*target)->write("bytes", 5)) return false;
       const auto committed = (*target)->commit(placement);
       placed += committed && *committed == qor::Committed::Placed ? 1 : 0;

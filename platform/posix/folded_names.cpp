@@ -80,7 +80,7 @@ void FoldedNames::forget_all() {
 
 void FoldedNames::take_in_changes() {
   if (watched_.empty()) return;
-  alignas(inotify_event) std::array<char, 64 * 1024> buffer;
+  alignas(inotify_event) std::array<char, std::size_t{64} << 10> buffer;
   for (;;) {
     const ssize_t n = ::read(changes_.get(), buffer.data(), buffer.size());
     if (n < 0 && errno == EINTR) continue;

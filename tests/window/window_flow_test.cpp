@@ -294,6 +294,7 @@ TEST_F(Flow, TheFolderStepLetsTheWindowAnswerAsItGoes) {
   CountingFileSystem& fs_double = *counting;
   form.file_system = std::move(counting);
   std::vector<std::string> names;
+  names.reserve(300);
   for (int i = 0; i < 300; ++i) names.push_back("Ordner" + std::to_string(i));
   form.List2.assign(names);
   std::vector<std::size_t> made_at_yield;
@@ -314,6 +315,7 @@ TEST_F(Flow, TheFolderStepLetsTheWindowAnswerAsItGoes) {
 // folder, no message, no next step.
 TEST_F(Flow, ClosingTheWindowEndsTheFolderStep) {
   std::vector<std::string> names{"NoParent\\Child"};
+  names.reserve(301);
   for (int i = 0; i < 300; ++i) names.push_back("Ordner" + std::to_string(i));
   form.List2.assign(names);
   form.Picture1(0).Visible = true;

@@ -44,7 +44,7 @@ TEST(FoldedNames, EveryChangeCountsInWatchedAndUnwatchedFolders) {
     // Many entries made one after another, each seen at once.
     for (int i = 0; i < 200; ++i) {
       const std::string name = "Ordner" + std::to_string(i);
-      fs::create_directory(at + "/" + name);
+      fs::create_directory(fs::path(at) / name);
       ASSERT_EQ(names.matching(fd.get(), "ordner" + std::to_string(i)), Names{name});
     }
     // A folder removed and another made in its stead are not confused.
