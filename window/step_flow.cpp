@@ -1,5 +1,6 @@
 // Start-up, the language choice, the panel buttons and the hidden command
 // buttons: which step runs when, and what is shown between the steps.
+#include <chrono>
 #include <string>
 #include <utility>
 
@@ -126,12 +127,33 @@ void QOR_sync_FRM::run_download_packages() {
 }
 
 void QOR_sync_FRM::create_missing_folders() {
+  // Events handled while the step yields may click the panel again.
+  if (folder_step_running_) return;
+  folder_step_running_ = true;
+  struct Reset {
+    bool& flag;
+    ~Reset() { flag = false; }
+  } reset{folder_step_running_};
+
   // Failures are gathered into one message: a long list of bad names must
   // not become a long row of message boxes.
   constexpr int kNamedFailures = 10;
+  // A long list of folders must not freeze the window: it yields after so
+  // many folders, or sooner on a slow disk.
+  constexpr int kFoldersPerYield = 64;
+  constexpr auto kYieldInterval = std::chrono::milliseconds(25);
   std::string failed;
   int failures = 0;
+  auto last_yield = std::chrono::steady_clock::now();
   for (int i = 0; i < List2.ListCount(); ++i) {
+    if (i > 0 && (i % kFoldersPerYield == 0 || std::chrono::steady_clock::now() - last_yield >= kYieldInterval)) {
+      host().DoEvents();
+      last_yield = std::chrono::steady_clock::now();
+      // The user who closed the window has left: nothing more is made,
+      // told or started.
+      if (host().closed()) return;
+      if (i >= List2.ListCount()) break;
+    }
     const std::string path = program_folder + List2.List(i);
     // A line break in a name would reach the desktop entry and the user's
     // messages as a line of its own: such a folder is refused, never made.

@@ -118,7 +118,7 @@ class LocalFileSystem final : public FileSystem {
     auto entry = walk_for_writing("replace", path);
     if (!entry) return entry.failure();
     if (entry->name.empty()) return Failure{"replace " + entry->path + ": not a regular file"};
-    return start_replacement(std::move(entry->folder), std::move(entry->name), std::move(entry->path));
+    return start_replacement(std::move(entry->folder), std::move(entry->name), std::move(entry->path), root_.names());
   }
 
   Status set_last_write_time(const std::string& path, const FILETIME& utc) override {

@@ -5,7 +5,6 @@
 #include <sys/stat.h>
 
 #include <cerrno>
-#include <ctime>
 #include <memory>
 
 #include "file_system.hpp"
@@ -32,41 +31,16 @@ std::vector<std::string> entries_matching(int folder, const std::string& name) {
   return found;
 }
 
-namespace {
-
-// Entries changed this recently may not show in the folder's time stamps
-// (coarse file-system clocks, two-second ones on FAT).
-constexpr std::time_t kUnsettledSeconds = 3;
-
-bool operator==(const timespec& a, const timespec& b) { return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec; }
-
-}  // namespace
-
-std::vector<std::string> FoldedNames::matching(int folder, const std::string& name) {
-  struct stat st {};
-  if (::fstat(folder, &st) != 0) return entries_matching(folder, name);
-  const auto key = std::make_pair(st.st_dev, st.st_ino);
-  auto it = listings_.find(key);
-  if (it == listings_.end() || !(it->second.modified == st.st_mtim) || !(it->second.changed == st.st_ctim)) {
-    if (it != listings_.end()) listings_.erase(it);
-    timespec now{};
-    ::clock_gettime(CLOCK_REALTIME, &now);
-    if (st.st_ctim.tv_sec + kUnsettledSeconds > now.tv_sec || st.st_mtim.tv_sec + kUnsettledSeconds > now.tv_sec)
-      return entries_matching(folder, name);
-    Listing listing{st.st_mtim, st.st_ctim, {}};
-    for (auto& entry : entries_matching(folder, "")) listing.by_folded.emplace(fold_case_text(entry), std::move(entry));
-    it = listings_.emplace(key, std::move(listing)).first;
-  }
-  std::vector<std::string> found;
-  const auto [first, last] = it->second.by_folded.equal_range(fold_case_text(name));
-  for (auto e = first; e != last; ++e) found.push_back(e->second);
-  return found;
-}
-
 bool place_taken(int folder, const std::string& name) {
   struct stat st {};
   if (::fstatat(folder, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0) return true;
   return !entries_matching(folder, name).empty();
+}
+
+bool place_taken(int folder, const std::string& name, FoldedNames& names) {
+  struct stat st {};
+  if (::fstatat(folder, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0) return true;
+  return !names.matching(folder, name).empty();
 }
 
 ProgramFolderRoot::ProgramFolderRoot(const std::string& program_folder) : path_(local_path(program_folder)) {
@@ -109,7 +83,7 @@ Result<EntryBelow> ProgramFolderRoot::walk(const std::string& relative) const {
   }
   const auto path_of = [&entry](const std::string& name) { return (entry.path == "/" ? "" : entry.path) + "/" + name; };
   const auto other_case = [this, &entry](const std::string& name) {
-    const auto matching = names_.matching(entry.folder.get(), name);
+    const auto matching = names_->matching(entry.folder.get(), name);
     return matching.size() == 1 ? matching.front() : name;
   };
   for (std::size_t i = 0; i + 1 < parts.size(); ++i) {

@@ -9,14 +9,12 @@
 #include <sys/stat.h>
 #include <sys/types.h>
 
-#include <ctime>
-#include <map>
+#include <memory>
 #include <optional>
 #include <string>
-#include <unordered_map>
-#include <utility>
 #include <vector>
 
+#include "folded_names.hpp"
 #include "result.hpp"
 #include "unique_fd.hpp"
 
@@ -29,24 +27,6 @@ struct EntryBelow {
   std::string path;     // the full path as it is on disk, for reasons and callers
   bool exists = false;  // whether the entry was there at the walk, and then
   struct stat st {};    // what it was (a link itself, not what it names)
-};
-
-// The names of folders' entries by their folded form, read once and used
-// again while the folder is unchanged, so that a version check of many
-// records reads each folder once and not once per missing name. A folder
-// changed in the last seconds is read again each time: its time stamp
-// could not tell a change within the same tick.
-class FoldedNames {
- public:
-  std::vector<std::string> matching(int folder, const std::string& name);
-
- private:
-  struct Listing {
-    timespec modified{};
-    timespec changed{};
-    std::unordered_multimap<std::string, std::string> by_folded;
-  };
-  std::map<std::pair<dev_t, ino_t>, Listing> listings_;
 };
 
 class ProgramFolderRoot {
@@ -69,12 +49,14 @@ class ProgramFolderRoot {
   const std::string& path() const { return path_; }
   // An open descriptor of the folder itself (O_PATH), or -1.
   int fd() const { return fd_.get(); }
+  // The names the walk looks up, shared with the files it places.
+  const std::shared_ptr<FoldedNames>& names() const { return names_; }
 
  private:
   std::string path_;
   UniqueFd fd_;
   int open_error_ = 0;
-  mutable FoldedNames names_;
+  std::shared_ptr<FoldedNames> names_ = std::make_shared<FoldedNames>();
 };
 
 // The entries of `folder` equal to `name` regardless of letter case
@@ -83,8 +65,10 @@ class ProgramFolderRoot {
 std::vector<std::string> entries_matching(int folder, const std::string& name);
 
 // True when `folder` has an entry of that name or one equal to it
-// regardless of case: a place that is taken.
+// regardless of case: a place that is taken. The folder is read now, or its
+// names are taken from `names`.
 bool place_taken(int folder, const std::string& name);
+bool place_taken(int folder, const std::string& name, FoldedNames& names);
 
 // Opens the folder itself for reading (listing it, flushing it).
 UniqueFd open_for_listing(int folder);

@@ -43,8 +43,10 @@ bool is_link(int folder, const std::string& name) {
 
 }  // namespace
 
-Result<std::unique_ptr<ReplacementFile>> start_replacement(UniqueFd folder, std::string name, std::string shown) {
-  auto file = std::make_unique<PosixReplacementFile>(std::move(folder), std::move(name), std::move(shown));
+Result<std::unique_ptr<ReplacementFile>> start_replacement(UniqueFd folder, std::string name, std::string shown,
+                                                           std::shared_ptr<FoldedNames> names) {
+  auto file =
+      std::make_unique<PosixReplacementFile>(std::move(folder), std::move(name), std::move(shown), std::move(names));
   if (Status opened = file->open(); !opened) return opened.failure();
   return std::unique_ptr<ReplacementFile>(std::move(file));
 }
@@ -217,7 +219,7 @@ Status PosixReplacementFile::swap_into_place() {
 // before stays.
 Result<Committed> PosixReplacementFile::swap_into_empty_place() {
   const int folder = folder_.get();
-  if (place_taken(folder, name_)) return Committed::PlaceTaken;
+  if (names_ ? place_taken(folder, name_, *names_) : place_taken(folder, name_)) return Committed::PlaceTaken;
   if (::renameat2(folder, temp_.c_str(), folder, name_.c_str(), RENAME_NOREPLACE) == 0) return Committed::Placed;
   if (errno == EEXIST) return Committed::PlaceTaken;
   if (errno != EINVAL && errno != ENOSYS && errno != ENOTSUP) return failed("rename into", errno);

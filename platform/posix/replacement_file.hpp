@@ -13,6 +13,7 @@
 
 #include "background_flush.hpp"
 #include "file_system.hpp"
+#include "folded_names.hpp"
 #include "unique_fd.hpp"
 
 namespace qor {
@@ -20,7 +21,10 @@ namespace qor {
 // Replaces the entry `name` of the open `folder`; `shown` is the target's
 // full path for reasons. Fails when the folder is not writable, or when the
 // existing target is write-protected, a symbolic link or no regular file.
-Result<std::unique_ptr<ReplacementFile>> start_replacement(UniqueFd folder, std::string name, std::string shown);
+// `names`, when given, is what the place is looked at in again before an
+// OnlyIfAbsent swap; without it the folder is read then.
+Result<std::unique_ptr<ReplacementFile>> start_replacement(UniqueFd folder, std::string name, std::string shown,
+                                                           std::shared_ptr<FoldedNames> names = nullptr);
 // The same for a full path; a link at the path is followed to its file.
 Result<std::unique_ptr<ReplacementFile>> start_replacement(const std::string& path);
 
@@ -29,8 +33,9 @@ Status replace_with_content(const std::string& path, const std::string& content,
 
 class PosixReplacementFile final : public ReplacementFile {
  public:
-  PosixReplacementFile(UniqueFd folder, std::string name, std::string shown)
-      : folder_(std::move(folder)), name_(std::move(name)), target_(std::move(shown)) {}
+  PosixReplacementFile(UniqueFd folder, std::string name, std::string shown,
+                       std::shared_ptr<FoldedNames> names = nullptr)
+      : folder_(std::move(folder)), name_(std::move(name)), target_(std::move(shown)), names_(std::move(names)) {}
   PosixReplacementFile(const PosixReplacementFile&) = delete;
   PosixReplacementFile& operator=(const PosixReplacementFile&) = delete;
   // Removes the temporary file unless it was committed.
@@ -60,6 +65,7 @@ class PosixReplacementFile final : public ReplacementFile {
   UniqueFd folder_;
   std::string name_;
   std::string target_;
+  std::shared_ptr<FoldedNames> names_;
   std::string temp_;  // name in folder_
   int fd_ = -1;
   mode_t mode_ = 0644;

@@ -286,6 +286,52 @@ TEST_F(Flow, ManyFailedFoldersAreCountedNotAllNamed) {
   EXPECT_TRUE(form.Timer3.Enabled);
 }
 
+// A long folder list yields to the event loop as it goes, so the window
+// repaints and answers; a click on the panel meanwhile starts no second
+// pass over the list.
+TEST_F(Flow, TheFolderStepLetsTheWindowAnswerAsItGoes) {
+  auto counting = std::make_unique<CountingFileSystem>(dir.path());
+  CountingFileSystem& fs_double = *counting;
+  form.file_system = std::move(counting);
+  std::vector<std::string> names;
+  names.reserve(300);
+  for (int i = 0; i < 300; ++i) names.push_back("Ordner" + std::to_string(i));
+  form.List2.assign(names);
+  std::vector<std::size_t> made_at_yield;
+  host.on_yield = [&] {
+    made_at_yield.push_back(fs_double.created.size());
+    form.Label3(0).Click();
+  };
+  form.Label3(0).Click();
+  // Several times along the list, not only at its end.
+  ASSERT_GE(made_at_yield.size(), 4u);
+  EXPECT_LT(made_at_yield.front(), 100u);
+  EXPECT_EQ(fs_double.created.size(), 300u);
+  EXPECT_TRUE(fs::is_directory(base / "Ordner299"));
+  EXPECT_TRUE(form.Timer3.Enabled);
+}
+
+// Closing the window while folders are made ends the step there: no further
+// folder, no message, no next step.
+TEST_F(Flow, ClosingTheWindowEndsTheFolderStep) {
+  std::vector<std::string> names{"NoParent\\Child"};
+  names.reserve(301);
+  for (int i = 0; i < 300; ++i) names.push_back("Ordner" + std::to_string(i));
+  form.List2.assign(names);
+  form.Picture1(0).Visible = true;
+  host.on_yield = [this] { host.window_closed = true; };
+  const test::StderrCapture errors;
+  form.create_missing_folders();
+  EXPECT_GE(host.yields, 1);
+  EXPECT_TRUE(fs::is_directory(base / "Ordner0"));
+  EXPECT_FALSE(fs::exists(base / "Ordner299"));
+  EXPECT_TRUE(host.messages.empty());
+  EXPECT_EQ(errors.failure_lines().size(), 1u);  // the failure before the close is still told
+  EXPECT_FALSE(any_timer());
+  run_timers(form);
+  EXPECT_TRUE(steps.calls.empty());
+}
+
 TEST_F(Flow, CreateMissingFoldersWithAnEmptyListStillMovesOn) {
   form.Picture1(0).Visible = true;
   form.create_missing_folders();

@@ -10,6 +10,7 @@
 #include <chrono>
 #include <filesystem>
 #include <string>
+#include <string_view>
 
 #include "file_system.hpp"
 #include "files.hpp"
@@ -83,6 +84,78 @@ TEST_F(LocalFileSystem, ANameInAnotherLetterCaseIsTheOneEntryThere) {
   write_file(dir / "DATA.txt", "two");
   EXPECT_FALSE(files->FileExists(dir / "data.txt"));
   EXPECT_TRUE(files->FileExists(dir / "DATA.txt"));
+}
+
+// The names of a folder are read once and then kept up to date: what the
+// client makes is found in any letter case, and what someone else makes,
+// removes or renames meanwhile counts as at once as if the folder were read
+// again for each look-up.
+TEST_F(LocalFileSystem, LookUpsInAChangingFolderSeeEveryChange) {
+  fs::create_directory(dir / "Pakete");
+  const std::string pakete = dir.path() + "\\pakete\\";
+  EXPECT_FALSE(files->FolderExists(pakete + "neu"));  // the folder's names are read here
+  for (int i = 0; i < 40; ++i) {
+    const std::string n = std::to_string(i);
+    SCOPED_TRACE(n);
+    // The path of the entry `stem` n `suffix`, as the server names it and as it is on disk.
+    const auto in_pakete = [&](std::string_view stem, std::string_view suffix = "") {
+      return std::string(pakete).append(stem).append(n).append(suffix);
+    };
+    const auto on_disk = [&](std::string_view stem, std::string_view suffix = "") {
+      return (dir / "Pakete/").append(stem).append(n).append(suffix);
+    };
+    // The client's own folder and file are found in another letter case,
+    // and a second creation in another case makes nothing new.
+    ASSERT_TRUE(files->CreateFolder(in_pakete("Neu")));
+    EXPECT_TRUE(files->FolderExists(in_pakete("NEU")));
+    EXPECT_TRUE(files->CreateFolder(in_pakete("neu")));
+    auto placed = files->replace_file(in_pakete("Datei", ".txt"));
+    ASSERT_TRUE(placed && (*placed)->write("first", 5));
+    ASSERT_TRUE((*placed)->commit(Placement::OnlyIfAbsent));
+    EXPECT_TRUE(files->FileExists(in_pakete("DATEI", ".TXT")));
+    auto again = files->replace_file(in_pakete("datei", ".TXT"));
+    ASSERT_TRUE(again && (*again)->write("second", 6));
+    ASSERT_TRUE((*again)->commit(Placement::Replace));
+    EXPECT_EQ(test::read_file(on_disk("Datei", ".txt")), "second");
+
+    // Someone else's folder, made between two look-ups, is the one meant.
+    fs::create_directory(on_disk("EXTERN"));
+    EXPECT_TRUE(files->FolderExists(in_pakete("extern")));
+    EXPECT_TRUE(files->CreateFolder(in_pakete("Extern")));
+    // A file of theirs that appears while a download of the same name in
+    // another case is under way stays, and the download is dropped.
+    auto download = files->replace_file(in_pakete("kunden", ".db3"));
+    ASSERT_TRUE(download && (*download)->write("server", 6));
+    EXPECT_FALSE(files->FileExists(in_pakete("kunden", ".db3")));
+    write_file(on_disk("KUNDEN", ".DB3"), "user");
+    const auto committed = (*download)->commit(Placement::OnlyIfAbsent);
+    ASSERT_TRUE(committed);
+    EXPECT_EQ(*committed, Committed::PlaceTaken);
+    EXPECT_EQ(test::read_file(on_disk("KUNDEN", ".DB3")), "user");
+
+    // A name removed or renamed meanwhile is gone under its old name; a
+    // second entry of the same folded name makes the name as written.
+    fs::rename(on_disk("Neu"), on_disk("Alt"));
+    EXPECT_FALSE(files->FolderExists(in_pakete("neu")));
+    EXPECT_TRUE(files->FolderExists(in_pakete("ALT")));
+    fs::remove(on_disk("Alt"));
+    EXPECT_FALSE(files->FolderExists(in_pakete("alt")));
+    fs::create_directory(on_disk("extern"));
+    EXPECT_FALSE(files->FileExists(in_pakete("eXtErN")));
+    EXPECT_FALSE(files->FolderExists(in_pakete("eXtErN")));
+  }
+  std::vector<std::string> expected;
+  for (int i = 0; i < 40; ++i) {
+    const std::string n = std::to_string(i);
+    for (const char* stem : {"Datei", "EXTERN", "KUNDEN", "extern"}) {
+      std::string name = stem + n;
+      if (name.starts_with("Datei")) name += ".txt";
+      if (name.starts_with("KUNDEN")) name += ".DB3";
+      expected.push_back(name);
+    }
+  }
+  std::sort(expected.begin(), expected.end());
+  EXPECT_EQ(test::file_names(dir / "Pakete"), expected);
 }
 
 // The temporary files of a killed run go, and nothing else: not a file of

@@ -2,7 +2,10 @@
 // and the names Windows would read otherwise than they are written.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
+#include <string>
+#include <vector>
 
 #include "file_system.hpp"
 #include "file_time.hpp"
@@ -80,6 +83,53 @@ TEST(LocalFileSystem, CreatesOneFolderOrSaysWhyNot) {
   const Status over_file = fs->CreateFolder(dir / "datei");
   ASSERT_FALSE(over_file);
   EXPECT_EQ(over_file.failure().code, ERROR_ALREADY_EXISTS);
+}
+
+// Look-ups in a folder that keeps changing, by the client and by others:
+// the client's own folders and files are found in any letter case, and what
+// someone else makes, renames or removes meanwhile counts at once.
+TEST(LocalFileSystem, LookUpsInAChangingFolderSeeEveryChange) {
+  TempDir dir;
+  const auto fs = make_local_file_system(dir.path());
+  ASSERT_TRUE(CreateDirectoryW(win32::to_wide(dir / "Pakete").c_str(), nullptr));
+  const std::string pakete = dir.path() + "\\pakete\\";
+  const auto outside = [&dir](const std::string& name) { return win32::to_wide(dir / ("Pakete\\" + name)); };
+  EXPECT_FALSE(fs->FolderExists(pakete + "neu"));
+  std::vector<std::string> expected;
+  for (int i = 0; i < 10; ++i) {
+    const std::string n = std::to_string(i);
+    SCOPED_TRACE(n);
+    ASSERT_TRUE(fs->CreateFolder(pakete + "Neu" + n));
+    EXPECT_TRUE(fs->FolderExists(pakete + "NEU" + n));
+    EXPECT_TRUE(fs->CreateFolder(pakete + "neu" + n));
+    auto placed = fs->replace_file(pakete + "Datei" + n + ".txt");
+    ASSERT_TRUE(placed && (*placed)->write("first", 5));
+    ASSERT_TRUE((*placed)->commit(Placement::OnlyIfAbsent));
+    EXPECT_TRUE(fs->FileExists(pakete + "DATEI" + n + ".TXT"));
+
+    ASSERT_TRUE(CreateDirectoryW(outside("EXTERN" + n).c_str(), nullptr));
+    EXPECT_TRUE(fs->FolderExists(pakete + "extern" + n));
+    EXPECT_TRUE(fs->CreateFolder(pakete + "Extern" + n));
+    auto download = fs->replace_file(pakete + "kunden" + n + ".db3");
+    ASSERT_TRUE(download && (*download)->write("server", 6));
+    write_file(dir / ("Pakete\\KUNDEN" + n + ".DB3"), "user");
+    const auto committed = (*download)->commit(Placement::OnlyIfAbsent);
+    ASSERT_TRUE(committed);
+    EXPECT_EQ(*committed, Committed::PlaceTaken);
+    EXPECT_EQ(test::read_file(dir / ("Pakete\\KUNDEN" + n + ".DB3")), "user");
+
+    ASSERT_TRUE(MoveFileW(outside("Neu" + n).c_str(), outside("Alt" + n).c_str()));
+    EXPECT_FALSE(fs->FolderExists(pakete + "neu" + n));
+    EXPECT_TRUE(fs->FolderExists(pakete + "ALT" + n));
+    ASSERT_TRUE(RemoveDirectoryW(outside("Alt" + n).c_str()));
+    EXPECT_FALSE(fs->FolderExists(pakete + "alt" + n));
+    for (const std::string& name : {"Datei" + n + ".txt", "EXTERN" + n, "KUNDEN" + n + ".DB3"})
+      expected.push_back(name);
+  }
+  std::vector<std::string> names = test::file_names(dir / "Pakete");
+  std::sort(names.begin(), names.end());
+  std::sort(expected.begin(), expected.end());
+  EXPECT_EQ(names, expected);
 }
 
 TEST(LocalFileSystem, LastModifiedIsTheFilesLastWriteTime) {
