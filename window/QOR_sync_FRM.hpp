@@ -135,6 +135,7 @@ class QOR_sync_FRM {
 
   FormServices services_;
   bool download_in_progress_ = false;
+  bool language_choice_in_progress_ = false;
 };
 
 template <class F>
