@@ -425,6 +425,20 @@ def ftp_stopped(sc):
            "the client used the update server's own FTP server, not the published one")
 
 
+def close_and_wait(sc, window):
+    """Closes the window with its close button; the seconds the client took
+    to end, which it must do within CLOSE_BOUND and with exit code 0."""
+    close_window(sc.display, window.wid)
+    closed_at = time.monotonic()
+    try:
+        code = sc.client.wait(timeout=CLOSE_BOUND)
+    except subprocess.TimeoutExpired:
+        raise Failure("the client still runs %d s after its window was closed" % CLOSE_BOUND) from None
+    took = time.monotonic() - closed_at
+    expect(code == 0, "the client ended with exit code %d" % code)
+    return took
+
+
 def close_mid_transfer(sc):
     """The window closed with its close button while a download is held up
     by the server: the process ends at once, nothing partial is left, the
@@ -442,14 +456,7 @@ def close_mid_transfer(sc):
     sc.shot("held-up")
     # Only a window that handles its events while the file arrives takes the
     # close at once.
-    close_window(sc.display, window.wid)
-    closed_at = time.monotonic()
-    try:
-        code = sc.client.wait(timeout=CLOSE_BOUND)
-    except subprocess.TimeoutExpired:
-        raise Failure("the client still runs %d s after its window was closed" % CLOSE_BOUND) from None
-    took = time.monotonic() - closed_at
-    expect(code == 0, "the client ended with exit code %d" % code)
+    took = close_and_wait(sc, window)
     after, folders_after = file_state(sc.program)
     expect(after == before, "the program folder changed: %s" % sorted(p for p in set(before) | set(after)
                                                                        if before.get(p) != after.get(p)))
@@ -485,14 +492,7 @@ def close_while_server_stalls(sc):
     expect(took is not None, "the window did not draw itself again within %d s while the query waited" % CLOSE_BOUND)
     sc.shot("waiting")
     mark = len(server.lines)
-    close_window(sc.display, window.wid)
-    closed_at = time.monotonic()
-    try:
-        code = sc.client.wait(timeout=CLOSE_BOUND)
-    except subprocess.TimeoutExpired:
-        raise Failure("the client still runs %d s after its window was closed" % CLOSE_BOUND) from None
-    ended = time.monotonic() - closed_at
-    expect(code == 0, "the client ended with exit code %d" % code)
+    ended = close_and_wait(sc, window)
     expect(not sc.message_boxes(), "a message box is up after the close")
     expect(not any(line.startswith("REQUEST") for line in server.log(mark)),
            "queries after the close: %s" % [l for l in server.log(mark) if l.startswith("REQUEST")])
