@@ -2,6 +2,7 @@
 
 #include "QOR_sync_ftp_MOD.hpp"
 #include "install_steps.hpp"
+#include "keep_window_going.hpp"
 #include "server_steps.hpp"
 #include "shell.hpp"
 
@@ -10,7 +11,9 @@ namespace qor {
 Steps make_program_steps(QOR_sync_FRM& form, const std::string& update_server, const NetworkLimits& limits) {
   const UpdateServer server{update_server, limits.http};
   Steps steps;
-  steps.check_internet = [server] { return check_internet(server.address, server.limits); };
+  steps.check_internet = [&form, server] {
+    return check_internet(server.address, server.limits, keep_window_going(form.host()));
+  };
   steps.connect_ftp = [&form, ftp = limits.ftp] { connect_ftp(form.host(), ftp); };
   steps.load_captions = [&form, server] { load_captions(form, server); };
   steps.load_transfer_settings = [&form, server] { load_transfer_settings(form, server); };

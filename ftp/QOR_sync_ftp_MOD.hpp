@@ -12,8 +12,9 @@ namespace qor {
 class FormHost;
 
 // True when the internet functions can be opened and the update server
-// answers the check query with exactly "ok".
-bool check_internet(const std::string& update_server, const FetchLimits& limits);
+// answers the check query with exactly "ok". The query is abandoned (false)
+// once keep_going says so.
+bool check_internet(const std::string& update_server, const FetchLimits& limits, const KeepGoing& keep_going = {});
 
 // Opens the FTP connection with the transfer settings and lists the login
 // folder into listing_list; a failure of either (settings with a control

@@ -6,7 +6,7 @@
 
 namespace qor {
 
-bool check_internet(const std::string& update_server, const FetchLimits& limits) {
+bool check_internet(const std::string& update_server, const FetchLimits& limits, const KeepGoing& keep_going) {
   // The probe handle only tells whether the functions can be used; it is
   // closed again whatever the answer.
   const auto probe = transfer::open(kApplicationTitle);
@@ -14,7 +14,7 @@ bool check_internet(const std::string& update_server, const FetchLimits& limits)
     report_failure("internet check", probe.failure());
     return false;
   }
-  return http_get_text_or_empty(query_url(update_server, "art=check&was=ab"), limits) == "ok";
+  return http_get_text_or_empty(query_url(update_server, "art=check&was=ab"), limits, keep_going) == "ok";
 }
 
 }  // namespace qor

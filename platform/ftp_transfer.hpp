@@ -26,6 +26,7 @@
 
 #include "byte_sink.hpp"
 #include "find_data.hpp"
+#include "keep_going.hpp"
 #include "result.hpp"
 
 namespace qor {
@@ -68,11 +69,6 @@ struct TransferLimits {
   }
 };
 
-// Asked before an operation starts and then between its pieces, about every
-// 25 milliseconds while it runs (the window handles its events there); false
-// abandons the operation, which then fails with kAbandoned.
-using KeepGoing = std::function<bool()>;
-
 namespace transfer {
 
 // Fails when the platform's internet functions cannot be used.
@@ -87,7 +83,7 @@ Result<std::shared_ptr<InternetHandle>> connect(const std::shared_ptr<InternetHa
 // The failure code of find_first for a folder without entries.
 inline constexpr long kNoMoreFiles = 18;
 // The failure code of an operation that keep_going abandoned.
-inline constexpr long kAbandoned = 12017;
+using qor::kAbandoned;
 
 // Lists the login folder and fills data with its first entry (folders
 // attribute 16, everything else 128). A failure, with data untouched, when

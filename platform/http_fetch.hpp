@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <string>
 
+#include "keep_going.hpp"
 #include "result.hpp"
 
 namespace qor {
@@ -25,7 +26,11 @@ struct FetchLimits {
 // The body's bytes as they arrived. A status of 400 or more is a failure:
 // an error page is not an answer. Redirects (http only, at most 5) are
 // followed. Every request names the client: "User-Agent: " kUserAgent
-// (app_title.hpp).
-Result<std::string> http_fetch(const std::string& url, const FetchLimits& limits);
+// (app_title.hpp). The caller waits, but is asked to keep_going before the
+// query starts and about every 25 ms while it waits (see keep_going.hpp); a
+// query it abandons fails at once with kAbandoned. The system's configured
+// proxy carries the query, except to the loopback, which is always reached
+// directly.
+Result<std::string> http_fetch(const std::string& url, const FetchLimits& limits, const KeepGoing& keep_going = {});
 
 }  // namespace qor

@@ -3,6 +3,7 @@
 #include "answer_text.hpp"
 #include "app_title.hpp"
 #include "form_host.hpp"
+#include "keep_window_going.hpp"
 #include "steps.hpp"
 
 namespace qor {
@@ -28,9 +29,15 @@ std::string query_url(const std::string& update_server, const std::string& query
 }
 
 std::string http_get_text(FormHost& host, const std::string& url, const FetchLimits& limits) {
+  const KeepGoing keep_going = keep_window_going(host);
   for (;;) {
-    const Result<std::string> body = http_fetch(url, limits);
+    const Result<std::string> body = http_fetch(url, limits, keep_going);
     if (body) return answer_text(*body);
+    if (body.failure().code == kAbandoned) {
+      // The user closed the window: nothing more to ask them, no step after this one.
+      report_failure("update server query", Failure{query_of(url) + ": abandoned, the window was closed"});
+      throw StepAborted{query_of(url) + ": the window was closed"};
+    }
     report_failure("update server query", body.failure());
     // The steps send their query before they change anything, so sending it
     // again is running the step again from its start.
@@ -40,9 +47,13 @@ std::string http_get_text(FormHost& host, const std::string& url, const FetchLim
   }
 }
 
-std::string http_get_text_or_empty(const std::string& url, const FetchLimits& limits) {
-  const Result<std::string> body = http_fetch(url, limits);
+std::string http_get_text_or_empty(const std::string& url, const FetchLimits& limits, const KeepGoing& keep_going) {
+  const Result<std::string> body = http_fetch(url, limits, keep_going);
   if (body) return answer_text(*body);
+  if (body.failure().code == kAbandoned) {
+    report_failure("update server query", Failure{query_of(url) + ": abandoned, the window was closed"});
+    return {};
+  }
   report_failure("update server query", body.failure());
   return {};
 }

@@ -19,11 +19,13 @@ struct UpdateServer {
 // by plain concatenation (the query is not encoded).
 std::string query_url(const std::string& update_server, const std::string& query);
 
-// One synchronous GET; the body as text. A failed query shows a message with
-// Retry and Cancel: Retry sends it again, Cancel throws StepAborted.
+// One GET; the body as text. The window handles its events while the
+// query waits. A failed query shows a message with Retry and Cancel: Retry
+// sends it again, Cancel throws StepAborted. A window closed meanwhile ends
+// the query at once and throws StepAborted without a message.
 std::string http_get_text(FormHost& host, const std::string& url, const FetchLimits& limits);
 
-// One synchronous GET; the empty text on any failure.
-std::string http_get_text_or_empty(const std::string& url, const FetchLimits& limits);
+// One GET; the empty text on any failure, an abandoned query among them.
+std::string http_get_text_or_empty(const std::string& url, const FetchLimits& limits, const KeepGoing& keep_going = {});
 
 }  // namespace qor

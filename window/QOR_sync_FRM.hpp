@@ -136,6 +136,7 @@ class QOR_sync_FRM {
   FormServices services_;
   bool download_in_progress_ = false;
   bool folder_step_running_ = false;
+  bool language_choice_in_progress_ = false;
 };
 
 template <class F>

@@ -67,6 +67,14 @@ void QOR_sync_FRM::Form_Load() {
 }
 
 void QOR_sync_FRM::Image1_Click(int Index) {
+  // The check and the captions wait on the server while the window answers:
+  // a flag clicked meanwhile starts no second check inside the first.
+  if (language_choice_in_progress_) return;
+  language_choice_in_progress_ = true;
+  struct Reset {
+    bool& flag;
+    ~Reset() { flag = false; }
+  } reset{language_choice_in_progress_};
   shared().mod.language = Image1(Index).Tag;
   const bool online = steps.check_internet && steps.check_internet();
   if (online) {

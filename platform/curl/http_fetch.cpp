@@ -1,9 +1,12 @@
 #include "http_fetch.hpp"
 
 #include <cstdlib>
+#include <memory>
+#include <optional>
 
 #include "app_title.hpp"
 #include "curl_easy.hpp"
+#include "fetch_watch.hpp"
 
 namespace qor {
 
@@ -44,11 +47,52 @@ std::string no_proxy_list() {
   return list;
 }
 
+struct MultiDeleter {
+  void operator()(CURLM* multi) const { curl_multi_cleanup(multi); }
+};
+using CurlMulti = std::unique_ptr<CURLM, MultiDeleter>;
+
+// Runs the transfer in short waits rather than in one curl_easy_perform, so
+// that the watch (and through it the window) is asked while the server
+// keeps the query waiting. Stopped by the watch, the transfer is taken out
+// unfinished and its connection closed.
+CURLcode run_watched(CURLM* multi, CURL* easy, FetchWatch& watch, std::optional<Failure>& stopped) {
+  constexpr int kWaitMs = 10;
+  stopped = watch.check(0);
+  if (stopped) return CURLE_ABORTED_BY_CALLBACK;
+  if (curl_multi_add_handle(multi, easy) != CURLM_OK) return CURLE_FAILED_INIT;
+  CURLcode rc = CURLE_OK;
+  for (;;) {
+    int running = 0;
+    if (curl_multi_perform(multi, &running) != CURLM_OK) {
+      rc = CURLE_FAILED_INIT;
+      break;
+    }
+    if (running == 0) {
+      int left = 0;
+      for (CURLMsg* msg; (msg = curl_multi_info_read(multi, &left)) != nullptr;)
+        if (msg->msg == CURLMSG_DONE && msg->easy_handle == easy) rc = msg->data.result;
+      break;
+    }
+    curl_off_t received = 0;
+    curl_easy_getinfo(easy, CURLINFO_SIZE_DOWNLOAD_T, &received);
+    stopped = watch.check(static_cast<std::uint64_t>(received));
+    if (stopped) {
+      rc = CURLE_ABORTED_BY_CALLBACK;
+      break;
+    }
+    curl_multi_poll(multi, nullptr, 0, kWaitMs, nullptr);
+  }
+  curl_multi_remove_handle(multi, easy);
+  return rc;
+}
+
 }  // namespace
 
-Result<std::string> http_fetch(const std::string& url, const FetchLimits& limits) {
+Result<std::string> http_fetch(const std::string& url, const FetchLimits& limits, const KeepGoing& keep_going) {
   CurlEasy curl = make_curl_easy();
-  if (!curl) return Failure{"GET " + url + ": libcurl cannot be used"};
+  CurlMulti multi{curl ? curl_multi_init() : nullptr};
+  if (!curl || !multi) return Failure{"GET " + url + ": libcurl cannot be used"};
   Sink sink{{}, limits.max_body_bytes};
   char error_buffer[CURL_ERROR_SIZE] = {};
   const std::string no_proxy = no_proxy_list();
@@ -70,7 +114,10 @@ Result<std::string> http_fetch(const std::string& url, const FetchLimits& limits
   curl_easy_setopt(h, CURLOPT_WRITEDATA, &sink);
   curl_easy_setopt(h, CURLOPT_ERRORBUFFER, error_buffer);
 
-  const CURLcode code = curl_easy_perform(h);
+  FetchWatch watch(limits, keep_going, "GET " + url);
+  std::optional<Failure> stopped;
+  const CURLcode code = run_watched(multi.get(), h, watch, stopped);
+  if (stopped) return *stopped;
   if (sink.too_large)
     return Failure{"GET " + url + ": answer larger than " + std::to_string(limits.max_body_bytes) + " bytes"};
   if (code != CURLE_OK)

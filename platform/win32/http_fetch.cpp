@@ -1,21 +1,29 @@
-// One HTTP GET through WinINet: a direct connection (never a proxy), never
-// from or into the cache, no cookies, no dialogs; the agent WinINet names
-// in every request is the client's own (kUserAgent). Redirects are followed
-// here rather than by WinINet, so that they stay on http and stop after
-// five.
+// One HTTP GET through WinINet: through the proxy the system is set up
+// with, but straight to the loopback; never from or into the cache, no
+// cookies, no dialogs; the agent WinINet names in every request is the
+// client's own (kUserAgent). Redirects are followed here rather than by
+// WinINet, so that they stay on http and stop after five.
+//
+// WinINet's calls block until the server answers, and Wine's WinINet sets
+// no receive time-out on a request at all: each blocking call runs on a
+// worker (call_worker.hpp) while the caller waits in short steps and asks a
+// FetchWatch, which also holds the query to its stall and total limits.
 #include "http_fetch.hpp"
 
 #include <algorithm>
 #include <chrono>
+#include <memory>
 #include <optional>
+#include <utility>
 #include <vector>
 
 #include "app_title.hpp"
+#include "fetch_watch.hpp"
 #include "internet_error.hpp"
 #include "wide_text.hpp"
 
 // The Windows API last: <windows.h> redefines names the project's headers declare.
-#include "unique_internet.hpp"
+#include "call_worker.hpp"
 #include "windows_api.hpp"
 
 namespace qor {
@@ -25,7 +33,9 @@ constexpr int kMaxRedirects = 5;
 constexpr DWORD kRequestFlags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_NO_UI |
                                 INTERNET_FLAG_NO_COOKIES | INTERNET_FLAG_NO_AUTO_REDIRECT;
 
-using Clock = std::chrono::steady_clock;
+using win32::CallWorker;
+using win32::InternetRef;
+using win32::SharedInternet;
 
 DWORD milliseconds(std::chrono::seconds s) { return static_cast<DWORD>(s.count() * 1000); }
 
@@ -33,6 +43,23 @@ bool is_http(const std::wstring& url) {
   URL_COMPONENTSW parts{};
   parts.dwStructSize = sizeof parts;
   return InternetCrackUrlW(url.c_str(), 0, 0, &parts) && parts.nScheme == INTERNET_SCHEME_HTTP;
+}
+
+// 127.0.0.0/8, ::1 and localhost: the test and local servers a proxy in
+// front of the machine itself could only get wrong.
+bool is_loopback(const std::wstring& url) {
+  std::wstring host(INTERNET_MAX_HOST_NAME_LENGTH, L'\0');
+  URL_COMPONENTSW parts{};
+  parts.dwStructSize = sizeof parts;
+  parts.lpszHostName = host.data();
+  parts.dwHostNameLength = static_cast<DWORD>(host.size());
+  if (!InternetCrackUrlW(url.c_str(), 0, 0, &parts)) return false;
+  host.resize(parts.dwHostNameLength);
+  std::transform(host.begin(), host.end(), host.begin(),
+                 [](wchar_t c) { return c >= L'A' && c <= L'Z' ? static_cast<wchar_t>(c - L'A' + L'a') : c; });
+  if (host.ends_with(L".")) host.pop_back();
+  return host == L"localhost" || host.ends_with(L".localhost") || host.starts_with(L"127.") || host == L"::1" ||
+         host == L"[::1]";
 }
 
 std::optional<std::wstring> header(HINTERNET request, DWORD query) {
@@ -80,27 +107,52 @@ std::optional<std::wstring> redirect_target(HINTERNET request, const std::wstrin
   return combined;
 }
 
+// What a blocking call left: its result and the error, which only its own
+// thread can read.
+struct Opened {
+  InternetRef request;
+  DWORD error = 0;
+};
+
+struct Piece {
+  bool read = false;
+  DWORD size = 0;
+  DWORD error = 0;
+};
+
+constexpr DWORD kPieceSize = 64 * 1024;
+
+InternetRef shared(HINTERNET handle) { return handle != nullptr ? std::make_shared<SharedInternet>(handle) : nullptr; }
+
 class Fetch {
  public:
-  Fetch(const std::string& url, const FetchLimits& limits)
-      : what_("GET " + url), limits_(limits), deadline_(Clock::now() + limits.total_time) {}
+  Fetch(const std::string& url, const FetchLimits& limits, const KeepGoing& keep_going)
+      : what_("GET " + url), limits_(limits), watch_(limits, keep_going, what_), worker_(watch_.transfer_watch()) {}
 
   Result<std::string> run(const std::string& url) {
-    const win32::UniqueInternet session(
-        InternetOpenW(win32::to_wide(kUserAgent).c_str(), INTERNET_OPEN_TYPE_DIRECT, nullptr, nullptr, 0));
-    if (!session) return failed("the internet functions cannot be used");
-    set_limits(session.get());
     std::wstring location = win32::to_wide(url);
     for (int redirects = 0;; ++redirects) {
       if (!is_http(location)) return Failure{what_ + ": " + win32::to_utf8(location) + " is no http address"};
-      const win32::UniqueInternet request(
-          InternetOpenUrlW(session.get(), location.c_str(), nullptr, 0, kRequestFlags, 0));
-      if (!request) return failed(redirects == 0 ? "send the request" : "follow the redirect");
-      const DWORD status = status_of(request.get());
+      // A session per address, since whether a proxy carries the request
+      // depends on where it goes.
+      auto opened_session = open_session(location);
+      if (!opened_session) return opened_session.failure();
+      const InternetRef session = *opened_session;
+      auto opened = worker_.run<Opened>(
+          [session, location] {
+            HINTERNET request = InternetOpenUrlW(session->get(), location.c_str(), nullptr, 0, kRequestFlags, 0);
+            const DWORD error = request != nullptr ? 0 : GetLastError();
+            return Opened{shared(request), error};
+          },
+          0, session.get());
+      if (!opened) return opened.failure();
+      if (!opened->request) return failed(redirects == 0 ? "send the request" : "follow the redirect", opened->error);
+      const InternetRef request = opened->request;
+      const DWORD status = status_of(request->get());
       if (is_redirect(status)) {
         if (redirects == kMaxRedirects)
           return Failure{what_ + ": more than " + std::to_string(kMaxRedirects) + " redirects"};
-        const auto target = redirect_target(request.get(), location);
+        const auto target = redirect_target(request->get(), location);
         if (!target)
           return Failure{what_ + ": HTTP status " + std::to_string(status) + " without a place to go",
                          static_cast<long>(status)};
@@ -109,11 +161,22 @@ class Fetch {
       }
       if (status == 0) return Failure{what_ + ": the server sent no HTTP answer"};
       if (status >= 400) return Failure{what_ + ": HTTP status " + std::to_string(status), static_cast<long>(status)};
-      return read_body(request.get());
+      return read_body(request);
     }
   }
 
  private:
+  Result<InternetRef> open_session(const std::wstring& location) const {
+    const DWORD access = is_loopback(location) ? INTERNET_OPEN_TYPE_DIRECT : INTERNET_OPEN_TYPE_PRECONFIG;
+    const std::wstring agent = win32::to_wide(kUserAgent);
+    HINTERNET session = InternetOpenW(agent.c_str(), access, nullptr, nullptr, 0);
+    if (session == nullptr) return failed("the internet functions cannot be used", GetLastError());
+    set_limits(session);
+    return std::make_shared<SharedInternet>(session);
+  }
+
+  // Windows honours these; the watch holds the query to its limits where
+  // they are not (Wine sets no receive time-out).
   void set_limits(HINTERNET session) const {
     DWORD connect = milliseconds(limits_.connect_timeout);
     DWORD stall = milliseconds(limits_.stall_time);
@@ -124,25 +187,33 @@ class Fetch {
     InternetSetOptionW(session, INTERNET_OPTION_RECEIVE_TIMEOUT, &stall, sizeof stall);
   }
 
-  // Reads what has arrived, piece by piece, so that the deadline is looked
-  // at between pieces even when the server sends a byte now and then.
-  Result<std::string> read_body(HINTERNET request) const {
-    const auto announced = content_length(request);
+  // Reads what has arrived, piece by piece, on the worker.
+  Result<std::string> read_body(const InternetRef& request) {
+    const auto announced = content_length(request->get());
     if (announced && *announced > limits_.max_body_bytes) return too_large();
     std::string body;
-    std::vector<char> buffer(64 * 1024);
+    // Shared with the call, which may outlive this fetch.
+    const auto buffer = std::make_shared<std::vector<char>>(kPieceSize);
     for (;;) {
-      if (Clock::now() >= deadline_)
-        return Failure{what_ + ": no whole answer within " + std::to_string(limits_.total_time.count()) + " s"};
-      DWORD available = 0;
-      if (!InternetQueryDataAvailable(request, &available, 0, 0)) return failed("read the answer");
-      if (available == 0) break;
-      DWORD got = 0;
-      const DWORD want = std::min<DWORD>(available, static_cast<DWORD>(buffer.size()));
-      if (!InternetReadFile(request, buffer.data(), want, &got)) return failed("read the answer");
-      if (got == 0) break;
-      if (body.size() + got > limits_.max_body_bytes) return too_large();
-      body.append(buffer.data(), got);
+      auto piece = worker_.run<Piece>(
+          [request, buffer] {
+            Piece got;
+            DWORD available = 0;
+            if (!InternetQueryDataAvailable(request->get(), &available, 0, 0)) {
+              got.error = GetLastError();
+              return got;
+            }
+            got.read = available == 0 ||
+                       InternetReadFile(request->get(), buffer->data(), std::min(available, kPieceSize), &got.size);
+            if (!got.read) got.error = GetLastError();
+            return got;
+          },
+          body.size(), request.get());
+      if (!piece) return piece.failure();
+      if (!piece->read) return failed("read the answer", piece->error);
+      if (piece->size == 0) break;
+      if (body.size() + piece->size > limits_.max_body_bytes) return too_large();
+      body.append(buffer->data(), piece->size);
     }
     if (announced && body.size() < *announced)
       return Failure{what_ + ": received " + std::to_string(body.size()) + " of " + std::to_string(*announced) +
@@ -154,21 +225,18 @@ class Fetch {
     return {what_ + ": answer larger than " + std::to_string(limits_.max_body_bytes) + " bytes"};
   }
 
-  // Right after the failing call: nothing may come between it and GetLastError.
-  Failure failed(const char* doing) const {
-    const DWORD error = GetLastError();
-    return win32::internet_failure(what_ + ": " + doing, error);
-  }
+  Failure failed(const char* doing, DWORD error) const { return win32::internet_failure(what_ + ": " + doing, error); }
 
   std::string what_;
   const FetchLimits& limits_;
-  Clock::time_point deadline_;
+  FetchWatch watch_;
+  CallWorker worker_;
 };
 
 }  // namespace
 
-Result<std::string> http_fetch(const std::string& url, const FetchLimits& limits) {
-  return Fetch(url, limits).run(url);
+Result<std::string> http_fetch(const std::string& url, const FetchLimits& limits, const KeepGoing& keep_going) {
+  return Fetch(url, limits, keep_going).run(url);
 }
 
 }  // namespace qor

@@ -169,6 +169,60 @@ def close_window(display, wid):
         x11.XCloseDisplay(dpy)
 
 
+def cover_for_a_moment(display, x, y, width, height, seconds=0.3):
+    """Maps a plain magenta window over a place of the screen and takes it
+    away again, as another program's window would: the X server keeps no
+    copy of what was below, so the window there must draw it anew (Expose),
+    which only a window that handles its events does."""
+    x11 = ctypes.CDLL(ctypes.util.find_library("X11") or "libX11.so.6")
+    x11.XOpenDisplay.restype = ctypes.c_void_p
+    x11.XOpenDisplay.argtypes = [ctypes.c_char_p]
+    x11.XDefaultRootWindow.restype = ctypes.c_ulong
+    x11.XDefaultRootWindow.argtypes = [ctypes.c_void_p]
+    x11.XCreateSimpleWindow.restype = ctypes.c_ulong
+    x11.XCreateSimpleWindow.argtypes = [ctypes.c_void_p, ctypes.c_ulong, ctypes.c_int, ctypes.c_int, ctypes.c_uint,
+                                        ctypes.c_uint, ctypes.c_uint, ctypes.c_ulong, ctypes.c_ulong]
+    for name in ("XMapRaised", "XDestroyWindow"):
+        getattr(x11, name).argtypes = [ctypes.c_void_p, ctypes.c_ulong]
+    x11.XSync.argtypes = [ctypes.c_void_p, ctypes.c_int]
+    x11.XCloseDisplay.argtypes = [ctypes.c_void_p]
+    dpy = x11.XOpenDisplay(display.encode())
+    if not dpy:
+        raise RuntimeError("cannot open the X display %s" % display)
+    try:
+        cover = x11.XCreateSimpleWindow(dpy, x11.XDefaultRootWindow(dpy), x, y, width, height, 0, 0, COVER_PIXEL)
+        x11.XMapRaised(dpy, cover)
+        x11.XSync(dpy, False)
+        time.sleep(seconds)
+        x11.XDestroyWindow(dpy, cover)
+        x11.XSync(dpy, False)
+    finally:
+        x11.XCloseDisplay(dpy)
+
+
+COVER_PIXEL = 0xFF00FF
+COVER_COLOUR = (255, 0, 255)
+
+
+def repaint_time(display, screen, box, timeout):
+    """Seconds the window in box (x, y, width, height) takes to draw itself
+    again after a moment under another window, or None when it has not
+    within timeout. Judged at a grid of points, against their pixels before."""
+    x, y, width, height = box
+    points = [(x + width * i // 8, y + height * j // 8) for i in range(1, 8) for j in range(1, 8)]
+    before = [screen.at(px, py) for px, py in points]
+    if COVER_COLOUR in before:
+        raise RuntimeError("the window itself shows the cover's colour")
+    cover_for_a_moment(display, x, y, width, height)
+    uncovered = time.monotonic()
+    while True:
+        if [screen.at(px, py) for px, py in points] == before:
+            return time.monotonic() - uncovered
+        if time.monotonic() - uncovered > timeout:
+            return None
+        time.sleep(0.01)
+
+
 def client_environment(display, home):
     env = dict(os.environ, DISPLAY=display, HOME=home, LC_ALL="C.UTF-8", QT_QPA_PLATFORM="xcb",
                XDG_CONFIG_HOME=os.path.join(home, ".config"))

@@ -7,7 +7,8 @@ update server, driven by real pointer clicks.
 Scenarios: a first run, a second with nothing to do and a third with one
 newer file; an offline flag click; transfers failing half-way (broken off
 by the FTP server; the FTP server stopped); quick clicks at one spot; the
-window closed while a download is held up; a first and a second run against
+window closed while a download is held up, and while the update server
+keeps a query waiting; a first and a second run against
 a server with the habits of the servers the client was written for. The
 screenshots of a failing scenario stay in DIR/<name>/.
 """
@@ -27,8 +28,8 @@ import e2e_checks as checks  # noqa: E402
 import e2e_screens as screens  # noqa: E402
 from e2e_screens import BUTTON, HEADING, PageWatch, check_caption  # noqa: E402
 from e2e_support import (Failure, LiveScreen, Processes, Scenario, close_window, expect, file_state,  # noqa: E402
-                         ftp_server, report_scenarios, run_scenarios, sample_packages, start_xvfb, su,
-                         update_server, wait_for)
+                         ftp_server, repaint_time, report_scenarios, run_scenarios, sample_packages, start_xvfb,
+                         su, update_server, wait_for)
 import home_style_packages as home  # noqa: E402
 
 PAGES = ("language", "folder", "install", "update", "package", "finish")
@@ -424,6 +425,20 @@ def ftp_stopped(sc):
            "the client used the update server's own FTP server, not the published one")
 
 
+def close_and_wait(sc, window):
+    """Closes the window with its close button; the seconds the client took
+    to end, which it must do within CLOSE_BOUND and with exit code 0."""
+    close_window(sc.display, window.wid)
+    closed_at = time.monotonic()
+    try:
+        code = sc.client.wait(timeout=CLOSE_BOUND)
+    except subprocess.TimeoutExpired:
+        raise Failure("the client still runs %d s after its window was closed" % CLOSE_BOUND) from None
+    took = time.monotonic() - closed_at
+    expect(code == 0, "the client ended with exit code %d" % code)
+    return took
+
+
 def close_mid_transfer(sc):
     """The window closed with its close button while a download is held up
     by the server: the process ends at once, nothing partial is left, the
@@ -441,14 +456,7 @@ def close_mid_transfer(sc):
     sc.shot("held-up")
     # Only a window that handles its events while the file arrives takes the
     # close at once.
-    close_window(sc.display, window.wid)
-    closed_at = time.monotonic()
-    try:
-        code = sc.client.wait(timeout=CLOSE_BOUND)
-    except subprocess.TimeoutExpired:
-        raise Failure("the client still runs %d s after its window was closed" % CLOSE_BOUND) from None
-    took = time.monotonic() - closed_at
-    expect(code == 0, "the client ended with exit code %d" % code)
+    took = close_and_wait(sc, window)
     after, folders_after = file_state(sc.program)
     expect(after == before, "the program folder changed: %s" % sorted(p for p in set(before) | set(after)
                                                                        if before.get(p) != after.get(p)))
@@ -460,6 +468,38 @@ def close_mid_transfer(sc):
            "queries after the install click: %s" % [l for l in server.log(mark) if l.startswith("REQUEST")])
     expect(not os.listdir(os.path.join(sc.home, "Desktop")), "a desktop entry was written")
     print("  close_mid_transfer: the client ended %.2f s after the close, nothing partial, nothing changed" % took)
+
+
+def close_while_server_stalls(sc):
+    """The update server keeps the query after the flag click waiting (it
+    accepts it and sends nothing): the window goes on drawing itself and
+    answering meanwhile, and its close button ends the process at once,
+    with no message and no later query; nothing on disk changes."""
+    server = update_server(sc.procs, sc.published, "--fail", "caption=stall:600")
+    before = file_state(sc.program)
+    window = sc.start_client(server.ports["http"])
+    watch = PageWatch(sc, window)
+    click_flag(sc, window, watch)
+    wait_for(lambda: any(line.startswith("REQUEST") and "art=caption" in line for line in server.log()), 60,
+             "the caption query")
+    time.sleep(1.0)  # well inside the stall
+    expect(sc.client.poll() is None, "the client ended before the window was closed")
+    screen = LiveScreen(sc.display)
+    try:
+        took = repaint_time(sc.display, screen, sc.desktop.geometry(window.wid), CLOSE_BOUND)
+    finally:
+        screen.close()
+    expect(took is not None, "the window did not draw itself again within %d s while the query waited" % CLOSE_BOUND)
+    sc.shot("waiting")
+    mark = len(server.lines)
+    ended = close_and_wait(sc, window)
+    expect(not sc.message_boxes(), "a message box is up after the close")
+    expect(not any(line.startswith("REQUEST") for line in server.log(mark)),
+           "queries after the close: %s" % [l for l in server.log(mark) if l.startswith("REQUEST")])
+    expect(file_state(sc.program) == before, "the program folder changed")
+    expect(not os.listdir(os.path.join(sc.home, "Desktop")), "something was written to the desktop")
+    print("  close_while_server_stalls: repainted %.0f ms after being uncovered, ended %.2f s after the close"
+          % (took * 1000, ended))
 
 
 def home_style(sc):
@@ -500,6 +540,7 @@ SCENARIOS = {
     "ftp_stopped": ftp_stopped,
     "quick_clicks": quick_clicks,
     "close_mid_transfer": close_mid_transfer,
+    "close_while_server_stalls": close_while_server_stalls,
     "home_style": home_style,
 }
 

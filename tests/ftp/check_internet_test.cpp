@@ -2,6 +2,8 @@
 // exactly "ok" is online, and an offline answer is no failure to report.
 #include <gtest/gtest.h>
 
+#include <chrono>
+
 #include "QOR_sync_ftp_MOD.hpp"
 #include "files.hpp"
 #include "server_process.hpp"
@@ -26,6 +28,22 @@ TEST(CheckInternet, AnErrorPageOrNoServerIsOffline) {
   const std::string address = server.address();
   server.stop();
   EXPECT_FALSE(check_internet(address, {}));
+}
+
+// The check is the first query of a run: a server that never answers it
+// must not hold the window either.
+TEST(CheckInternet, AStalledCheckAsksToKeepGoingAndIsOfflineWhenGivenUp) {
+  using namespace std::chrono_literals;
+  UpdateServerProcess server(R"({"faults": {"check": "stall:60"}})");
+  const auto started = std::chrono::steady_clock::now();
+  int asked = 0;
+  const KeepGoing keep_going = [&] {
+    ++asked;
+    return std::chrono::steady_clock::now() - started < 1s;
+  };
+  EXPECT_FALSE(check_internet(server.address(), {}, keep_going));
+  EXPECT_GE(asked, 20);
+  EXPECT_LT(std::chrono::steady_clock::now() - started, 5s);
 }
 
 }  // namespace

@@ -2,6 +2,8 @@
 // request, the body as text, and what a failed query asks and reports.
 #include <gtest/gtest.h>
 
+#include <chrono>
+
 #include "app_title.hpp"
 #include "files.hpp"
 #include "http_query.hpp"
@@ -99,6 +101,43 @@ TEST(HttpQuery, AFailedQueryAsksRetryOrCancel) {
   EXPECT_EQ(host.messages.size(), 3u);
   EXPECT_EQ(server.requests().size(), 2u);
   EXPECT_EQ(errors.failure_lines().size(), 3u) << "one line per failed attempt";
+}
+
+// A server that keeps a query waiting, by sending nothing or a byte now and
+// then, holds neither the window nor the user: the window handles its events
+// all the while, and closing it ends the query at once, with no message and
+// no step after it.
+TEST(HttpQuery, AWaitingQueryKeepsTheWindowGoingAndEndsWhenItCloses) {
+  using namespace std::chrono_literals;
+  using Clock = std::chrono::steady_clock;
+  UpdateServerProcess server(kCatalogue, {"--fail", "install=stall:60", "--fail", "new=trickle:0.2"});
+  // Limits far beyond the second the window stays open, so that only the
+  // close can end the query in time.
+  FetchLimits limits;
+  limits.stall_time = 10s;
+  limits.total_time = 15s;
+  for (const std::string query : {"art=install", "art=new"}) {
+    SCOPED_TRACE(query);
+    RecordingHost host;
+    const auto started = Clock::now();
+    host.on_yield = [&] { host.window_closed = host.window_closed || Clock::now() - started > 1s; };
+    const StderrCapture errors;
+    bool aborted = false;
+    try {
+      http_get_text(host, query_url(server.address(), query), limits);
+    } catch (const StepAborted&) {
+      aborted = true;
+    }
+    const auto took = Clock::now() - started;
+    EXPECT_TRUE(aborted) << "the step must not go on after the close";
+    // About one look every 25 ms; far fewer would be a window that stutters.
+    EXPECT_GE(host.yields, 20);
+    EXPECT_TRUE(host.messages.empty()) << host.messages[0].text;
+    EXPECT_LT(took, 5s) << "the close must end the query, not its limits";
+    const auto reasons = errors.failure_lines();
+    ASSERT_EQ(reasons.size(), 1u) << errors.text();
+    EXPECT_NE(reasons[0].find("window was closed"), std::string::npos) << reasons[0];
+  }
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 // The steps are doubles that only record; where a test needs a step to move
 // the window on, it names the controls that step sets.
 #include <filesystem>
+#include <utility>
 
 #include <gtest/gtest.h>
 
@@ -86,6 +87,26 @@ TEST_F(Flow, OfflineClickShowsTheMessageAndALaterClickGoesOn) {
   EXPECT_EQ(shared_variables().mod.language, "en");
   EXPECT_EQ(steps.calls, (Calls{"check_internet", "check_internet", "load_captions"}));
   EXPECT_FALSE(any_timer());
+}
+
+// The window answers while the captions are fetched: a flag clicked then
+// (the user thinks the first click was lost) starts nothing inside the run
+// of the first, which goes on in the language first chosen.
+TEST_F(Flow, AFlagClickedWhileTheCaptionsLoadStartsNoSecondRun) {
+  bool clicked_again = false;
+  steps.then(&Steps::load_captions, [this, &clicked_again] {
+    if (std::exchange(clicked_again, true)) return;
+    form.Image1(1).Click();
+    form.Timer1.Enabled = true;
+  });
+  form.Image1(0).Click();
+  EXPECT_EQ(steps.calls, (Calls{"check_internet", "load_captions"}));
+  EXPECT_EQ(shared_variables().mod.language, "de");
+  EXPECT_EQ(run_timers(form), 1);
+  EXPECT_EQ(steps.count("load_transfer_settings"), 1);
+  // Once the run is under way, the flags count again.
+  form.Image1(1).Click();
+  EXPECT_EQ(steps.count("check_internet"), 2);
 }
 
 // Each timer starts the next query once and is off again; the steps that
