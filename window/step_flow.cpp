@@ -135,7 +135,7 @@ void QOR_sync_FRM::create_missing_folders() {
     if (file_system->FolderExists(path)) continue;
     if (const Status created = file_system->CreateFolder(path); !created) {
       report_failure("package folder", created.failure());
-      if (++failures <= kNamedFailures) failed += "\r\n" + local_path(path);
+      if (++failures <= kNamedFailures) failed += "\r\n" + display_path(path);
     }
   }
   if (failures > kNamedFailures) {
