@@ -1,6 +1,7 @@
 // The transfer layer over WinINet's FTP functions, in their ANSI form: they
-// take and give bytes, which WinINet puts on the wire as they are in a
-// single-byte code page, so names go back with the bytes their listing used.
+// take and give bytes in the system's ANSI code page (ansi_names.hpp), which
+// WinINet puts on the wire as they are, so names go back with the bytes
+// their listing used.
 // Every blocking call runs on a worker of its operation (call_worker.hpp);
 // the listing is read whole by find_first and handed out entry by entry.
 #include "ftp_transfer.hpp"
@@ -11,10 +12,10 @@
 #include <string_view>
 #include <vector>
 
+#include "ansi_names.hpp"
 #include "ftp_server_name.hpp"
 #include "listed_entries.hpp"
 #include "listing_names.hpp"
-#include "text_encoding.hpp"
 #include "transfer_watch.hpp"
 #include "wide_text.hpp"
 
@@ -113,7 +114,7 @@ class InternetHandle {
   InternetRef session_;
   Account account_;
   mutable InternetRef login_;
-  mutable ListingNames names_;
+  mutable ListingNames names_{win32::ansi_names()};
   mutable bool busy_ = false;
 };
 
@@ -159,7 +160,8 @@ FindData to_find_data(const WIN32_FIND_DATAA& found, std::string text) {
   data.dwReserved0 = found.dwReserved0;
   data.dwReserved1 = found.dwReserved1;
   data.cFileName = std::move(text);
-  data.cAlternateFileName = text_from_server(field(found.cAlternateFileName, sizeof found.cAlternateFileName));
+  data.cAlternateFileName =
+      win32::text_from_ansi_server(field(found.cAlternateFileName, sizeof found.cAlternateFileName));
   return data;
 }
 
@@ -418,8 +420,8 @@ Result<std::shared_ptr<InternetHandle>> connect(const std::shared_ptr<InternetHa
                   *host,
                   static_cast<INTERNET_PORT>(name->port == 0 ? INTERNET_INVALID_PORT_NUMBER : name->port),
                   user,
-                  bytes_for_server(user),
-                  bytes_for_server(password)};
+                  win32::bytes_for_ansi_server(user),
+                  win32::bytes_for_ansi_server(password)};
   auto connection = std::make_shared<InternetHandle>(internet, std::move(account));
   TransferWatch watch(internet->limits(), keep_going, "log in to " + server + " as " + user);
   CallWorker worker(watch);
