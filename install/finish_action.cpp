@@ -76,7 +76,7 @@ void finish_action(QOR_sync_FRM& form, Shell& shell) {
     // application this update was to bring is not there.
     report_failure("main program", path.failure());
     const auto below = path_below_program_folder(program);
-    const std::string expected = below ? local_path(folder + "/" + *below) : program;
+    const std::string expected = below ? display_path(folder + "/" + *below) : program;
     form.host().MsgBox("Hauptprogramm nicht gefunden / Main program not found:\r\n" + expected, MsgButtons::OK,
                        kApplicationTitle);
     form.host().Unload();
@@ -88,8 +88,9 @@ void finish_action(QOR_sync_FRM& form, Shell& shell) {
   if (started) started = shell.start_program(*path, folder);
   if (!started) {
     report_failure("start the main program", started.failure());
-    form.host().MsgBox("Programm konnte nicht gestartet werden / Program could not be started:\r\n" + *path,
-                       MsgButtons::OK, kApplicationTitle);
+    form.host().MsgBox(
+        "Programm konnte nicht gestartet werden / Program could not be started:\r\n" + display_path(*path),
+        MsgButtons::OK, kApplicationTitle);
   }
   form.host().Unload();
 }

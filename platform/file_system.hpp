@@ -99,4 +99,8 @@ std::unique_ptr<FileSystem> make_local_file_system(const std::string& program_fo
 // The path with the server's "\" separators read as this platform's separator.
 std::string local_path(std::string path);
 
+// The path as the user reads it in a list or a message: every separator
+// ("\" or "/") written the way this platform writes its own paths.
+std::string display_path(std::string path);
+
 }  // namespace qor

@@ -6,9 +6,10 @@
 // Names and accounts are UTF-8 here. On the wire a name goes with the bytes
 // the connection's last listing used for it (a listing in Windows-1252 is
 // shown as UTF-8, yet the server knows the name only by its own bytes); a
-// name the listing did not show, and the user and password, go in
-// Windows-1252 where every character has a byte there (the code page the
-// servers were written for), else in UTF-8.
+// name the listing did not show, and the user and password, go in the code
+// page the servers were written for where every character has a byte there,
+// else in UTF-8: on Windows the system's ANSI code page, then Windows-1252;
+// elsewhere Windows-1252.
 //
 // No operation runs without end: each has a deadline (TransferLimits), a
 // listing is capped in bytes and entries, a download ends at the size

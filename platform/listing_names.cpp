@@ -1,11 +1,9 @@
 #include "listing_names.hpp"
 
-#include "text_encoding.hpp"
-
 namespace qor {
 
 std::string ListingNames::add(const std::string& bytes, std::optional<std::uint64_t> size) {
-  std::string text = text_from_server(bytes);
+  std::string text = codec_.text(bytes);
   const auto [place, added] = entries_.try_emplace(text, Entry{bytes, size});
   if (!added && bytes == text) place->second = Entry{bytes, size};
   return text;
@@ -18,7 +16,7 @@ const ListingNames::Entry* ListingNames::find(const std::string& text) const {
 
 std::string ListingNames::bytes_for(const std::string& text) const {
   if (const Entry* listed = find(text)) return listed->bytes;
-  return bytes_for_server(text);
+  return codec_.bytes(text);
 }
 
 }  // namespace qor

@@ -4,6 +4,7 @@
 
 #include "QOR_sync_FRM.hpp"
 #include "answer_grammar.hpp"
+#include "file_system.hpp"
 #include "http_query.hpp"
 #include "package_name.hpp"
 #include "server_steps.hpp"
@@ -18,7 +19,7 @@ void list_new_packages(QOR_sync_FRM& form, const UpdateServer& server) {
     // created there by the folder panel's button; it is never offered.
     const auto name = path_below_program_folder(record);
     if (!name) continue;
-    if (!form.file_system->FolderExists(form.program_folder + *name + "/")) form.List2.AddItem(*name);
+    if (!form.file_system->FolderExists(form.program_folder + *name + "/")) form.List2.AddItem(display_path(*name));
   }
   if (form.List2.ListCount() == 0) {
     form.Timer3.Enabled = true;

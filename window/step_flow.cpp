@@ -172,7 +172,7 @@ void QOR_sync_FRM::create_missing_folders() {
                                : file_system->CreateFolder(path);
     if (!created) {
       report_failure("package folder", created.failure());
-      if (++failures <= kNamedFailures) failed += "\r\n" + local_path(path);
+      if (++failures <= kNamedFailures) failed += "\r\n" + display_path(path);
     }
   }
   if (failures > kNamedFailures) {

@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <filesystem>
 #include <system_error>
+#include <utility>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -25,6 +26,8 @@ std::string local_path(std::string path) {
   std::replace(path.begin(), path.end(), '\\', '/');
   return path;
 }
+
+std::string display_path(std::string path) { return local_path(std::move(path)); }
 
 namespace {
 

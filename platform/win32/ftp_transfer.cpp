@@ -1,6 +1,7 @@
 // The transfer layer over WinINet's FTP functions, in their ANSI form: they
-// take and give bytes, which WinINet puts on the wire as they are in a
-// single-byte code page, so names go back with the bytes their listing used.
+// take and give bytes in the system's ANSI code page (ansi_names.hpp), which
+// WinINet puts on the wire as they are, so names go back with the bytes
+// their listing used.
 // Every blocking call runs on a worker of its operation (call_worker.hpp);
 // the listing is read whole by find_first and handed out entry by entry.
 #include "ftp_transfer.hpp"
@@ -11,10 +12,10 @@
 #include <string_view>
 #include <vector>
 
+#include "ansi_names.hpp"
 #include "ftp_server_name.hpp"
 #include "listed_entries.hpp"
 #include "listing_names.hpp"
-#include "text_encoding.hpp"
 #include "transfer_watch.hpp"
 #include "wide_text.hpp"
 
@@ -113,7 +114,7 @@ class InternetHandle {
   InternetRef session_;
   Account account_;
   mutable InternetRef login_;
-  mutable ListingNames names_;
+  mutable ListingNames names_{win32::ansi_names()};
   mutable bool busy_ = false;
 };
 
@@ -159,13 +160,22 @@ FindData to_find_data(const WIN32_FIND_DATAA& found, std::string text) {
   data.dwReserved0 = found.dwReserved0;
   data.dwReserved1 = found.dwReserved1;
   data.cFileName = std::move(text);
-  data.cAlternateFileName = text_from_server(field(found.cAlternateFileName, sizeof found.cAlternateFileName));
+  data.cAlternateFileName =
+      win32::text_from_ansi_server(field(found.cAlternateFileName, sizeof found.cAlternateFileName));
   return data;
 }
 
 // A transfer the server answered with a failure (426 after a broken data
 // connection, 451) once the data ended.
 bool is_refusal(const std::string& reply) { return reply.size() >= 3 && (reply[0] == '4' || reply[0] == '5'); }
+
+// The control connection is gone: the server closed it (421, as servers do
+// with a connection left idle while the user looked at a panel), or it was
+// aborted or reset.
+bool connection_lost(const Outcome& outcome) {
+  return outcome.reply.starts_with("421") || outcome.error == ERROR_INTERNET_CONNECTION_ABORTED ||
+         outcome.error == ERROR_INTERNET_CONNECTION_RESET || outcome.error == ERROR_FTP_DROPPED;
+}
 
 // The number of "213 <size>", the answer to SIZE.
 std::optional<std::uint64_t> size_in(const std::string& reply) {
@@ -312,6 +322,7 @@ class Download {
         },
         0, connection.get());
     if (!size) return given_up(size.failure());
+    if (size->starts_with("421")) return lost(Failure{what_ + ": " + *size, ERROR_INTERNET_CONNECTION_ABORTED});
     // A file the server does not have is not asked for.
     if (size->starts_with("550 ")) return Failure{what_ + ": " + *size, ERROR_INTERNET_EXTENDED_ERROR};
     const auto answered = size_in(*size);
@@ -326,6 +337,7 @@ class Download {
         },
         0, connection.get());
     if (!opened) return given_up(opened.failure());
+    if (!opened->first && connection_lost(opened->second)) return lost(call_failure(what_, opened->second));
     if (!opened->first) return call_failure(what_, opened->second);
     const InternetRef file = opened->first;
     if (Status streamed = stream(file, sink); !streamed) return streamed;
@@ -347,6 +359,10 @@ class Download {
     return {};
   }
 
+  // The failure of run was a login the server had already closed, found
+  // before any byte arrived.
+  bool lost_before_data() const { return lost_before_data_; }
+
  private:
   struct Piece {
     bool read = false;
@@ -367,6 +383,8 @@ class Download {
           },
           received_, file.get());
       if (!piece) return given_up(piece.failure());
+      if (!piece->read && received_ == 0 && connection_lost(piece->outcome))
+        return lost(call_failure(what_ + " after 0 bytes", piece->outcome));
       if (!piece->read)
         return given_up(call_failure(what_ + " after " + std::to_string(received_) + " bytes", piece->outcome));
       if (piece->size == 0) return {};
@@ -382,6 +400,11 @@ class Download {
     connection_.drop_login();
     return failure;
   }
+  // The login is gone before any byte arrived: worth one more try.
+  Failure lost(Failure failure) {
+    lost_before_data_ = true;
+    return given_up(std::move(failure));
+  }
 
   const InternetHandle& connection_;
   std::string what_;
@@ -389,6 +412,7 @@ class Download {
   CallWorker worker_;
   std::optional<std::uint64_t> announced_;
   std::uint64_t received_ = 0;
+  bool lost_before_data_ = false;
 };
 
 }  // namespace
@@ -418,8 +442,8 @@ Result<std::shared_ptr<InternetHandle>> connect(const std::shared_ptr<InternetHa
                   *host,
                   static_cast<INTERNET_PORT>(name->port == 0 ? INTERNET_INVALID_PORT_NUMBER : name->port),
                   user,
-                  bytes_for_server(user),
-                  bytes_for_server(password)};
+                  win32::bytes_for_ansi_server(user),
+                  win32::bytes_for_ansi_server(password)};
   auto connection = std::make_shared<InternetHandle>(internet, std::move(account));
   TransferWatch watch(internet->limits(), keep_going, "log in to " + server + " as " + user);
   CallWorker worker(watch);
@@ -456,8 +480,15 @@ Status get_file(const InternetHandle* connection, const std::string& remote_name
   if (name.find_first_of(std::string("\r\n\0", 3)) != std::string::npos)
     return Failure{what + ": the name holds a line break"};
   const ListingNames::Entry* listed = names.find(remote_name);
+  const std::optional<std::uint64_t> listed_size = listed != nullptr ? listed->size : std::nullopt;
   const BusyConnection busy(connection->busy());
-  return Download(*connection, what, keep_going).run(name, listed != nullptr ? listed->size : std::nullopt, sink);
+  Download first(*connection, what, keep_going);
+  const Status arrived = first.run(name, listed_size, sink);
+  if (arrived || !first.lost_before_data()) return arrived;
+  // A server closes a control connection left idle while the user looked
+  // at a panel; one fresh login (drop_login made it due) gets the file.
+  if (Status rewound = sink.rewind(); !rewound) return rewound;
+  return Download(*connection, what, keep_going).run(name, listed_size, sink);
 }
 
 }  // namespace transfer

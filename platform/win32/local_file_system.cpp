@@ -28,6 +28,12 @@ std::string local_path(std::string path) {
   return path;
 }
 
+// The user knows paths on this system by their "\", as the shell writes them.
+std::string display_path(std::string path) {
+  std::replace(path.begin(), path.end(), '/', '\\');
+  return path;
+}
+
 namespace {
 
 using win32::EntryBelow;

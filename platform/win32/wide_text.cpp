@@ -31,21 +31,36 @@ std::string to_utf8(std::wstring_view wide) {
   return utf8;
 }
 
-std::optional<std::string> utf8_to_ansi(std::string_view utf8) {
-  // A system set to UTF-8 as its ANSI code page refuses the lossiness
-  // check below, and needs no conversion either.
-  if (GetACP() == CP_UTF8) return std::string(utf8);
+std::optional<std::string> utf8_to_code_page(std::string_view utf8, unsigned code_page) {
   const std::wstring wide = to_wide(utf8);
+  if (to_utf8(wide) != utf8) return std::nullopt;  // not UTF-8 to begin with
+  // UTF-8 needs no conversion, and refuses the lossiness check below.
+  if (code_page == CP_UTF8) return std::string(utf8);
   if (wide.empty()) return std::string{};
   BOOL lossy = FALSE;
   const int size = length_of(wide.size());
-  const int n = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide.data(), size, nullptr, 0, nullptr, &lossy);
+  const int n = WideCharToMultiByte(code_page, WC_NO_BEST_FIT_CHARS, wide.data(), size, nullptr, 0, nullptr, &lossy);
   if (n <= 0 || lossy) return std::nullopt;
-  std::string ansi(static_cast<std::size_t>(n), '\0');
-  WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide.data(), size, ansi.data(), n, nullptr, &lossy);
-  if (lossy) return std::nullopt;
-  return ansi;
+  std::string bytes(static_cast<std::size_t>(n), '\0');
+  WideCharToMultiByte(code_page, WC_NO_BEST_FIT_CHARS, wide.data(), size, bytes.data(), n, nullptr, &lossy);
+  // Some code pages map a character to bytes that read back as another one
+  // without calling it lossy.
+  if (lossy || code_page_to_utf8(bytes, code_page) != utf8) return std::nullopt;
+  return bytes;
 }
+
+std::optional<std::string> code_page_to_utf8(std::string_view bytes, unsigned code_page) {
+  if (bytes.empty()) return std::string{};
+  const int size = length_of(bytes.size());
+  const int n = MultiByteToWideChar(code_page, MB_ERR_INVALID_CHARS, bytes.data(), size, nullptr, 0);
+  if (n <= 0) return std::nullopt;
+  std::wstring wide(static_cast<std::size_t>(n), L'\0');
+  if (MultiByteToWideChar(code_page, MB_ERR_INVALID_CHARS, bytes.data(), size, wide.data(), n) != n)
+    return std::nullopt;
+  return to_utf8(wide);
+}
+
+std::optional<std::string> utf8_to_ansi(std::string_view utf8) { return utf8_to_code_page(utf8, GetACP()); }
 
 std::string ansi_to_utf8(std::string_view ansi) { return to_utf8(multi_to_wide(CP_ACP, ansi)); }
 

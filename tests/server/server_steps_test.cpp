@@ -139,7 +139,13 @@ TEST(LoadTransferSettings, TheLineBreakEndingTheAnswerIsNoPartOfTheLoginFieldWri
 
 TEST(ListNewPackages, ListsMissingFoldersAndNeverOneOutsideTheProgramFolder) {
   UpdateServerProcess server(R"({"new": ["Bilder", "Vorhanden", " abc", "../evil", "C:\\abs", "a/../../evil2",
-                                   "..\\evil3", "\\Neu", "Daten"]})");
+                                   "..\\evil3", "\\Neu", "Daten", "Daten\\archiv"]})");
+  // A folder below another is listed as the platform writes its paths.
+#ifdef _WIN32
+  const std::string nested = "Daten\\archiv";
+#else
+  const std::string nested = "Daten/archiv";
+#endif
   Window w;
   QOR_sync_FRM& f = *w.form;
   fs::create_directory(w.program / "Vorhanden");
@@ -147,12 +153,13 @@ TEST(ListNewPackages, ListsMissingFoldersAndNeverOneOutsideTheProgramFolder) {
   list_new_packages(f, at(server.address()));
   EXPECT_EQ(server.requests(), std::vector<std::string>{request_line("art=new")});
   // A leading separator is no way out: "\Neu" is a folder inside.
-  EXPECT_EQ(f.List2.texts(), (std::vector<std::string>{"Bilder", " abc", "Neu", "Daten"}));
+  EXPECT_EQ(f.List2.texts(), (std::vector<std::string>{"Bilder", " abc", "Neu", "Daten", nested}));
   EXPECT_TRUE(f.Picture1(0).Visible);
   EXPECT_FALSE(f.Timer3.Enabled);
 
   f.Label3_Click(0);
-  for (const char* name : {"Bilder", " abc", "Neu", "Daten"}) EXPECT_TRUE(fs::is_directory(w.program / name)) << name;
+  for (const char* name : {"Bilder", " abc", "Neu", "Daten", "Daten/archiv"})
+    EXPECT_TRUE(fs::is_directory(w.program / name)) << name;
   const fs::path outside = w.sandbox.path();
   for (const char* name : {"evil", "evil2", "evil3"}) EXPECT_FALSE(fs::exists(outside / name)) << name;
   EXPECT_TRUE(w.host.messages.empty());

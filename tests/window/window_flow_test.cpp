@@ -2,6 +2,7 @@
 // starts, what the panel buttons show and hide, and the folder procedure.
 // The steps are doubles that only record; where a test needs a step to move
 // the window on, it names the controls that step sets.
+#include <algorithm>
 #include <filesystem>
 #include <utility>
 
@@ -22,6 +23,15 @@ namespace {
 namespace fs = std::filesystem;
 using test::run_timers;
 using Calls = std::vector<std::string>;
+
+// A path as the user reads it on this platform: "C:\\qor\\Daten" on
+// Windows, "/opt/qor/Daten" elsewhere.
+std::string shown(std::string path) {
+#ifdef _WIN32
+  std::replace(path.begin(), path.end(), '/', '\\');
+#endif
+  return path;
+}
 
 class Flow : public ::testing::Test {
  protected:
@@ -274,10 +284,11 @@ TEST_F(Flow, CreateMissingFoldersSkipsExistingAndGoesOnPastFailures) {
   EXPECT_EQ(test::read_file((base / "Old" / "keep.txt").string()), "user data");
   EXPECT_EQ(test::read_file((base / "AFile").string()), "not a folder");
   for (const auto& path : fs_double.created) EXPECT_EQ(path.find("Old"), std::string::npos) << path;
-  // One message names every folder that could not be created, as a local path.
+  // One message names every folder that could not be created, as the
+  // platform writes its paths.
   ASSERT_EQ(host.messages.size(), 1u);
   EXPECT_EQ(host.messages[0].text, "Ordner konnte nicht angelegt werden / Folder could not be created:\r\n" +
-                                       dir.path() + "/NoParent/Child\r\n" + dir.path() + "/AFile");
+                                       shown(dir.path() + "/NoParent/Child") + "\r\n" + shown(dir.path() + "/AFile"));
   EXPECT_EQ(host.messages[0].caption, kApplicationTitle);
   EXPECT_EQ(host.messages[0].buttons, MsgButtons::OK);
   // Standard error tells why, one line per folder, in the platform's words.
@@ -300,8 +311,8 @@ TEST_F(Flow, ManyFailedFoldersAreCountedNotAllNamed) {
   form.create_missing_folders();
   ASSERT_EQ(host.messages.size(), 1u);
   const std::string& text = host.messages[0].text;
-  EXPECT_NE(text.find(dir.path() + "/missing/9"), std::string::npos) << text;
-  EXPECT_EQ(text.find(dir.path() + "/missing/10"), std::string::npos) << text;
+  EXPECT_NE(text.find(shown(dir.path() + "/missing/9")), std::string::npos) << text;
+  EXPECT_EQ(text.find(shown(dir.path() + "/missing/10")), std::string::npos) << text;
   EXPECT_TRUE(text.ends_with("\r\n(+2)")) << text;
   EXPECT_EQ(errors.failure_lines().size(), 12u);
   EXPECT_TRUE(form.Timer3.Enabled);

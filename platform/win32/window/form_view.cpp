@@ -349,7 +349,7 @@ HWND FormView::handle(const Control& control) const {
 RECT FormView::area(const Control& control) const {
   RECT r{units_.to_pixels(control.Left), units_.to_pixels(control.Top), 0, 0};
   SIZE size{units_.to_pixels(control.Width), units_.to_pixels(control.Height)};
-  // An image is as large as its picture; nothing is stretched.
+  // An image is as large as its picture at the screen's DPI.
   if (const auto* image = dynamic_cast<const Image*>(&control)) {
     const Picture& picture = const_cast<PictureCache&>(pictures_).get(image->Picture.get().asset);
     if (picture) size = picture.size();

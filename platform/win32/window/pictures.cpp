@@ -65,15 +65,15 @@ Picture load_picture(HMODULE module, const std::string& asset, const ScreenUnits
   OLE_YSIZE_HIMETRIC height = 0;
   picture->get_Width(&width);
   picture->get_Height(&height);
-  // A decoded GIF or JPEG is a bitmap: its own pixels are its size. The
-  // HIMETRIC size is only asked for other kinds of picture.
+  // A decoded GIF or JPEG is a bitmap: its own pixels, at the screen's DPI,
+  // are its size. The HIMETRIC size is only asked for other kinds of picture.
   SIZE pixels{units.himetric_to_pixels(width), units.himetric_to_pixels(height)};
   short type = PICTYPE_NONE;
   OLE_HANDLE handle = 0;
   BITMAP bitmap{};
   if (SUCCEEDED(picture->get_Type(&type)) && type == PICTYPE_BITMAP && SUCCEEDED(picture->get_Handle(&handle)) &&
       GetObjectW(reinterpret_cast<HBITMAP>(static_cast<UINT_PTR>(handle)), sizeof bitmap, &bitmap) != 0) {
-    pixels = SIZE{bitmap.bmWidth, bitmap.bmHeight};
+    pixels = SIZE{units.picture_pixels(bitmap.bmWidth), units.picture_pixels(bitmap.bmHeight)};
   }
   return Picture(std::move(picture), pixels, SIZE{width, height});
 }

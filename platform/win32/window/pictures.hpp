@@ -1,6 +1,8 @@
 // The window's pictures: GIF and JPEG bytes embedded as RCDATA resources of
 // the executable under their asset names, decoded once with OleLoadPicture
-// and drawn at their own size (a GIF's transparent colour stays transparent).
+// and drawn at the size the layout gives them: their pixels at 96 DPI, as
+// many more as the screen has more (a GIF's transparent colour stays
+// transparent).
 #pragma once
 
 #include "windows_api.hpp"
@@ -21,7 +23,7 @@ class Picture {
   Picture() = default;
   Picture(ComPtr<IPicture> picture, SIZE pixels, SIZE himetric);
   explicit operator bool() const { return static_cast<bool>(picture_); }
-  // Its size on the screen, in pixels.
+  // Its size on the screen, in pixels; drawing stretches it to that size.
   SIZE size() const { return pixels_; }
   void draw(HDC dc, int x, int y) const;
 

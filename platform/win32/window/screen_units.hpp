@@ -29,6 +29,10 @@ class ScreenUnits {
   // The LOGFONT height of a font of that many points (negative: the em height).
   int font_height(double points) const { return -static_cast<int>(std::lround(points * dpi_ / 72.0)); }
   int himetric_to_pixels(long himetric) const { return static_cast<int>(std::lround(himetric * dpi_ / 2540.0)); }
+  // A picture's pixels on this screen. The pictures are drawn for 96 DPI,
+  // where the layout's twips are 15 a pixel; they grow with the layout, or
+  // the flags and the logo would shrink inside their panels.
+  int picture_pixels(int pixels) const { return static_cast<int>(std::lround(pixels * dpi_ / 96.0)); }
 
  private:
   int dpi_;

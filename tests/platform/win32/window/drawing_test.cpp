@@ -163,5 +163,28 @@ TEST(BindingDpi, TwipsFollowTheScreensDpi) {
   EXPECT_EQ(form.Form.ScaleHeight, 7932);
 }
 
+// At 144 DPI the layout is half as large again; so are the flags and the
+// logo, drawn over the whole of their larger place.
+TEST(BindingDpi, PicturesGrowWithTheLayout) {
+  RecordingHost host;
+  QOR_sync_FRM form{{&host, [](const std::string&) { return std::unique_ptr<FileSystem>(); }, "C:\\qor"}};
+  win32::FormView view(form, win32::ScreenUnits(144));
+  view.load_and_show();
+  pump(150);
+  const RECT flag = view.area(form.Image1(0));
+  EXPECT_EQ(flag.right - flag.left, 71);  // 47 pixels at 96 DPI
+  EXPECT_EQ(flag.bottom - flag.top, 47);  // 31
+  const RECT logo = view.area(form.Image2);
+  EXPECT_EQ(logo.right - logo.left, 48);  // 32
+  EXPECT_EQ(logo.bottom - logo.top, 50);  // 33
+
+  // The flag's gold band reaches its scaled lower edge, beyond where the
+  // picture ends at its own size.
+  POINT corner{flag.left + 40, flag.bottom - 3};
+  ClientToScreen(view.handle(*form.Image1(0).container()), &corner);
+  const COLORREF gold = screen_pixel(corner);
+  EXPECT_GT(GetRValue(gold), GetBValue(gold) + 40);
+}
+
 }  // namespace
 }  // namespace qor::test
