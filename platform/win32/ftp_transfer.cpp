@@ -11,6 +11,7 @@
 #include <string_view>
 #include <vector>
 
+#include "download_bounds.hpp"
 #include "ftp_server_name.hpp"
 #include "listed_entries.hpp"
 #include "listing_names.hpp"
@@ -302,8 +303,9 @@ class Download {
     if (!login) return login.failure();
     const InternetRef connection = *login;
     // Asked by the client, the server's answer to SIZE is the client's to
-    // hold the file to; the listing's size counts where the server gives
-    // none. (Wine's FtpGetFileSize answers 0 whatever the size.)
+    // hold the file to, within what the listing makes believable; the
+    // listing's size counts where the server gives none. (Wine's
+    // FtpGetFileSize answers 0 whatever the size.)
     auto size = worker_.run<std::string>(
         [connection, name] {
           FtpCommandA(connection->get(), FALSE, FTP_TRANSFER_TYPE_BINARY, "TYPE I", 0, nullptr);
@@ -314,8 +316,9 @@ class Download {
     if (!size) return given_up(size.failure());
     // A file the server does not have is not asked for.
     if (size->starts_with("550 ")) return Failure{what_ + ": " + *size, ERROR_INTERNET_EXTENDED_ERROR};
-    const auto answered = size_in(*size);
-    announced_ = answered ? answered : listed_size;
+    announced_ = size_to_hold_to(listed_size, size_in(*size));
+    DownloadBounds bounds(connection_.limits(), sink, what_);
+    if (auto refused = bounds.refuse(announced_)) return *refused;
 
     auto opened = worker_.run<std::pair<InternetRef, Outcome>>(
         [connection, name] {
@@ -328,7 +331,7 @@ class Download {
     if (!opened) return given_up(opened.failure());
     if (!opened->first) return call_failure(what_, opened->second);
     const InternetRef file = opened->first;
-    if (Status streamed = stream(file, sink); !streamed) return streamed;
+    if (Status streamed = stream(file, sink, bounds); !streamed) return streamed;
 
     // Closing reads the server's last word on the transfer.
     auto closed = worker_.run<std::string>(
@@ -354,7 +357,7 @@ class Download {
     Outcome outcome;
   };
 
-  Status stream(const InternetRef& file, ByteSink& sink) {
+  Status stream(const InternetRef& file, ByteSink& sink, DownloadBounds& bounds) {
     // Shared with the call, which may outlive this download.
     const auto buffer = std::make_shared<std::vector<char>>(kPieceSize);
     for (;;) {
@@ -370,8 +373,7 @@ class Download {
       if (!piece->read)
         return given_up(call_failure(what_ + " after " + std::to_string(received_) + " bytes", piece->outcome));
       if (piece->size == 0) return {};
-      if (announced_ && received_ + piece->size > *announced_)
-        return given_up(Failure{what_ + ": more than the " + std::to_string(*announced_) + " bytes announced"});
+      if (auto stop = bounds.admit(announced_, received_, piece->size)) return given_up(*stop);
       if (Status written = sink.write(buffer->data(), piece->size); !written) return given_up(written.failure());
       received_ += piece->size;
     }
