@@ -34,22 +34,23 @@ std::uint64_t disk_reserve(const TransferLimits& limits, std::uint64_t disk_tota
 DownloadBounds::DownloadBounds(const TransferLimits& limits, const ByteSink& sink, std::string what)
     : limits_(limits), sink_(sink), what_(std::move(what)) {}
 
-std::optional<Failure> DownloadBounds::below_reserve(const DiskSpace& disk) const {
-  const std::uint64_t reserve = disk_reserve(limits_, disk.total);
-  if (disk.available >= reserve) return std::nullopt;
-  return Failure{what_ + ": the disk is down to " + bytes_text(disk.available) + " free, below the " +
-                 bytes_text(reserve) + " every download leaves free"};
-}
-
-std::optional<Failure> DownloadBounds::refuse(std::optional<std::uint64_t> size) {
+std::optional<Failure> DownloadBounds::look(std::uint64_t bytes) {
   unlooked_ = 0;
+  room_ = std::numeric_limits<std::uint64_t>::max();
   const auto disk = sink_.disk_space();
   // A file system that does not say how full it is is not held to a reserve.
   if (!disk) return std::nullopt;
-  if (auto full = below_reserve(*disk)) return full;
-  const std::uint64_t room = disk->available - disk_reserve(limits_, disk->total);
-  if (size && *size > room)
-    return Failure{what_ + ": " + bytes_text(*size) + " announced, but the disk has " + bytes_text(room) +
+  const std::uint64_t reserve = disk_reserve(limits_, disk->total);
+  room_ = disk->available > reserve ? disk->available - reserve : 0;
+  if (bytes <= room_ && disk->available >= reserve) return std::nullopt;
+  return Failure{what_ + ": the disk is down to " + bytes_text(disk->available) + " free, and every download leaves " +
+                 bytes_text(reserve) + " free"};
+}
+
+std::optional<Failure> DownloadBounds::refuse(std::optional<std::uint64_t> size) {
+  if (auto full = look(0)) return full;
+  if (size && *size > room_)
+    return Failure{what_ + ": " + bytes_text(*size) + " announced, but the disk has " + bytes_text(room_) +
                    " free beyond the reserve every download leaves free"};
   return std::nullopt;
 }
@@ -61,10 +62,10 @@ std::optional<Failure> DownloadBounds::admit(std::optional<std::uint64_t> size, 
     return Failure{what_ + ": more than the " + bytes_text(limits_.max_unannounced_bytes) +
                    " a download without an announced size may have"};
   unlooked_ += bytes;
-  if (unlooked_ < kLookEvery) return std::nullopt;
-  unlooked_ = 0;
-  const auto disk = sink_.disk_space();
-  return disk ? below_reserve(*disk) : std::nullopt;
+  if (unlooked_ < kLookEvery && unlooked_ <= room_) return std::nullopt;
+  if (auto full = look(bytes)) return full;
+  unlooked_ = bytes;
+  return std::nullopt;
 }
 
 }  // namespace qor

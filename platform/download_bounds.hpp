@@ -36,18 +36,21 @@ class DownloadBounds {
   // disk's reserve, or the disk is down to its reserve already.
   std::optional<Failure> refuse(std::optional<std::uint64_t> size);
   // Before `bytes` more are written after `received`: why they may not be.
-  // They go past `size` (or the cap of a download without one), or the disk
-  // is down to its reserve (looked at once a MiB, which costs nothing
-  // beside the writes).
+  // They go past `size` (or the cap of a download without one), or they
+  // would take the disk below its reserve. The disk is looked at once a MiB
+  // (which costs nothing beside the writes) and whenever the bytes since
+  // the last look may have used up the room it had then.
   std::optional<Failure> admit(std::optional<std::uint64_t> size, std::uint64_t received, std::size_t bytes);
 
  private:
-  std::optional<Failure> below_reserve(const DiskSpace& disk) const;
+  // Looks at the disk: why `bytes` more do not fit above its reserve.
+  std::optional<Failure> look(std::uint64_t bytes);
 
   const TransferLimits& limits_;
   const ByteSink& sink_;
   std::string what_;
-  std::uint64_t unlooked_ = 0;  // bytes admitted since the disk was last looked at
+  std::uint64_t room_ = 0;      // above the reserve at the last look
+  std::uint64_t unlooked_ = 0;  // bytes admitted since that look
 };
 
 }  // namespace qor
