@@ -169,7 +169,7 @@ TEST_F(FtpTransfer, ADownloadWithoutAnnouncedSizeEndsAtItsCap) {
   for (const bool endless : {false, true}) {
     SCOPED_TRACE(endless ? "endless" : "ends");
     std::vector<std::string> knobs{"--refuse-size", "--unlisted", "data.db3"};
-    if (endless) knobs.push_back("--endless-download");
+    if (endless) knobs.emplace_back("--endless-download");
     start_server(knobs);
     const auto connection = connect(limits);
     ASSERT_TRUE(connection);

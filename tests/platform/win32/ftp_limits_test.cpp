@@ -220,7 +220,7 @@ TEST(FtpLimits, ADownloadWithoutAnnouncedSizeEndsAtItsCap) {
   for (const bool endless : {false, true}) {
     SCOPED_TRACE(endless ? "endless" : "ends");
     std::vector<std::string> knobs{"--refuse-size", "--unlisted", "data.db3"};
-    if (endless) knobs.push_back("--endless-download");
+    if (endless) knobs.emplace_back("--endless-download");
     ftp.start(knobs);
     const auto connection = connected(ftp, limits);
     ASSERT_TRUE(connection);
