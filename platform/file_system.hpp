@@ -26,7 +26,8 @@ namespace qor {
 // A file on its way to its place: bytes go into a temporary file beside the
 // target, and only commit() puts the whole file there, so a failed or broken
 // write leaves the old file exactly as it was. Destroyed uncommitted, the
-// temporary file goes and nothing else changes.
+// temporary file goes and nothing else changes. Its disk space is that of
+// the file system the target's folder is on.
 enum class Placement {
   Replace,       // in place of the file there, or where there is none
   OnlyIfAbsent,  // only where no entry of that name, in any letter case, is there at the swap

@@ -13,7 +13,8 @@
 //
 // No operation runs without end: each has a deadline (TransferLimits), a
 // listing is capped in bytes and entries, a download ends at the size
-// announced for it, and the caller is asked between pieces whether to go on.
+// announced for it (or at a cap where none was) and never fills the disk,
+// and the caller is asked between pieces whether to go on.
 // The connection never goes through a proxy.
 #pragma once
 
@@ -60,6 +61,15 @@ struct TransferLimits {
   // real package folder, low enough that memory stays bounded.
   std::uint64_t max_listing_bytes = std::uint64_t{64} << 20;
   std::size_t max_listing_entries = 200'000;
+  // A download for which neither the listing nor SIZE gave a size fails
+  // past this many bytes (it is still held to the least rate above).
+  std::uint64_t max_unannounced_bytes = std::uint64_t{4} << 30;
+  // Every download leaves at least this much free on the disk it writes to:
+  // the larger of disk_reserve_percent of the disk and disk_reserve_floor.
+  // One whose size does not fit above the reserve is not started; one that
+  // brings the disk down to the reserve is stopped.
+  std::uint64_t disk_reserve_floor = std::uint64_t{256} << 20;
+  unsigned disk_reserve_percent = 1;
 
   // How long an operation with `bytes` announced (or arrived) may take.
   std::chrono::milliseconds time_allowed(std::uint64_t bytes) const {
@@ -100,8 +110,10 @@ bool find_next(FindHandle* find, WIN32_FIND_DATA& data);
 
 // Streams remote_name (a bare name in the login folder) in binary into sink;
 // succeeds only when the whole file arrived. The size announced for it is
-// the last listing's, for a name not listed the server's answer to SIZE; a
-// byte beyond it cuts the download, which then fails.
+// the server's answer to SIZE, bounded by the last listing's size for the
+// name (download_bounds.hpp), else the listing's; a byte beyond it cuts the
+// download, which then fails. A size the sink's disk has no room for is
+// refused before the first byte.
 Status get_file(const InternetHandle* connection, const std::string& remote_name, ByteSink& sink,
                 const KeepGoing& keep_going = {});
 

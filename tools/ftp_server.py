@@ -18,6 +18,9 @@ Fault knobs (for tests of the client's failure handling):
   endless_download=True  a download sends the file, then bytes without end
   longer_download=N a download sends N bytes more than the file has (the
                     listing and SIZE announce the file's own size)
+  size_answer=N     SIZE is answered "213 N" for every file
+  refuse_size=True  SIZE is answered 502 (not implemented)
+  unlisted=NAME     listings leave NAME out (it can still be fetched)
   charset=NAME      commands, names and listings in that code page
                     ("windows-1252"), not UTF-8
   log_commands=True one more log line per command: "COMMAND <line>" (the
@@ -210,7 +213,8 @@ class _RefusingAuthorizer(DummyAuthorizer):
 def make_ftp_server(root, user, password, host="127.0.0.1", port=0, abort_after=None,
                     truncate_after=None, stall_after=None, idle_close=None, refuse_login=False,
                     dos_listing=False, endless_listing=False, trickle_listing=None, endless_download=False,
-                    longer_download=None, charset=None, log_commands=False):
+                    longer_download=None, charset=None, log_commands=False, size_answer=None,
+                    refuse_size=False, unlisted=None):
     """An FTPServer serving `root` to one account; call serve_forever() on it.
     The bound port is server.address[1]."""
     authorizer = _RefusingAuthorizer() if refuse_login else DummyAuthorizer()
@@ -232,7 +236,8 @@ def make_ftp_server(root, user, password, host="127.0.0.1", port=0, abort_after=
 
     class Fs(AbstractedFS):
         def listdir(self, path):
-            return sorted(AbstractedFS.listdir(self, path), key=os.fsencode)
+            names = sorted(AbstractedFS.listdir(self, path), key=os.fsencode)
+            return [n for n in names if n != unlisted]
 
         def format_list(self, basedir, listing, ignore_err=True):
             if endless_listing:
@@ -273,6 +278,14 @@ def make_ftp_server(root, user, password, host="127.0.0.1", port=0, abort_after=
         def ftp_RETR(self, file):
             _log("RETR " + os.path.basename(file))
             return FTPHandler.ftp_RETR(self, file)
+
+        def ftp_SIZE(self, path):
+            if refuse_size:
+                self.respond("502 Command not implemented.")
+            elif size_answer is not None:
+                self.respond("213 %d" % int(size_answer))
+            else:
+                return FTPHandler.ftp_SIZE(self, path)
 
         def decode(self, data):
             return data.decode(charset or "utf-8", "surrogateescape")
@@ -322,6 +335,9 @@ def main():
     p.add_argument("--longer-download", type=int, metavar="BYTES")
     p.add_argument("--charset", help="code page of commands, names and listings (default UTF-8)")
     p.add_argument("--log-commands", action="store_true")
+    p.add_argument("--size-answer", type=int, metavar="BYTES")
+    p.add_argument("--refuse-size", action="store_true")
+    p.add_argument("--unlisted", metavar="NAME")
     a = p.parse_args()
 
     quiet = logging.getLogger("pyftpdlib")
@@ -333,7 +349,8 @@ def main():
                              dos_listing=a.dos_listing, endless_listing=a.endless_listing,
                              trickle_listing=a.trickle_listing, endless_download=a.endless_download,
                              longer_download=a.longer_download, charset=a.charset,
-                             log_commands=a.log_commands)
+                             log_commands=a.log_commands, size_answer=a.size_answer,
+                             refuse_size=a.refuse_size, unlisted=a.unlisted)
     signal.signal(signal.SIGTERM, _stop)
     _log("LISTENING ftp %d" % server.address[1])
     _log("READY")

@@ -4,6 +4,7 @@
 #include <charconv>
 #include <utility>
 
+#include "download_bounds.hpp"
 #include "transfer_watch.hpp"
 
 #if defined(__SANITIZE_ADDRESS__)
@@ -68,18 +69,20 @@ struct SinkContext {
   const std::string& what;
   std::optional<std::uint64_t> listed_size;
   std::optional<std::uint64_t> size_reply;
+  DownloadBounds& bounds;
   std::uint64_t received = 0;
+  bool started = false;
 
-  std::optional<std::uint64_t> announced() const { return size_reply ? size_reply : listed_size; }
+  std::optional<std::uint64_t> announced() const { return size_to_hold_to(listed_size, size_reply); }
 };
 
 std::size_t to_sink(char* data, std::size_t size, std::size_t count, void* user) {
   auto& context = *static_cast<SinkContext*>(user);
   const std::size_t bytes = size * count;
-  if (const auto announced = context.announced(); announced && context.received + bytes > *announced) {
-    context.failure = Failure{context.what + ": more than the " + std::to_string(*announced) + " bytes announced"};
-    return 0;  // makes libcurl stop with a write error
-  }
+  // SIZE was answered (or not) before the data began.
+  if (!std::exchange(context.started, true)) context.failure = context.bounds.refuse(context.announced());
+  if (!context.failure) context.failure = context.bounds.admit(context.announced(), context.received, bytes);
+  if (context.failure) return 0;  // makes libcurl stop with a write error
   Status written = context.sink.write(data, bytes);
   if (!written) {
     context.failure = written.failure();
@@ -336,7 +339,8 @@ Status FtpSession::retrieve(const std::string& name, const std::string& shown, s
   curl_easy_setopt(h, CURLOPT_TRANSFERTEXT, 0L);
   curl_easy_setopt(h, CURLOPT_IGNORE_CONTENT_LENGTH, 1L);
   curl_easy_setopt(h, CURLOPT_PREQUOTE, size_command.get());
-  SinkContext context{sink, sink_failure_, what, listed_size, std::nullopt};
+  DownloadBounds bounds(limits_, sink, what);
+  SinkContext context{sink, sink_failure_, what, listed_size, std::nullopt, bounds};
   sink_failure_.reset();
   curl_easy_setopt(h, CURLOPT_WRITEFUNCTION, to_sink);
   curl_easy_setopt(h, CURLOPT_WRITEDATA, &context);
@@ -348,6 +352,7 @@ Status FtpSession::retrieve(const std::string& name, const std::string& shown, s
   const CURLcode rc = perform(watch, [&] {
     context.received = 0;
     context.size_reply.reset();
+    context.started = false;
     if (std::exchange(first, false)) return true;
     Status rewound = sink.rewind();
     if (!rewound) sink_failure_ = rewound.failure();

@@ -41,8 +41,10 @@ class FtpSession {
 
   // Streams a file of the login folder (binary) into sink; succeeds only
   // when it arrived whole. `name` is the bytes to ask for, `shown` the name
-  // in reasons. The size announced is the server's answer to SIZE, else
-  // `listed_size`; a byte beyond it ends the download as a failure.
+  // in reasons. The size announced is the server's answer to SIZE bounded
+  // by `listed_size`, else that (download_bounds.hpp); a byte beyond it, or
+  // beyond the cap where none was announced, ends the download as a
+  // failure, as does a disk down to its reserve.
   Status retrieve(const std::string& name, const std::string& shown, std::optional<std::uint64_t> listed_size,
                   ByteSink& sink, const KeepGoing& keep_going);
 

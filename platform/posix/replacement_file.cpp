@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -165,6 +166,13 @@ Status PosixReplacementFile::write_back() {
   }
   if (flush_.failed()) return failed("write", EIO);
   return {};
+}
+
+std::optional<DiskSpace> PosixReplacementFile::disk_space() const {
+  struct statvfs disk {};
+  if (::fstatvfs(fd_ >= 0 ? fd_ : folder_.get(), &disk) != 0) return std::nullopt;
+  // f_bavail, not f_bfree: the blocks kept for the superuser are no room for us.
+  return DiskSpace{std::uint64_t{disk.f_bavail} * disk.f_frsize, std::uint64_t{disk.f_blocks} * disk.f_frsize};
 }
 
 Status PosixReplacementFile::rewind() {

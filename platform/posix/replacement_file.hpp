@@ -44,6 +44,7 @@ class PosixReplacementFile final : public ReplacementFile {
   Status open();
   Status write(const char* data, std::size_t size) override;
   Status rewind() override;
+  std::optional<DiskSpace> disk_space() const override;
   Result<Committed> commit(Placement placement) override;
   // The permission bits the file gets, instead of those of the file it replaces.
   void set_mode(mode_t mode) { mode_ = mode; }

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "ansi_names.hpp"
+#include "download_bounds.hpp"
 #include "ftp_server_name.hpp"
 #include "listed_entries.hpp"
 #include "listing_names.hpp"
@@ -312,8 +313,9 @@ class Download {
     if (!login) return login.failure();
     const InternetRef connection = *login;
     // Asked by the client, the server's answer to SIZE is the client's to
-    // hold the file to; the listing's size counts where the server gives
-    // none. (Wine's FtpGetFileSize answers 0 whatever the size.)
+    // hold the file to, within what the listing makes believable; the
+    // listing's size counts where the server gives none. (Wine's
+    // FtpGetFileSize answers 0 whatever the size.)
     auto size = worker_.run<std::string>(
         [connection, name] {
           FtpCommandA(connection->get(), FALSE, FTP_TRANSFER_TYPE_BINARY, "TYPE I", 0, nullptr);
@@ -325,8 +327,9 @@ class Download {
     if (size->starts_with("421")) return lost(Failure{what_ + ": " + *size, ERROR_INTERNET_CONNECTION_ABORTED});
     // A file the server does not have is not asked for.
     if (size->starts_with("550 ")) return Failure{what_ + ": " + *size, ERROR_INTERNET_EXTENDED_ERROR};
-    const auto answered = size_in(*size);
-    announced_ = answered ? answered : listed_size;
+    announced_ = size_to_hold_to(listed_size, size_in(*size));
+    DownloadBounds bounds(connection_.limits(), sink, what_);
+    if (auto refused = bounds.refuse(announced_)) return *refused;
 
     auto opened = worker_.run<std::pair<InternetRef, Outcome>>(
         [connection, name] {
@@ -340,7 +343,7 @@ class Download {
     if (!opened->first && connection_lost(opened->second)) return lost(call_failure(what_, opened->second));
     if (!opened->first) return call_failure(what_, opened->second);
     const InternetRef file = opened->first;
-    if (Status streamed = stream(file, sink); !streamed) return streamed;
+    if (Status streamed = stream(file, sink, bounds); !streamed) return streamed;
 
     // Closing reads the server's last word on the transfer.
     auto closed = worker_.run<std::string>(
@@ -370,7 +373,7 @@ class Download {
     Outcome outcome;
   };
 
-  Status stream(const InternetRef& file, ByteSink& sink) {
+  Status stream(const InternetRef& file, ByteSink& sink, DownloadBounds& bounds) {
     // Shared with the call, which may outlive this download.
     const auto buffer = std::make_shared<std::vector<char>>(kPieceSize);
     for (;;) {
@@ -388,8 +391,7 @@ class Download {
       if (!piece->read)
         return given_up(call_failure(what_ + " after " + std::to_string(received_) + " bytes", piece->outcome));
       if (piece->size == 0) return {};
-      if (announced_ && received_ + piece->size > *announced_)
-        return given_up(Failure{what_ + ": more than the " + std::to_string(*announced_) + " bytes announced"});
+      if (auto stop = bounds.admit(announced_, received_, piece->size)) return given_up(*stop);
       if (Status written = sink.write(buffer->data(), piece->size); !written) return given_up(written.failure());
       received_ += piece->size;
     }

@@ -40,6 +40,7 @@ class Win32ReplacementFile final : public ReplacementFile {
   Status open();
   Status write(const char* data, std::size_t size) override;
   Status rewind() override;
+  std::optional<DiskSpace> disk_space() const override;
   Result<Committed> commit(Placement placement) override;
 
  private:
@@ -108,6 +109,14 @@ Status Win32ReplacementFile::write(const char* data, std::size_t size) {
     size -= written;
   }
   return {};
+}
+
+std::optional<DiskSpace> Win32ReplacementFile::disk_space() const {
+  ULARGE_INTEGER available{};
+  ULARGE_INTEGER total{};
+  const std::wstring folder = to_wide(folder_.ends_with('/') ? folder_ : folder_ + "/");
+  if (!GetDiskFreeSpaceExW(folder.c_str(), &available, &total, nullptr)) return std::nullopt;
+  return DiskSpace{available.QuadPart, total.QuadPart};
 }
 
 Status Win32ReplacementFile::rewind() {

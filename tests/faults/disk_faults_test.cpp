@@ -55,8 +55,9 @@ class DiskFault : public FaultTest {
  protected:
   // Runs the whole update and checks what only this fault may leave: the
   // messages, which of the replaceable files were replaced.
-  void run_expecting(const Texts& messages, const std::set<std::string>& replaced) {
-    start();
+  void run_expecting(const Texts& messages, const std::set<std::string>& replaced, const NetworkLimits& limits = {},
+                     std::vector<std::string> server_args = {}) {
+    start(std::move(server_args), limits);
     click_through();
     const Texts texts = run->message_texts();
     ASSERT_EQ(texts.size(), messages.size()) << testing::PrintToString(texts).substr(0, 500);
@@ -77,16 +78,35 @@ class DiskFault : public FaultTest {
   std::unique_ptr<ScopedTmpfs> tmpfs;
 };
 
+// A disk of 1 MiB, with no reserve kept on it (any reserve would refuse
+// every file): big.exe (3 MiB) is refused before a byte is written, or,
+// when nobody announced its size, stopped before the disk is full.
 TEST_F(DiskFault, FullDiskFailsTheFileThatDoesNotFitAndFreesWhatItTook) {
   tmpfs = std::make_unique<ScopedTmpfs>(sandbox.program, "1m");
   if (!tmpfs->mounted()) GTEST_SKIP() << "mounting a small tmpfs needs root";
   sandbox.fill_program_folder();
-  run_expecting({kTransferFailed}, {"Bilder/logo.jpg"});
-  EXPECT_EQ(file("a.dll"), published("a.dll"));
-  EXPECT_EQ(file("after.dll"), published("after.dll"));
-  ASSERT_EQ(reports.size(), 1u);
-  EXPECT_EQ(reports[0], "QOR_sync_PRO: transfer of big.exe: write " + (sandbox.program / "big.exe").string() +
-                            ": No space left on device");
+  NetworkLimits limits;
+  limits.ftp.disk_reserve_floor = 0;
+  limits.ftp.disk_reserve_percent = 0;
+  for (const bool announced : {true, false}) {
+    SCOPED_TRACE(announced ? "announced" : "not announced");
+    if (!announced) {
+      tmpfs.reset();
+      tmpfs = std::make_unique<ScopedTmpfs>(sandbox.program, "1m");
+      sandbox.fill_program_folder();
+    }
+    run_expecting({kTransferFailed}, {"Bilder/logo.jpg"}, limits,
+                  announced
+                      ? std::vector<std::string>{}
+                      : std::vector<std::string>{"--ftp-fault", "unlisted=big.exe", "--ftp-fault", "refuse_size"});
+    EXPECT_EQ(file("a.dll"), published("a.dll"));
+    EXPECT_EQ(file("after.dll"), published("after.dll"));
+    ASSERT_EQ(reports.size(), 1u);
+    EXPECT_TRUE(reports[0].starts_with(
+        "QOR_sync_PRO: transfer of big.exe: fetch big.exe: " +
+        std::string(announced ? "3145728 bytes announced, but the disk has " : "the disk is down to ")))
+        << reports[0];
+  }
 }
 
 TEST_F(DiskFault, ReadOnlyProgramFolderFailsEveryFolderAndFile) {

@@ -83,6 +83,50 @@ TEST_F(FaultTest, DownloadsWithoutEndAllFailAndChangeNothing) {
   expect_sound_end();
 }
 
+// SIZE answers an absurd size for every file: the listing's sizes hold, and
+// everything arrives whole.
+TEST_F(FaultTest, AnAbsurdSizeAnswerIsHeldToTheListingAndEverythingArrives) {
+  start({"--ftp-fault", "size_answer=1000000000000000"});
+  click_through();
+  EXPECT_EQ(run->message_texts(), Texts{});
+  EXPECT_EQ(reports, Texts{});
+  EXPECT_EQ(file("big.exe"), published("big.exe"));
+  EXPECT_EQ(file("after.dll"), published("after.dll"));
+  expect_sound_end();
+}
+
+// big.exe is not listed and its SIZE is refused: nobody announced its size,
+// and at 3 MiB it is past the cap. The old program stays; the rest arrives.
+TEST_F(FaultTest, AFileNobodyAnnouncedASizeForStopsAtTheCap) {
+  NetworkLimits limits = quick_ftp_limits();
+  limits.ftp.max_unannounced_bytes = std::uint64_t{1} << 20;
+  start({"--ftp-fault", "unlisted=big.exe", "--ftp-fault", "refuse_size"}, limits);
+  click_through();
+  EXPECT_EQ(run->message_texts(), Texts{kTransferFailed});
+  ASSERT_EQ(reports.size(), 1u) << testing::PrintToString(reports);
+  EXPECT_NE(reports[0].find("big.exe: more than the 1048576 bytes a download without an announced size may have"),
+            std::string::npos)
+      << reports[0];
+  EXPECT_EQ(file("big.exe"), "the old program");
+  EXPECT_EQ(file("after.dll"), published("after.dll"));
+  expect_sound_end();
+}
+
+// A reserve above the disk's free space: no download begins, each says
+// why, and nothing the user had changes.
+TEST_F(FaultTest, NoDownloadEatsIntoTheDisksReserve) {
+  NetworkLimits limits;
+  limits.ftp.disk_reserve_floor = std::uint64_t{1} << 62;
+  start({}, limits);
+  click_through();
+  EXPECT_EQ(run->message_texts(), Texts(5, kTransferFailed));
+  ASSERT_EQ(reports.size(), 5u) << testing::PrintToString(reports);
+  for (const auto& report : reports) EXPECT_NE(report.find("the disk is down to"), std::string::npos) << report;
+  EXPECT_EQ(file("big.exe"), "the old program");
+  EXPECT_FALSE(exists("a.dll"));
+  expect_sound_end();
+}
+
 TEST_F(FaultTest, ServerGoneBetweenTwoFilesFailsTheRestAndTheNextQuery) {
   start();
   QOR_sync_FRM& form = *run->form;

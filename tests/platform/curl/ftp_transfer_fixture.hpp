@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -16,16 +17,21 @@
 namespace qor::test {
 
 // Keeps what arrives; refuses with `refusal` once `capacity` bytes are in.
+// With a `disk`, it says it writes there, and what it keeps fills it.
 struct MemorySink : ByteSink {
   std::string bytes;
   std::size_t capacity = std::string::npos;
   Failure refusal;
   int rewinds = 0;
+  std::optional<DiskSpace> disk;
   Status write(const char* data, std::size_t size) override {
     if (bytes.size() + size > capacity) return refusal;
+    if (disk && disk->available < size) return Failure{"the disk is full"};
+    if (disk) disk->available -= size;
     bytes.append(data, size);
     return {};
   }
+  std::optional<DiskSpace> disk_space() const override { return disk; }
   Status rewind() override {
     ++rewinds;
     bytes.clear();

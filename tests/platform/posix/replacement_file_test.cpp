@@ -200,5 +200,24 @@ TEST(ReplacementFile, AFullDiskSaysSoAndLeavesTheOldFile) {
   EXPECT_EQ(entries_in(dir.path()), 1u);
 }
 
+// The space a download is held to is that of the file system the target is
+// on, asked anew each time: what the file takes is gone from it.
+TEST(ReplacementFile, TellsTheSpaceOfTheTargetsDiskAsItFills) {
+  TempDir dir;
+  const SmallDisk disk(dir.path());
+  if (!disk.mounted()) GTEST_SKIP() << "mounting a small tmpfs needs root";
+  const auto target = start(dir / "big.exe");
+  ASSERT_TRUE(target);
+  const auto empty = target->disk_space();
+  ASSERT_TRUE(empty);
+  EXPECT_EQ(empty->total, 2 * kMiB);
+  EXPECT_LE(empty->available, empty->total);
+  EXPECT_GT(empty->available, kMiB);
+  ASSERT_TRUE(write_pattern(*target, kMiB, 1, 65'536));
+  const auto filled = target->disk_space();
+  ASSERT_TRUE(filled);
+  EXPECT_LE(filled->available + kMiB, empty->available);
+}
+
 }  // namespace
 }  // namespace qor::test

@@ -5,6 +5,7 @@
 // and the calls WinINet blocks in never hold the caller.
 #include <chrono>
 
+#include "file_system.hpp"
 #include "ftp_transfer_fixture.hpp"
 #include "windows_files.hpp"
 
@@ -196,6 +197,163 @@ TEST(FtpLimits, ALoginOrListingMayBeAbandonedToo) {
   EXPECT_EQ(asked, 3);
   // Nothing of the abandoned listing is left to confuse the next one.
   EXPECT_EQ(listing_lines(connection->get()), std::vector<std::string>{"a.dll 128 1"});
+}
+
+}  // namespace
+}  // namespace qor::test
+
+namespace qor::test {
+namespace {
+
+constexpr std::uint64_t kMiB = std::uint64_t{1} << 20;
+
+// A name the listing did not show, whose SIZE the server refuses, has no
+// announced size: it may arrive whole, yet without end it stops at the cap.
+TEST(FtpLimits, ADownloadWithoutAnnouncedSizeEndsAtItsCap) {
+  FtpServer ftp;
+  const std::string content = random_bytes(100'000);
+  write_file(ftp.root / "data.db3", content);
+  write_file(ftp.root / "other.dll", "o");
+  TransferLimits limits = quick_limits();
+  limits.max_unannounced_bytes = 4 * kMiB;
+  limits.disk_reserve_floor = 0;
+  for (const bool endless : {false, true}) {
+    SCOPED_TRACE(endless ? "endless" : "ends");
+    std::vector<std::string> knobs{"--refuse-size", "--unlisted", "data.db3"};
+    if (endless) knobs.emplace_back("--endless-download");
+    ftp.start(knobs);
+    const auto connection = connected(ftp, limits);
+    ASSERT_TRUE(connection);
+    EXPECT_EQ(listing_lines(connection.get()), std::vector<std::string>{"other.dll 128 1"});
+    MemorySink sink;
+    // Far above the cap: what stops the download is the cap, not the disk.
+    sink.disk = DiskSpace{64 * kMiB, 64 * kMiB};
+    const Status arrived = transfer::get_file(connection.get(), "data.db3", sink);
+    if (!endless) {
+      ASSERT_TRUE(arrived) << arrived.failure().reason;
+      EXPECT_EQ(sink.bytes, content);
+      continue;
+    }
+    ASSERT_FALSE(arrived);
+    EXPECT_NE(arrived.failure().reason.find(
+                  "data.db3: more than the 4194304 bytes a download without an announced size may have"),
+              std::string::npos)
+        << arrived.failure().reason;
+    EXPECT_LE(sink.bytes.size(), 4 * kMiB);
+  }
+}
+
+// SIZE is believed up to twice the listed size plus 16 MiB (a file may have
+// grown since the listing); an answer beyond that is not, and the listing's
+// size holds. Without a listing, the disk's room bounds what SIZE may say.
+TEST(FtpLimits, ASizeAnswerFarAboveTheListingIsNotBelieved) {
+  FtpServer ftp;
+  const std::string content = random_bytes(100'000);
+  write_file(ftp.root / "data.db3", content);
+  ftp.start({"--size-answer", "1000000000000000"});
+  auto connection = connected(ftp);
+  ASSERT_TRUE(connection);
+  EXPECT_EQ(listing_lines(connection.get()), std::vector<std::string>{"data.db3 128 100000"});
+  const auto listed = fetch(connection.get(), "data.db3");
+  ASSERT_TRUE(listed) << listed.failure().reason;
+  EXPECT_EQ(*listed, content);
+
+  connection = connected(ftp);
+  ASSERT_TRUE(connection);
+  MemorySink unlisted;
+  unlisted.disk = DiskSpace{64 * kMiB * 1024, 128 * kMiB * 1024};
+  const Status refused = transfer::get_file(connection.get(), "data.db3", unlisted);
+  ASSERT_FALSE(refused);
+  EXPECT_NE(refused.failure().reason.find("data.db3: 1000000000000000 bytes announced, but the disk has"),
+            std::string::npos)
+      << refused.failure().reason;
+  EXPECT_EQ(unlisted.bytes.size(), 0u);
+
+  // Within the bound the answer counts: the file grew, and is not whole.
+  ftp.start({"--size-answer", "16977216"});
+  connection = connected(ftp);
+  ASSERT_TRUE(connection);
+  EXPECT_EQ(listing_lines(connection.get()).size(), 1u);
+  const auto short_file = fetch(connection.get(), "data.db3");
+  ASSERT_FALSE(short_file);
+  EXPECT_NE(short_file.failure().reason.find("received 100000 of 16977216 bytes"), std::string::npos)
+      << short_file.failure().reason;
+}
+
+// The sink's disk keeps its reserve (here 16 MiB, above 1 % of it): a
+// download that does not fit above it is not begun, one that would eat into
+// it is stopped, and a disk already down to it takes nothing more.
+TEST(FtpLimits, ADownloadNeverEatsIntoTheDisksReserve) {
+  FtpServer ftp;
+  write_file(ftp.root / "two.bin", random_bytes(2 * kMiB));
+  write_file(ftp.root / "tiny.dll", "t");
+  write_file(ftp.root / "endless.bin", "e");
+  ftp.start({"--endless-download", "--refuse-size", "--unlisted", "endless.bin"});
+  TransferLimits limits = quick_limits();
+  limits.disk_reserve_floor = 16 * kMiB;
+  auto connection = connected(ftp, limits);
+  ASSERT_TRUE(connection);
+  ASSERT_EQ(listing_lines(connection.get()).size(), 2u);
+
+  MemorySink too_big;
+  too_big.disk = DiskSpace{17 * kMiB, 1024 * kMiB};
+  const Status refused = transfer::get_file(connection.get(), "two.bin", too_big);
+  ASSERT_FALSE(refused);
+  EXPECT_NE(refused.failure().reason.find("two.bin: 2097152 bytes announced, but the disk has 1048576 bytes free"),
+            std::string::npos)
+      << refused.failure().reason;
+  EXPECT_EQ(too_big.bytes.size(), 0u);
+
+  MemorySink endless;
+  endless.disk = DiskSpace{24 * kMiB, 1024 * kMiB};
+  const Status stopped = transfer::get_file(connection.get(), "endless.bin", endless);
+  ASSERT_FALSE(stopped);
+  EXPECT_NE(stopped.failure().reason.find("endless.bin: the disk is down to"), std::string::npos)
+      << stopped.failure().reason;
+  EXPECT_NE(stopped.failure().reason.find("and every download leaves 16777216 bytes free"), std::string::npos)
+      << stopped.failure().reason;
+  // Not a byte of the reserve is taken.
+  EXPECT_GE(endless.disk->available, 16 * kMiB);
+  EXPECT_GT(endless.bytes.size(), 7 * kMiB);
+
+  connection = connected(ftp, limits);
+  ASSERT_TRUE(connection);
+  ASSERT_EQ(listing_lines(connection.get()).size(), 2u);
+  MemorySink full;
+  full.disk = DiskSpace{16 * kMiB - 1, 1024 * kMiB};
+  const Status nothing_more = transfer::get_file(connection.get(), "tiny.dll", full);
+  ASSERT_FALSE(nothing_more);
+  EXPECT_NE(nothing_more.failure().reason.find("tiny.dll: the disk is down to 16777215 bytes free"), std::string::npos)
+      << nothing_more.failure().reason;
+}
+
+// On the real disk, with a reserve above its free space: no download
+// begins, listed or not; the old file stays and no temporary file remains.
+TEST(FtpLimits, AReserveAboveTheFreeSpaceRefusesDownloadsAndKeepsTheOldFile) {
+  FtpServer ftp;
+  write_file(ftp.root / "paket.dll", "new content");
+  ftp.start();
+  TransferLimits limits = quick_limits();
+  limits.disk_reserve_floor = std::uint64_t{1} << 62;
+  TempDir program;
+  write_file(program / "paket.dll", "old content");
+  const auto file_system = make_local_file_system(program.path());
+  for (const bool listed : {true, false}) {
+    SCOPED_TRACE(listed ? "listed" : "not listed");
+    const auto connection = connected(ftp, limits);
+    ASSERT_TRUE(connection);
+    if (listed) {
+      EXPECT_EQ(listing_lines(connection.get()).size(), 1u);
+    }
+    auto target = file_system->replace_file(program / "paket.dll");
+    ASSERT_TRUE(target) << target.failure().reason;
+    const Status arrived = transfer::get_file(connection.get(), "paket.dll", **target);
+    ASSERT_FALSE(arrived);
+    EXPECT_NE(arrived.failure().reason.find("paket.dll: the disk is down to"), std::string::npos)
+        << arrived.failure().reason;
+  }
+  EXPECT_EQ(read_file(program / "paket.dll"), "old content");
+  EXPECT_EQ(file_names(program.path()), std::vector<std::string>{"paket.dll"});
 }
 
 }  // namespace

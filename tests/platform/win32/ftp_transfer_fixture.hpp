@@ -7,6 +7,7 @@
 
 #include <chrono>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -21,9 +22,13 @@ inline constexpr const char* kPassword = "se=cret";  // '=' must reach the serve
 
 std::string random_bytes(std::size_t n);
 
+// Keeps what arrives. With a `disk`, it says it writes there, and what it
+// keeps fills it.
 class MemorySink final : public ByteSink {
  public:
   Status write(const char* data, std::size_t size) override {
+    if (disk && disk->available < size) return Failure{"the disk is full"};
+    if (disk) disk->available -= size;
     bytes.append(data, size);
     return {};
   }
@@ -31,7 +36,9 @@ class MemorySink final : public ByteSink {
     bytes.clear();
     return {};
   }
+  std::optional<DiskSpace> disk_space() const override { return disk; }
   std::string bytes;
+  std::optional<DiskSpace> disk;
 };
 
 // A login folder and the FTP server on it, with the account above and the

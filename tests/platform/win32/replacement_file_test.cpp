@@ -36,6 +36,20 @@ TEST(ReplacementFile, OldFileStaysWholeUntilTheNewOneIsCommitted) {
   EXPECT_EQ(file_names(dir.path()), std::vector<std::string>{"paket.dll"});
 }
 
+// A download is held to the room on the disk it goes to, so the file it
+// goes into must say what that is.
+TEST(ReplacementFile, TellsTheSpaceOfTheTargetsDisk) {
+  TempDir dir;
+  const auto fs = make_local_file_system(dir.path());
+  auto replacement = fs->replace_file(dir / "paket.dll");
+  ASSERT_TRUE(replacement) << replacement.failure().reason;
+  const auto disk = (*replacement)->disk_space();
+  ASSERT_TRUE(disk);
+  EXPECT_GT(disk->total, 0u);
+  EXPECT_GT(disk->available, 0u);
+  EXPECT_LE(disk->available, disk->total);
+}
+
 TEST(ReplacementFile, CreatesANewFileAndStartsOverOnRewind) {
   TempDir dir;
   const auto fs = make_local_file_system(dir.path());
