@@ -11,7 +11,7 @@ are: transfers broken off or the FTP server gone (ftp_abort, ftp_stopped:
 one message per file, and at the finish click one on the main application
 that never arrived, with no shortcut), the next button clicked at once and
 a double click (quick_clicks), the window closed while a download is held
-up (close_mid_transfer). The program folder must end up
+up (close_mid_transfer) or while a transfer message is up (close_on_message). The program folder must end up
 as the Linux client leaves it: the same package files, bytes and stamps.
 --wine-dir names a Wine prefix folder (tools/wine-run.sh's); without one a
 prefix is made for the run and removed afterwards. A prefix of its own is
@@ -163,6 +163,7 @@ SCENARIOS = {
     "ftp_stopped": no_shortcut(runs.ftp_stopped),
     "quick_clicks": runs.quick_clicks,
     "close_mid_transfer": runs.close_mid_transfer,
+    "close_on_message": runs.close_on_message,
 }
 
 
