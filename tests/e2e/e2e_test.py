@@ -495,6 +495,7 @@ def close_on_message(sc):
     boxes = sc.message_boxes()
     sc.shot("message-up")
     retrieved = [line for line in server.log(marks[0]) if line.startswith("RETR")]
+    expect(sc.client.poll() is None, "the client ended before the window was closed")
     close_window(sc.display, window.wid)
     closed_at = time.monotonic()
     try:
