@@ -149,7 +149,7 @@ def full_run(sc):
     expect(set(after) == expected, "unexpected files in the program folder: %s" % sorted(set(after) - expected))
     for path in set(before) - {checks.place(r) for r in checks.records(sc.published)}:
         expect(after[path] == before[path], "%s, not a package file, was changed" % path)
-    checks.check_desktop_entry(sc.home, sc.program)
+    checks.check_desktop_entry(sc.home, sc.program, icon_library=True)
     print("  first run: pages %s, %d files in place, stamps and desktop entry right"
           % (" > ".join(watch.pages()), len(checks.records(sc.published))))
 

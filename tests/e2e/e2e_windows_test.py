@@ -106,6 +106,8 @@ def check_shortcut(sc):
     for what, value in (("target", folder + "\\" + sample_packages.WINDOWS_MAIN_PROGRAM),
                         ("icon", folder + "\\QOR_Icons.dll"), ("working folder", folder)):
         expect(value.lower() in text.lower(), "the shortcut lacks its %s %s" % (what, value))
+    icons = os.path.join(sc.program, sample_packages.ICON_LIBRARY)
+    expect(os.path.isfile(icons), "the shortcut's icon library %s is not there" % icons)
 
 
 def full_run(sc):
