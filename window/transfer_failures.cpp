@@ -7,13 +7,15 @@ namespace qor {
 
 namespace {
 
-// The message for `more` failures after the boxes, `in_all` in the run.
+// The message for `more` failures after the boxes, `in_all` in the run: short
+// lines, so that no toolkit wraps them.
 std::string more_failures_text(std::size_t more, std::size_t in_all) {
   const std::string count = std::to_string(more);
+  const std::string total = std::to_string(in_all);
   const bool one = more == 1;
-  return "Übertragunsfehler bei " + count + (one ? " weiteren Datei" : " weiteren Dateien") +
-         " / Transfer failed for " + count + (one ? " more file" : " more files") + "\r\n(" + std::to_string(in_all) +
-         " insgesamt / " + std::to_string(in_all) + " in all)";
+  return "Übertragunsfehler / Transfer failed:\r\n" + count + (one ? " weitere Datei / " : " weitere Dateien / ") +
+         count + (one ? " more file" : " more files") + "\r\n" + total + " Dateien insgesamt / " + total +
+         " files in all";
 }
 
 }  // namespace

@@ -355,12 +355,10 @@ TRANSFER_BOXES = 3
 
 
 def transfer_messages(failed):
-    """The texts (first lines) of the boxes a download run with `failed` failed files shows."""
+    """The first lines of the boxes a download run with `failed` failed files shows."""
     texts = ["Übertragunsfehler"] * min(failed, TRANSFER_BOXES)
-    more = failed - TRANSFER_BOXES
-    if more > 0:
-        texts.append("Übertragunsfehler bei %d weiteren %s / Transfer failed for %d more %s"
-                     % (more, "Datei" if more == 1 else "Dateien", more, "file" if more == 1 else "files"))
+    if failed > TRANSFER_BOXES:
+        texts.append("Übertragunsfehler / Transfer failed:")
     return texts
 
 

@@ -36,8 +36,8 @@ TEST(DownloadFailures, ThreeBoxesThenOneMessageForTheRestOfEachRunWithEveryNameO
   ASSERT_EQ(run.list_install().size(), 300u);
   const StderrCapture errors;
   run.download();
-  EXPECT_EQ(run.host.texts(), three_boxes_then("Übertragunsfehler bei 297 weiteren Dateien / Transfer failed for 297 "
-                                               "more files\r\n(300 insgesamt / 300 in all)"));
+  EXPECT_EQ(run.host.texts(), three_boxes_then("Übertragunsfehler / Transfer failed:\r\n297 weitere Dateien / 297 more "
+                                               "files\r\n300 Dateien insgesamt / 300 files in all"));
   EXPECT_EQ(run.host.messages.back().caption, "QOR_sync_PRO");
   // Every failure keeps its own line with its reason, and the gathered names
   // are said once more together.
@@ -51,8 +51,8 @@ TEST(DownloadFailures, ThreeBoxesThenOneMessageForTheRestOfEachRunWithEveryNameO
   run.host.messages.clear();
   ASSERT_EQ(run.list_update().size(), 5u);
   run.download();
-  EXPECT_EQ(run.host.texts(), three_boxes_then("Übertragunsfehler bei 1 weiteren Datei / Transfer failed for 1 more "
-                                               "file\r\n(4 insgesamt / 4 in all)"));
+  EXPECT_EQ(run.host.texts(), three_boxes_then("Übertragunsfehler / Transfer failed:\r\n1 weitere Datei / 1 more "
+                                               "file\r\n4 Dateien insgesamt / 4 files in all"));
   EXPECT_EQ(read_file(program / "up.txt"), "fine");
 }
 
@@ -67,8 +67,8 @@ TEST(DownloadFailures, RecordsWithoutAPlaceCountTowardsTheBoxes) {
   run.log_in();
   ASSERT_EQ(run.list_update().size(), 4u);
   run.download();
-  EXPECT_EQ(run.host.texts(), three_boxes_then("Übertragunsfehler bei 1 weiteren Datei / Transfer failed for 1 more "
-                                               "file\r\n(4 insgesamt / 4 in all)"));
+  EXPECT_EQ(run.host.texts(), three_boxes_then("Übertragunsfehler / Transfer failed:\r\n1 weitere Datei / 1 more "
+                                               "file\r\n4 Dateien insgesamt / 4 files in all"));
   EXPECT_EQ(server.retrievals(0), 0);
 }
 

@@ -63,11 +63,9 @@ TEST_F(ServerData, AFileNameThatNamesNoFileIsListedAndRefusedWithoutTouchingTheD
   const StderrCapture errors;
   run.download();
   // Three boxes, the rest in one message.
-  EXPECT_EQ(
-      run.host.texts(),
-      (Texts{
-          "Übertragunsfehler", "Übertragunsfehler", "Übertragunsfehler",
-          "Übertragunsfehler bei 2 weiteren Dateien / Transfer failed for 2 more files\r\n(5 insgesamt / 5 in all)"}));
+  EXPECT_EQ(run.host.texts(), (Texts{"Übertragunsfehler", "Übertragunsfehler", "Übertragunsfehler",
+                                     "Übertragunsfehler / Transfer failed:\r\n2 weitere Dateien / 2 more files\r\n5 "
+                                     "Dateien insgesamt / 5 files in all"}));
   const Texts reports = errors.failure_lines();
   ASSERT_EQ(reports.size(), 6u) << errors.text();
   EXPECT_TRUE(reports[3].starts_with("QOR_sync_PRO: transfer of Sub/b.txt: ")) << reports[3];
