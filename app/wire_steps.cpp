@@ -5,6 +5,7 @@
 #include "keep_window_going.hpp"
 #include "server_steps.hpp"
 #include "shell.hpp"
+#include "transfer_failures.hpp"
 
 namespace qor {
 
@@ -22,10 +23,13 @@ Steps make_program_steps(QOR_sync_FRM& form, const std::string& update_server, c
   steps.list_update_packages = [&form, server] { list_update_packages(form, server); };
   steps.check_package_due = [&form] { check_package_due(form); };
   steps.download_packages = [&form] {
-    download_packages(form,
-                      [&form](const std::string& file_name, const std::string& local_folder, Placement placement) {
-                        return ftp_get_file(form.host(), *form.file_system, file_name, local_folder, placement);
-                      });
+    TransferFailures failures(form.host());
+    download_packages(
+        form,
+        [&form, &failures](const std::string& file_name, const std::string& local_folder, Placement placement) {
+          return ftp_get_file(form.host(), *form.file_system, file_name, local_folder, placement, failures);
+        },
+        failures);
   };
   // One shell object per finish action, released with it.
   steps.finish = [&form] {

@@ -10,6 +10,7 @@
 namespace qor {
 
 class FormHost;
+class TransferFailures;
 
 // True when the internet functions can be opened and the update server
 // answers the check query with exactly "ok". The query is abandoned (false)
@@ -37,5 +38,9 @@ void show_remote_listing();
 // transfer is abandoned without a message and nothing of it stays.
 bool ftp_get_file(FormHost& host, FileSystem& file_system, const std::string& file_name,
                   const std::string& local_folder, Placement placement = Placement::Replace);
+// The same within a download run: the failure is told through the run's
+// `failures`, which limits the boxes.
+bool ftp_get_file(FormHost& host, FileSystem& file_system, const std::string& file_name,
+                  const std::string& local_folder, Placement placement, TransferFailures& failures);
 
 }  // namespace qor

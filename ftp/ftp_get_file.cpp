@@ -2,12 +2,12 @@
 // bytes go through the file system's replacement file, so a failed transfer
 // leaves the old file whole.
 #include "QOR_sync_ftp_MOD.hpp"
-#include "app_title.hpp"
 #include "file_system.hpp"
 #include "form_host.hpp"
 #include "keep_window_going.hpp"
 #include "remote_name.hpp"
 #include "shared_variables.hpp"
+#include "transfer_failures.hpp"
 
 namespace qor {
 namespace {
@@ -28,6 +28,12 @@ Result<Committed> fetch(FileSystem& file_system, const std::string& file_name, c
 
 bool ftp_get_file(FormHost& host, FileSystem& file_system, const std::string& file_name,
                   const std::string& local_folder, Placement placement) {
+  TransferFailures failures(host);
+  return ftp_get_file(host, file_system, file_name, local_folder, placement, failures);
+}
+
+bool ftp_get_file(FormHost& host, FileSystem& file_system, const std::string& file_name,
+                  const std::string& local_folder, Placement placement, TransferFailures& failures) {
   const Result<Committed> arrived = fetch(file_system, file_name, local_folder, keep_window_going(host), placement);
   if (!arrived && arrived.failure().code == transfer::kAbandoned) {
     // The user closed the window: the temporary file went with the
@@ -37,7 +43,7 @@ bool ftp_get_file(FormHost& host, FileSystem& file_system, const std::string& fi
   }
   if (!arrived) {
     report_failure("transfer of " + file_name, arrived.failure());
-    host.MsgBox("Übertragunsfehler", MsgButtons::OK, kApplicationTitle);
+    failures.failed(file_name);
     return false;
   }
   if (*arrived == Committed::PlaceTaken) {

@@ -2,12 +2,12 @@
 // date-versioned files with their version date, and shows a growing bar.
 #include "QOR_sync_FRM.hpp"
 #include "QOR_sync_file_MOD.hpp"
-#include "app_title.hpp"
 #include "control_characters.hpp"
 #include "install_steps.hpp"
 #include "package_fields.hpp"
 #include "package_kinds.hpp"
 #include "package_place.hpp"
+#include "transfer_failures.hpp"
 #include "version_date.hpp"
 
 namespace qor {
@@ -21,14 +21,14 @@ Failure no_place(const PackageFields& fields) {
   return Failure{"the folder \"" + fields.path + "\" lies outside the program folder"};
 }
 
-void install_one(QOR_sync_FRM& form, const FetchFile& fetch, const CheckedRecord& checked) {
+void install_one(QOR_sync_FRM& form, const FetchFile& fetch, TransferFailures& failures, const CheckedRecord& checked) {
   const PackageFields& fields = checked.fields;
   const auto place = package_place(form.program_folder, fields.file, fields.path, fields.placement);
   if (!place) {
     // Listed as due, yet nothing can be fetched for it: the user must not
     // take silence for success, and nothing is written.
     report_failure("transfer of " + fields.file, no_place(fields));
-    form.host().MsgBox("Übertragunsfehler", MsgButtons::OK, kApplicationTitle);
+    failures.failed(fields.file);
     return;
   }
 
@@ -56,6 +56,11 @@ void install_one(QOR_sync_FRM& form, const FetchFile& fetch, const CheckedRecord
 }  // namespace
 
 void download_packages(QOR_sync_FRM& form, const FetchFile& fetch) {
+  TransferFailures failures(form.host());
+  download_packages(form, fetch, failures);
+}
+
+void download_packages(QOR_sync_FRM& form, const FetchFile& fetch, TransferFailures& failures) {
   const int planned = form.List3.ListCount();
   if (planned == 0) return;  // nothing to do, and no width per item
   const double progress_step =
@@ -81,8 +86,9 @@ void download_packages(QOR_sync_FRM& form, const FetchFile& fetch) {
     // was looked for; an item the check did not put there is left alone.
     const auto checked = form.checked_records.find(row);
     if (row < 0 || row >= form.List1.ListCount() || checked == form.checked_records.end()) continue;
-    install_one(form, fetch, checked->second);
+    install_one(form, fetch, failures, checked->second);
   }
+  failures.finish();
 }
 
 }  // namespace qor

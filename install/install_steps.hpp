@@ -10,6 +10,7 @@ namespace qor {
 
 class QOR_sync_FRM;
 class Shell;
+class TransferFailures;
 
 void check_package_due(QOR_sync_FRM& form);
 
@@ -19,6 +20,10 @@ void check_package_due(QOR_sync_FRM& form);
 using FetchFile =
     std::function<bool(const std::string& file_name, const std::string& local_folder, Placement placement)>;
 void download_packages(QOR_sync_FRM& form, const FetchFile& fetch);
+// The same, with the run's failures told through `failures` (the fetch tells
+// its own there too): a box for each of the first few, one message at the
+// end for the rest.
+void download_packages(QOR_sync_FRM& form, const FetchFile& fetch, TransferFailures& failures);
 
 // Writes the shortcut to the main program at `program_path`.
 void create_desktop_shortcut(QOR_sync_FRM& form, Shell& shell, const std::string& program_path);

@@ -101,16 +101,28 @@ def check_nothing_damaged(published, before, after):
         expect(path in after, "%s, which existed before, is gone" % path)
 
 
-def check_desktop_entry(home, program):
+def check_desktop_entry(home, program, icon_library=False):
+    """With icon_library, the set published the icon library: the entry's icon is
+    its picture, written as a PNG into the user's icon theme; without, the entry
+    names the library, which is not there."""
     path = os.path.join(home, DESKTOP_ENTRY)
     expect(os.path.isfile(path), "no desktop entry at %s" % path)
     with open(path, encoding="utf-8") as f:
         lines = f.read().splitlines()
     expect(lines[:1] == ["[Desktop Entry]"], "the desktop entry lacks its group header: %r" % lines[:1])
     values = dict(line.split("=", 1) for line in lines[1:] if "=" in line)
-    want = {"Type": "Application", "Exec": '"%s/QOR_software"' % program, "Path": program,
-            "Icon": program + "/QOR_Icons.dll"}
+    want = {"Type": "Application", "Exec": '"%s/QOR_software"' % program, "Path": program}
+    if not icon_library:
+        want["Icon"] = program + "/QOR_Icons.dll"
     for key, value in want.items():
         expect(values.get(key) == value, "desktop entry %s=%r, expected %r" % (key, values.get(key), value))
+    if icon_library:
+        icon = values.get("Icon", "")
+        theme = os.path.join(home, ".local", "share", "icons", "hicolor") + os.sep
+        expect(icon.startswith(theme) and icon.endswith("/apps/QOR_software_PRO.png"),
+               "desktop entry Icon=%r, expected a picture in %s" % (icon, theme))
+        expect(os.path.isfile(icon), "the entry's icon %s is not there" % icon)
+        with open(icon, "rb") as f:
+            expect(f.read(8) == b"\x89PNG\r\n\x1a\n", "the entry's icon %s is no PNG" % icon)
     others = sorted(set(os.listdir(os.path.dirname(path))) - {os.path.basename(path)})
     expect(not others, "other files on the desktop: %s" % others)

@@ -150,7 +150,7 @@ def full_run(sc):
     expect(set(after) == expected, "unexpected files in the program folder: %s" % sorted(set(after) - expected))
     for path in set(before) - {checks.place(r) for r in checks.records(sc.published)}:
         expect(after[path] == before[path], "%s, not a package file, was changed" % path)
-    checks.check_desktop_entry(sc.home, sc.program)
+    checks.check_desktop_entry(sc.home, sc.program, icon_library=True)
     print("  first run: pages %s, %d files in place, stamps and desktop entry right"
           % (" > ".join(watch.pages()), len(checks.records(sc.published))))
 
@@ -350,10 +350,24 @@ def offline(sc):
     print("  offline: a click with the server back goes on to the folder panel")
 
 
-def close_messages_until(sc, watch, pages, what):
-    """Closes every message box until one of `pages` shows; returns their number."""
+# Failed files of one download run that get a box of their own; the rest
+# are told in one message at the end of the run.
+TRANSFER_BOXES = 3
+
+
+def transfer_messages(failed):
+    """The first lines of the boxes a download run with `failed` failed files shows."""
+    texts = ["Übertragunsfehler"] * min(failed, TRANSFER_BOXES)
+    if failed > TRANSFER_BOXES:
+        texts.append("Übertragunsfehler / Transfer failed:")
+    return texts
+
+
+def close_messages_until(sc, watch, pages, what, failed):
+    """Closes every message box until one of `pages` shows, checking that they
+    are the boxes of a run with `failed` failed files; returns their number."""
     closed = 0
-    transfer = screens.message_width("Übertragunsfehler", sc.message_font)
+    wanted = [screens.message_width(text, sc.message_font) for text in transfer_messages(failed)]
     connection = screens.message_width("Fehler beim Verbindungsaufbau", sc.message_font)
 
     def reached():
@@ -362,9 +376,10 @@ def close_messages_until(sc, watch, pages, what):
         for wid in boxes:
             width = screens.message_text_ink(*sc.close_message_box(wid))
             closed += 1
-            expect(abs(width - transfer) <= screens.tolerance(transfer) and
-                   abs(width - transfer) < abs(width - connection),
-                   "message box %d: its text is %d px wide, the transfer message %d px" % (closed, width, transfer))
+            expect(closed <= len(wanted), "message box %d of %d failed files: one too many" % (closed, failed))
+            text = wanted[closed - 1]
+            expect(abs(width - text) <= screens.tolerance(text) and abs(width - text) < abs(width - connection),
+                   "message box %d: its text is %d px wide, the message expected there %d px" % (closed, width, text))
         # The window is judged only with no message box over it, and by two
         # readings in a row: the next box may be on its way.
         return not boxes and watch.current() in pages and not sc.message_boxes() and watch.current() in pages
@@ -380,16 +395,18 @@ def transfers_fail(sc, server, ftp_log, on_install=None):
     window = sc.start_client(server.ports["http"])
     watch = PageWatch(sc, window)
     first_pages(sc, window, watch, on_install)
-    install_messages = close_messages_until(sc, watch, ("update", "finish"), "the update list")
     installs = sum(1 for r in c["install"] if checks.place(r) not in before)
-    expect(install_messages == installs, "%d transfer messages for %d files to install" % (install_messages, installs))
+    install_messages = close_messages_until(sc, watch, ("update", "finish"), "the update list", installs)
+    expect(install_messages == len(transfer_messages(installs)),
+           "%d transfer messages for %d files to install" % (install_messages, installs))
     expect(watch.current() == "update", "after the failed install run the window shows %s" % watch.current())
     window.click(su.PAGE_BUTTON)
-    update_messages = close_messages_until(sc, watch, ("finish",), "the finish panel")
     # Every file of the older folder is outdated, so each update record is
     # due except the user's database that is there.
     updates = sum(1 for r in c["update"] if not (r["fn"] in checks.USER_DATABASES and checks.place(r) in before))
-    expect(update_messages == updates, "%d transfer messages for %d files to update" % (update_messages, updates))
+    update_messages = close_messages_until(sc, watch, ("finish",), "the finish panel", updates)
+    expect(update_messages == len(transfer_messages(updates)),
+           "%d transfer messages for %d files to update" % (update_messages, updates))
     finish(sc, window, main_missing=True)
     expect(watch.pages() == ["language", "folder", "install", "update", "finish"],
            "pages seen in this order: %s" % watch.pages())
@@ -502,6 +519,41 @@ def close_while_server_stalls(sc):
           % (took * 1000, ended))
 
 
+def close_on_message(sc):
+    """The window closed with its close button while a transfer message is
+    up: the process ends at once and quietly (no further box, no later
+    transfer or query, no desktop entry), and nothing is damaged."""
+    server = update_server(sc.procs, sc.published, "--ftp-fault", "abort_after=7")
+    before, _ = file_state(sc.program)
+    marks = []
+    window = sc.start_client(server.ports["http"])
+    watch = PageWatch(sc, window)
+    first_pages(sc, window, watch, on_install=lambda: marks.append(len(server.lines)))
+    wait_for(lambda: sc.message_boxes(), STEP_TIMEOUT, "the first transfer message")
+    boxes = sc.message_boxes()
+    sc.shot("message-up")
+    retrieved = [line for line in server.log(marks[0]) if line.startswith("RETR")]
+    expect(sc.client.poll() is None, "the client ended before the window was closed")
+    close_window(sc.display, window.wid)
+    closed_at = time.monotonic()
+    try:
+        code = sc.client.wait(timeout=CLOSE_BOUND)
+    except subprocess.TimeoutExpired:
+        raise Failure("the client still runs %d s after its window was closed under a message box"
+                      % CLOSE_BOUND) from None
+    took = time.monotonic() - closed_at
+    expect(code == 0, "the client ended with exit code %d" % code)
+    expect(len(boxes) == 1, "%d message boxes at once" % len(boxes))
+    after, _ = file_state(sc.program)
+    checks.check_nothing_damaged(sc.published, before, after)
+    later = [line for line in server.log(marks[0]) if line.startswith("RETR")]
+    expect(later == retrieved, "transfers after the close: %s" % later[len(retrieved):])
+    expect(not any(line.startswith("REQUEST") for line in server.log(marks[0])),
+           "queries after the install click: %s" % [l for l in server.log(marks[0]) if l.startswith("REQUEST")])
+    expect(not os.listdir(os.path.join(sc.home, "Desktop")), "a desktop entry was written")
+    print("  close_on_message: the client ended %.2f s after the close under its message box, quietly" % took)
+
+
 def home_style(sc):
     """The package set as the servers the client was written for write it
     (home_style_packages.py), the client under an English locale: every
@@ -541,6 +593,7 @@ SCENARIOS = {
     "quick_clicks": quick_clicks,
     "close_mid_transfer": close_mid_transfer,
     "close_while_server_stalls": close_while_server_stalls,
+    "close_on_message": close_on_message,
     "home_style": home_style,
 }
 

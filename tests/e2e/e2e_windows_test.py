@@ -11,8 +11,9 @@ are: transfers broken off or the FTP server gone (ftp_abort, ftp_stopped:
 one message per file, and at the finish click one on the main application
 that never arrived, with no shortcut), the next button clicked at once and
 a double click (quick_clicks), the window closed while a download is held
-up (close_mid_transfer) and while the update server keeps a query waiting
-(close_while_server_stalls). The program folder must end up
+up (close_mid_transfer), while the update server keeps a query waiting
+(close_while_server_stalls) and while a transfer message is up
+(close_on_message). The program folder must end up
 as the Linux client leaves it: the same package files, bytes and stamps.
 --wine-dir names a Wine prefix folder (tools/wine-run.sh's); without one a
 prefix is made for the run and removed afterwards. A prefix of its own is
@@ -107,6 +108,8 @@ def check_shortcut(sc):
     for what, value in (("target", folder + "\\" + sample_packages.WINDOWS_MAIN_PROGRAM),
                         ("icon", folder + "\\QOR_Icons.dll"), ("working folder", folder)):
         expect(value.lower() in text.lower(), "the shortcut lacks its %s %s" % (what, value))
+    icons = os.path.join(sc.program, sample_packages.ICON_LIBRARY)
+    expect(os.path.isfile(icons), "the shortcut's icon library %s is not there" % icons)
 
 
 def full_run(sc):
@@ -165,6 +168,7 @@ SCENARIOS = {
     "quick_clicks": runs.quick_clicks,
     "close_mid_transfer": runs.close_mid_transfer,
     "close_while_server_stalls": runs.close_while_server_stalls,
+    "close_on_message": runs.close_on_message,
 }
 
 

@@ -110,7 +110,8 @@ TEST_P(GarbageAnswer, IsSurvivedInsideTheProgramFolderInBoundedTime) {
   start({"--answer", query + "=" + path});
   click_through();
   for (const auto& text : run->message_texts()) {
-    EXPECT_TRUE(text == kTransferFailed || text == kConnectFailed || text.starts_with("Ordner konnte nicht"))
+    EXPECT_TRUE(text == kTransferFailed || text.starts_with(kTransferFailed + " / Transfer failed:") ||
+                text == kConnectFailed || text.starts_with("Ordner konnte nicht"))
         << text.substr(0, 200);
   }
   EXPECT_EQ(file(kUserDatabase), "the user's bookings");

@@ -63,9 +63,12 @@ TEST_F(ServerData, AFileNameThatNamesNoFileIsListedAndRefusedWithoutTouchingTheD
   EXPECT_EQ(run.list_update(), (Texts{"", ".", "..", "Sub/b.txt", "..\\up.txt", "ok.txt"}));
   const StderrCapture errors;
   run.download();
-  EXPECT_EQ(run.host.texts(), Texts(5, "Übertragunsfehler"));
+  // Three boxes, the rest in one message.
+  EXPECT_EQ(run.host.texts(), (Texts{"Übertragunsfehler", "Übertragunsfehler", "Übertragunsfehler",
+                                     "Übertragunsfehler / Transfer failed:\r\n2 weitere Dateien / 2 more files\r\n5 "
+                                     "Dateien insgesamt / 5 files in all"}));
   const Texts reports = errors.failure_lines();
-  ASSERT_EQ(reports.size(), 5u) << errors.text();
+  ASSERT_EQ(reports.size(), 6u) << errors.text();
   EXPECT_TRUE(reports[3].starts_with("QOR_sync_PRO: transfer of Sub/b.txt: ")) << reports[3];
   EXPECT_EQ(server.retrievals(1), 1);
   EXPECT_EQ(file_names(program.path()), (Texts{"Sub", "ok.txt"}));

@@ -4,6 +4,7 @@ namespace qor::test {
 
 MsgResult RecordingHost::MsgBox(const std::string& text, MsgButtons buttons, const std::string& caption) {
   messages.push_back({text, buttons, caption});
+  if (on_message) on_message();
   if (answers.empty()) return buttons == MsgButtons::OK ? MsgResult::OK : MsgResult::Cancel;
   const MsgResult answer = answers.front();
   answers.pop_front();

@@ -35,6 +35,9 @@ class RecordingHost : public FormHost {
 
   std::vector<Message> messages;
   std::deque<MsgResult> answers;
+  // Runs inside each MsgBox, after it was recorded, as events arriving while
+  // the box is up (the user closing the window, say).
+  std::function<void()> on_message;
   // Runs inside each DoEvents, as events arriving while a step yields.
   std::function<void()> on_yield;
   int yields = 0;

@@ -13,8 +13,9 @@ the window; without one (or with --scripted) the window runs on a private
 Xvfb display and a scripted user clicks through it, saving a screenshot of
 every panel. Afterwards it prints what the run created, downloaded, stamped
 and left alone. Everything it starts is stopped again. --ftp-fault shows
-what a user sees when transfers fail (one message box per file; the scripted
-user saves and closes each). --windows runs the Windows client under Wine,
+what a user sees when transfers fail (a message box for each of the first
+three files of a download run, one message for the rest at its end; the
+scripted user saves and closes each). --windows runs the Windows client under Wine,
 in a Wine prefix made for the demo, with the British locale (its date form
 is the same under Wine and on Windows); the desktop shortcut is a .lnk.
 --home-style publishes the set of home_style_packages.py (the servers' own
@@ -221,7 +222,8 @@ def scripted_run(display, procs, client_cmd, env, screens, colours, window_optio
     shot("5-finish.png")
     print("  the finish panel is shown; clicking its button")
     window.click(su.FINISH_BUTTON)
-    client.wait(timeout=30)
+    # A main application that never arrived is told in a box, too.
+    su.wait_for(closing_messages(lambda: client.poll() is not None), 30, "the client to end")
     print("  the window closed and the client ended (exit code %d)" % client.returncode)
     if messages:
         print("  %d message box(es) were shown during the run" % len(messages))

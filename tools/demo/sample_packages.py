@@ -43,8 +43,11 @@ TOOLS_DATE = "2026-11-30 10:00:00"
 TOOLS_OLD_DATE = "2026-10-01 09:00:00"
 TITLE_DATE = "2026-12-01 08:30:00"
 BASE_DATE = "2026-12-01"
+ICONS_DATE = "2026-11-15 09:00:00"
 USER_DB_DATE = "2026-12-01 12:00:00"
 
+# The library whose icon the desktop entry shows.
+ICON_LIBRARY = "QOR_Icons.dll"
 MAIN_PROGRAM = "QOR_software"
 WINDOWS_MAIN_PROGRAM = "QOR_software.exe"
 CLIENT = "QOR_sync_PRO"
@@ -94,6 +97,7 @@ def package_records(windows=False):
         record(5, "qor_base.db3", BASE_DATE, "", "db3", st=10),
         record(6, "qor_buch.db3", USER_DB_DATE, "", "db3"),
         record(7, "liesmich.txt", "", "Daten", "txt"),
+        record(8, ICON_LIBRARY, ICONS_DATE, "", "dll"),
     ]
     updates = [r for r in files if r["fn"] in ("qor_helper.exe", "qor_tools.dll", "titel.jpg", "qor_base.db3",
                                                 "qor_buch.db3")]
@@ -116,6 +120,20 @@ def build_helper_exe(version, out_path, work):
         f.write("int main() { return 0; }\n")
     subprocess.run(["x86_64-w64-mingw32-windres", rc, "-o", obj], check=True)
     subprocess.run(["x86_64-w64-mingw32-g++", "-Os", "-s", src, obj, "-o", out_path], check=True)
+
+
+def build_icon_library(out_path, work):
+    """A Windows library that carries the program's icon (the QOR logo) as its first icon group."""
+    icon = os.path.join(ROOT, "app", "windows", "QOR_sync_PRO.ico")
+    rc = os.path.join(work, "icons.rc")
+    src = os.path.join(work, "icons.cpp")
+    obj = os.path.join(work, "icons.o")
+    with open(rc, "w") as f:
+        f.write('1 ICON "%s"\n' % icon)
+    with open(src, "w") as f:
+        f.write("// Only its resources matter.\n")
+    subprocess.run(["x86_64-w64-mingw32-windres", rc, "-o", obj], check=True)
+    subprocess.run(["x86_64-w64-mingw32-g++", "-shared", "-Os", "-s", src, obj, "-o", out_path], check=True)
 
 
 def build_windows_main_application(out_path):
@@ -167,6 +185,7 @@ def make_published(root, work, windows=False, dates=ISO_DATES):
     else:
         write(os.path.join(root, main_program), MAIN_PROGRAM_SCRIPT, 0o755)
     build_helper_exe(HELPER_VERSION, os.path.join(root, "qor_helper.exe"), work)
+    build_icon_library(os.path.join(root, ICON_LIBRARY), work)
     write(os.path.join(root, "qor_tools.dll"), b"QOR tools library, release of " + TOOLS_DATE.encode() + b"\n")
     shutil.copyfile(os.path.join(ROOT, "window", "pictures", "lang_de_a.jpg"), os.path.join(root, "titel.jpg"))
     write(os.path.join(root, "qor_base.db3"), b"QOR base data " + BASE_DATE.encode() + b"\n")

@@ -430,6 +430,53 @@ TEST(MessageBoxes, AVeryLongTextShowsOnlyItsStart) {
   EXPECT_TRUE(text.endsWith(QString::fromUtf8("\u2026")));
 }
 
+// The box that is up over the program's window, if any.
+QMessageBox* box_up() {
+  for (QWidget* widget : QApplication::topLevelWidgets())
+    if (auto* box = qobject_cast<QMessageBox*>(widget); box != nullptr && box->isVisible()) return box;
+  return nullptr;
+}
+
+// A box over the window must not block it: the toolkit drops the window
+// manager's close for a window a modal box blocks. The window's controls
+// still get no clicks while the box is up; closing the window ends the box
+// without an answer, and an answered box still says which button.
+TEST_F(Binding, ABoxOverTheWindowLeavesItsCloseButtonWorkingButItsControlsQuiet) {
+  show_package_panel();
+  int clicks = 0;
+  count_handler(form.Label3(1).on_click, clicks);
+  qt::MessageBoxPresenter presenter;
+  presenter.set_parent(&view->window());
+
+  bool blocked = true;
+  QString text;
+  QTimer::singleShot(0, [&] {
+    QMessageBox* box = box_up();
+    if (box == nullptr) return;
+    text = box->text();
+    blocked = QGuiApplication::modalWindow() != nullptr || QApplication::activeModalWidget() != nullptr;
+    click(at(form.Label3(1)));
+    QTest::keyClick(&view->window(), Qt::Key_Space);
+    box->button(QMessageBox::Retry)->click();
+  });
+  EXPECT_EQ(presenter.present("Frage", MsgButtons::RetryCancel, kApplicationTitle), MsgResult::Retry);
+  EXPECT_EQ(text, "Frage");
+  EXPECT_FALSE(blocked);
+  EXPECT_EQ(clicks, 0);
+  click(at(form.Label3(1)));
+  EXPECT_EQ(clicks, 1) << "the window's input comes back with the box gone";
+
+  bool box_shown = false;
+  QTimer::singleShot(0, [&] {
+    box_shown = box_up() != nullptr;
+    handle()->close();  // as the window manager's close
+  });
+  EXPECT_EQ(presenter.present("Übertragunsfehler", MsgButtons::OK, kApplicationTitle), MsgResult::OK);
+  EXPECT_TRUE(box_shown);
+  EXPECT_FALSE(view->window().isVisible());
+  EXPECT_EQ(box_up(), nullptr);
+}
+
 }  // namespace
 }  // namespace qor
 

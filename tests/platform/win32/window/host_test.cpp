@@ -156,5 +156,80 @@ TEST(Win32Host, TheCloseButtonWhileAStepYieldsEndsTheRunAndTheChain) {
   shared_variables() = SharedVariables{};
 }
 
+// Steps through what a user does while a box is up over the window, one
+// step per tick of a timer that runs in the box's own message loop.
+struct WhileTheBoxIsUp {
+  static inline std::function<bool()> next;  // for the timer procedure only
+  static void CALLBACK tick(HWND, UINT, UINT_PTR id, DWORD) {
+    if (next && !next()) KillTimer(nullptr, id);
+  }
+  explicit WhileTheBoxIsUp(std::function<bool()> steps) {
+    next = std::move(steps);
+    SetTimer(nullptr, 0, 150, tick);
+  }
+  ~WhileTheBoxIsUp() { next = nullptr; }
+};
+
+// A box over the window leaves its close working: a disabled window takes
+// no close, from its close button or from the window manager, so the window
+// stays enabled while its controls take no input. The answer still counts;
+// closing the window ends the box without one, and the host says so.
+TEST_F(Binding, ABoxOverTheWindowLeavesItsCloseButtonWorkingButItsControlsQuiet) {
+  show_package_panel();
+  int clicks = 0;
+  count_calls(form.Label3(1).on_click, clicks);
+  win32::MessageBoxPresenter presenter;
+  win32::Win32FormHost win32_host(presenter);
+  win32::bind_host(*view, win32_host, presenter);
+  const HWND window = view->window();
+  const POINT button = at(form.Label3(1));
+
+  bool enabled_under_box = false;
+  int stage = 0;
+  {
+    const WhileTheBoxIsUp user([&] {
+      const HWND box = FindWindowW(L"#32770", L"QOR_sync_PRO");
+      if (box == nullptr) return true;
+      switch (stage++) {
+        case 0:
+          enabled_under_box = IsWindowEnabled(window) != FALSE;
+          // Out of the way of the button, which is then clicked.
+          SetWindowPos(box, nullptr, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+          click(button);
+          return true;
+        default:
+          PostMessageW(box, WM_COMMAND, IDRETRY, 0);
+          return false;
+      }
+    });
+    EXPECT_EQ(win32_host.MsgBox("Frage", MsgButtons::RetryCancel, kApplicationTitle), MsgResult::Retry);
+  }
+  EXPECT_TRUE(enabled_under_box);
+  EXPECT_EQ(clicks, 0);
+  click(button);
+  pump(200);
+  EXPECT_EQ(clicks, 1) << "the controls take input again once the box is gone";
+
+  {
+    const WhileTheBoxIsUp user([&] {
+      const HWND box = FindWindowW(L"#32770", L"QOR_sync_PRO");
+      if (box == nullptr) return true;
+      // What the close button, or the window manager's close, sends; a
+      // disabled window gets nothing, and the box has to be answered.
+      if (IsWindowEnabled(window))
+        PostMessageW(window, WM_SYSCOMMAND, SC_CLOSE, 0);
+      else
+        PostMessageW(box, WM_COMMAND, IDOK, 0);
+      return false;
+    });
+    EXPECT_EQ(win32_host.MsgBox("Übertragunsfehler", MsgButtons::OK, kApplicationTitle), MsgResult::OK);
+  }
+  EXPECT_TRUE(win32_host.closed());
+  EXPECT_FALSE(IsWindow(window));
+  EXPECT_EQ(FindWindowW(L"#32770", L"QOR_sync_PRO"), nullptr);
+  MSG quit;
+  EXPECT_TRUE(PeekMessageW(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
+}
+
 }  // namespace
 }  // namespace qor::test

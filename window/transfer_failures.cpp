@@ -1,0 +1,43 @@
+#include "transfer_failures.hpp"
+
+#include "app_title.hpp"
+#include "result.hpp"
+
+namespace qor {
+
+namespace {
+
+// The message for `more` failures after the boxes, `in_all` in the run: short
+// lines, so that no toolkit wraps them.
+std::string more_failures_text(std::size_t more, std::size_t in_all) {
+  const std::string count = std::to_string(more);
+  const std::string total = std::to_string(in_all);
+  const bool one = more == 1;
+  return "Übertragunsfehler / Transfer failed:\r\n" + count + (one ? " weitere Datei / " : " weitere Dateien / ") +
+         count + (one ? " more file" : " more files") + "\r\n" + total + " Dateien insgesamt / " + total +
+         " files in all";
+}
+
+}  // namespace
+
+void TransferFailures::failed(const std::string& file_name) {
+  if (host_.closed()) return;
+  if (boxes_ < kBoxes) {
+    ++boxes_;
+    host_.MsgBox("Übertragunsfehler", MsgButtons::OK, kApplicationTitle);
+    return;
+  }
+  gathered_.push_back(file_name);
+}
+
+void TransferFailures::finish() {
+  if (gathered_.empty() || host_.closed()) return;
+  std::string names;
+  for (const std::string& name : gathered_) names += (names.empty() ? "" : ", ") + name;
+  report_failure("download run", Failure{std::to_string(gathered_.size()) + " more files failed: " + names});
+  host_.MsgBox(more_failures_text(gathered_.size(), gathered_.size() + static_cast<std::size_t>(boxes_)),
+               MsgButtons::OK, kApplicationTitle);
+  gathered_.clear();
+}
+
+}  // namespace qor
