@@ -4,9 +4,9 @@ files over FTP, both from one published folder.
 
 Prints "LISTENING http <port>", "LISTENING ftp <port>", "READY", then per HTTP
 request a line "REQUEST <request line>" and a line "AGENT <User-Agent header>".
-What it answers comes from the catalogue (JSON, see the README), read again
-for every request so that a vendor (or a test) can change it while the
-server runs.
+What it answers comes from the catalogue (JSON, see docs/update-server.md),
+read again for every request so that a vendor (or a test) can change it
+while the server runs.
 """
 
 import argparse

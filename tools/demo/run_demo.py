@@ -247,7 +247,7 @@ def main():
     parser.add_argument("--screens", default=os.path.abspath("demo-screens"), help="where screenshots go")
     parser.add_argument("--keep", action="store_true", help="keep the temporary folders")
     parser.add_argument("--ftp-fault", action="append", default=[], metavar="KNOB[=VALUE]",
-                        help="a fault knob of the FTP server (see the README)")
+                        help="a fault knob of the FTP server (see docs/update-server.md)")
     parser.add_argument("--windows", action="store_true", help="the Windows client (QOR_sync_PRO.exe) under Wine")
     parser.add_argument("--home-style", action="store_true",
                         help="the package set as the servers the client was written for write it, and a second run")
