@@ -110,6 +110,7 @@ TEST(DownloadBounds, ADownloadThatEndsShortDoesNotCountAsArrived) {
   const auto short_file = bounds.fall_short(10, 4);
   ASSERT_TRUE(short_file);
   EXPECT_EQ(short_file->reason, "fetch a.dll: received 4 of 10 bytes");
+  EXPECT_TRUE(bounds.fall_short(10, 9));
   EXPECT_TRUE(bounds.fall_short(10, 0));
   EXPECT_EQ(bounds.fall_short(10, 10), std::nullopt);
   EXPECT_EQ(bounds.fall_short(0, 0), std::nullopt);
