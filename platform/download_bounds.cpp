@@ -1,6 +1,7 @@
 #include "download_bounds.hpp"
 
 #include <algorithm>
+#include <charconv>
 #include <limits>
 #include <utility>
 
@@ -16,6 +17,15 @@ constexpr std::uint64_t kGrowthMargin = 16 * kMiB;
 std::string bytes_text(std::uint64_t bytes) { return std::to_string(bytes) + " bytes"; }
 
 }  // namespace
+
+std::optional<std::uint64_t> size_in_reply(std::string_view reply) {
+  if (!reply.starts_with("213 ")) return std::nullopt;
+  const std::string_view digits = reply.substr(4);
+  std::uint64_t size = 0;
+  const auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), size);
+  if (error != std::errc() || end == digits.data()) return std::nullopt;
+  return size;
+}
 
 std::optional<std::uint64_t> size_to_hold_to(std::optional<std::uint64_t> listed,
                                              std::optional<std::uint64_t> size_reply) {
@@ -66,6 +76,12 @@ std::optional<Failure> DownloadBounds::admit(std::optional<std::uint64_t> size, 
   if (auto full = look(bytes)) return full;
   unlooked_ = bytes;
   return std::nullopt;
+}
+
+std::optional<Failure> DownloadBounds::fall_short(std::optional<std::uint64_t> size, std::uint64_t received) const {
+  // admit refuses a byte past the size, so any difference is a shortfall.
+  if (!size || received == *size) return std::nullopt;
+  return Failure{what_ + ": received " + std::to_string(received) + " of " + std::to_string(*size) + " bytes"};
 }
 
 }  // namespace qor

@@ -1,18 +1,24 @@
 // How far one download may go: the size it is held to, the cap where nobody
-// announced one, and the room its disk keeps. Both transfer layers ask this
-// before the first byte and before every piece they write.
+// announced one, and the room its disk keeps; and whether it went far enough
+// to count as arrived. Both transfer layers ask this before the first byte,
+// before every piece they write and after the last.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include "byte_sink.hpp"
 #include "ftp_transfer.hpp"
 #include "result.hpp"
 
 namespace qor {
+
+// The size in the server's answer to SIZE ("213 <size>"); none for any other
+// answer or one without a number.
+std::optional<std::uint64_t> size_in_reply(std::string_view reply);
 
 // The size a download is held to. The server's answer to SIZE, asked right
 // before the download, counts over the listing's size: a file published
@@ -41,6 +47,9 @@ class DownloadBounds {
   // (which costs nothing beside the writes) and whenever the bytes since
   // the last look may have used up the room it had then.
   std::optional<Failure> admit(std::optional<std::uint64_t> size, std::uint64_t received, std::size_t bytes);
+  // Once the data ended with `received` in all: why the download does not
+  // count as arrived. It ended short of `size`.
+  std::optional<Failure> fall_short(std::optional<std::uint64_t> size, std::uint64_t received) const;
 
  private:
   // Looks at the disk: why `bytes` more do not fit above its reserve.

@@ -1,7 +1,6 @@
 #include "ftp_session.hpp"
 
 #include <algorithm>
-#include <charconv>
 #include <utility>
 
 #include "download_bounds.hpp"
@@ -102,12 +101,7 @@ std::size_t read_reply(char* data, std::size_t size, std::size_t count, void* us
     context.failure = Failure{context.what + ": The file does not exist", CURLE_REMOTE_FILE_NOT_FOUND};
     return 0;  // makes libcurl stop with a write error
   }
-  if (line.starts_with("213 ")) {
-    std::uint64_t value = 0;
-    const auto digits = line.substr(4);
-    const auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), value);
-    if (error == std::errc() && end != digits.data()) context.size_reply = value;
-  }
+  if (const auto answered = size_in_reply(line)) context.size_reply = answered;
   return size * count;
 }
 
@@ -367,9 +361,7 @@ Status FtpSession::retrieve(const std::string& name, const std::string& shown, s
   if (sink_failure_) return *sink_failure_;
   if (rc != CURLE_OK) return failure(what, rc);
   // A short file never counts as arrived.
-  if (const auto announced = context.announced(); announced && *announced != context.received)
-    return Failure{what + ": received " + std::to_string(context.received) + " of " + std::to_string(*announced) +
-                   " bytes"};
+  if (auto short_file = bounds.fall_short(context.announced(), context.received)) return *short_file;
   return {};
 }
 

@@ -6,7 +6,6 @@
 // the listing is read whole by find_first and handed out entry by entry.
 #include "ftp_transfer.hpp"
 
-#include <charconv>
 #include <cstring>
 #include <optional>
 #include <string_view>
@@ -178,16 +177,6 @@ bool connection_lost(const Outcome& outcome) {
          outcome.error == ERROR_INTERNET_CONNECTION_RESET || outcome.error == ERROR_FTP_DROPPED;
 }
 
-// The number of "213 <size>", the answer to SIZE.
-std::optional<std::uint64_t> size_in(const std::string& reply) {
-  if (!reply.starts_with("213 ")) return std::nullopt;
-  std::uint64_t size = 0;
-  const char* digits = reply.data() + 4;
-  const auto [end, error] = std::from_chars(digits, reply.data() + reply.size(), size);
-  if (error != std::errc() || end == digits) return std::nullopt;
-  return size;
-}
-
 class BusyConnection {
  public:
   explicit BusyConnection(bool& busy) : busy_(busy) { busy_ = true; }
@@ -327,7 +316,7 @@ class Download {
     if (size->starts_with("421")) return lost(Failure{what_ + ": " + *size, ERROR_INTERNET_CONNECTION_ABORTED});
     // A file the server does not have is not asked for.
     if (size->starts_with("550 ")) return Failure{what_ + ": " + *size, ERROR_INTERNET_EXTENDED_ERROR};
-    announced_ = size_to_hold_to(listed_size, size_in(*size));
+    announced_ = size_to_hold_to(listed_size, size_in_reply(*size));
     DownloadBounds bounds(connection_.limits(), sink, what_);
     if (auto refused = bounds.refuse(announced_)) return *refused;
 
@@ -356,9 +345,7 @@ class Download {
     if (is_refusal(*closed))
       return Failure{what_ + ": the transfer broke off after " + std::to_string(received_) +
                      " bytes (server: " + *closed + ")"};
-    if (announced_ && received_ < *announced_)
-      return Failure{what_ + ": received " + std::to_string(received_) + " of " + std::to_string(*announced_) +
-                     " bytes"};
+    if (auto short_file = bounds.fall_short(announced_, received_)) return *short_file;
     return {};
   }
 
