@@ -6,17 +6,13 @@
 #include <optional>
 #include <string>
 
+#include "date_value.hpp"
 #include "find_data.hpp"
+#include "result.hpp"
 
 namespace qor {
 
 class FileSystem;
-
-// A calendar date with a time of day to the second.
-struct DateValue {
-  int year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0;
-  bool operator==(const DateValue&) const = default;
-};
 
 struct SYSTEMTIME {
   std::uint16_t wYear = 0, wMonth = 0, wDayOfWeek = 0, wDay = 0, wHour = 0, wMinute = 0, wSecond = 0, wMilliseconds = 0;
@@ -38,11 +34,10 @@ FILETIME date_to_file_time(const DateValue& date);
 // 0. With date_is_local the date is taken as local time and converted with
 // the UTC offset in effect at `now`, not the offset of the date itself, so
 // that reading it back with utc_to_local_date(..., now) gives the same date.
-// A read-only file is stamped and read-only again afterwards. False for a
+// A read-only file is stamped and read-only again afterwards. Fails for a
 // missing, non-regular or unwritable file, or a date outside
-// is_stampable_date; nothing is created. The reason of a failure goes to
-// standard error.
-bool set_file_write_time(FileSystem& file_system, const std::string& path, const DateValue& date, bool date_is_local,
-                         std::chrono::system_clock::time_point now = std::chrono::system_clock::now());
+// is_stampable_date; nothing is created. The caller tells the reason.
+Status set_file_write_time(FileSystem& file_system, const std::string& path, const DateValue& date, bool date_is_local,
+                           std::chrono::system_clock::time_point now = std::chrono::system_clock::now());
 
 }  // namespace qor

@@ -3,6 +3,7 @@
 
 #include <string>
 
+#include "fetch_outcome.hpp"
 #include "file_system.hpp"
 #include "ftp_transfer.hpp"
 #include "http_fetch.hpp"
@@ -33,14 +34,14 @@ void show_remote_listing();
 // separator), put there as `placement` says. Shows "Übertragunsfehler" on
 // failure; the old file stays as it was. A place that OnlyIfAbsent found
 // taken keeps what is there, drops the download and is told on standard
-// error only. True when the file arrived whole and is in place. The window
-// handles its events while the file arrives; once it is closed, the
-// transfer is abandoned without a message and nothing of it stays.
-bool ftp_get_file(FormHost& host, FileSystem& file_system, const std::string& file_name,
-                  const std::string& local_folder, Placement placement = Placement::Replace);
+// error only. The window handles its events while the file arrives; once it
+// is closed, the transfer is abandoned without a message and nothing of it
+// stays.
+FetchOutcome ftp_get_file(FormHost& host, FileSystem& file_system, const std::string& file_name,
+                          const std::string& local_folder, Placement placement = Placement::Replace);
 // The same within a download run: the failure is told through the run's
 // `failures`, which limits the boxes.
-bool ftp_get_file(FormHost& host, FileSystem& file_system, const std::string& file_name,
-                  const std::string& local_folder, Placement placement, TransferFailures& failures);
+FetchOutcome ftp_get_file(FormHost& host, FileSystem& file_system, const std::string& file_name,
+                          const std::string& local_folder, Placement placement, TransferFailures& failures);
 
 }  // namespace qor

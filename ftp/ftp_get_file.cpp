@@ -26,33 +26,33 @@ Result<Committed> fetch(FileSystem& file_system, const std::string& file_name, c
 
 }  // namespace
 
-bool ftp_get_file(FormHost& host, FileSystem& file_system, const std::string& file_name,
-                  const std::string& local_folder, Placement placement) {
+FetchOutcome ftp_get_file(FormHost& host, FileSystem& file_system, const std::string& file_name,
+                          const std::string& local_folder, Placement placement) {
   TransferFailures failures(host);
   return ftp_get_file(host, file_system, file_name, local_folder, placement, failures);
 }
 
-bool ftp_get_file(FormHost& host, FileSystem& file_system, const std::string& file_name,
-                  const std::string& local_folder, Placement placement, TransferFailures& failures) {
+FetchOutcome ftp_get_file(FormHost& host, FileSystem& file_system, const std::string& file_name,
+                          const std::string& local_folder, Placement placement, TransferFailures& failures) {
   const Result<Committed> arrived = fetch(file_system, file_name, local_folder, keep_window_going(host), placement);
   if (!arrived && arrived.failure().code == transfer::kAbandoned) {
     // The user closed the window: the temporary file went with the
     // transfer, and there is nobody left to tell.
     report_failure("transfer of " + file_name, Failure{"abandoned, the window was closed"});
-    return false;
+    return FetchOutcome::Abandoned;
   }
   if (!arrived) {
     report_failure("transfer of " + file_name, arrived.failure());
     failures.failed(file_name);
-    return false;
+    return FetchOutcome::Failed;
   }
   if (*arrived == Committed::PlaceTaken) {
     // Not a failure the user has to act on: the file they have is kept.
     report_failure("transfer of " + file_name,
                    Failure{local_path(local_folder + "/" + file_name) + " appeared meanwhile and is kept"});
-    return false;
+    return FetchOutcome::PlaceTaken;
   }
-  return true;
+  return FetchOutcome::Placed;
 }
 
 }  // namespace qor

@@ -37,9 +37,11 @@ void install_one(QOR_sync_FRM& form, const FetchFile& fetch, TransferFailures& f
   // have appeared since the check (the application made one, the user put a
   // backup back): those are put only where the place is still empty.
   const bool only_if_absent = is_user_database(fields.file) || checked.found_missing || !existed;
-  // A failed transfer leaves the old file; stamping it would pass it off as
-  // the new version, and it would never be fetched again.
-  if (!fetch(fields.file, place->local_folder, only_if_absent ? Placement::OnlyIfAbsent : Placement::Replace)) return;
+  // A failed transfer leaves the old file, and a place taken meanwhile holds
+  // the user's: stamping either would pass it off as the new version, and it
+  // would never be fetched again.
+  const Placement placement = only_if_absent ? Placement::OnlyIfAbsent : Placement::Replace;
+  if (fetch(fields.file, place->local_folder, placement) != FetchOutcome::Placed) return;
 
   // A replaced file keeps its bits from the transfer; a new program needs
   // its execute bits to start. The user's databases are never programs.
@@ -48,8 +50,12 @@ void install_one(QOR_sync_FRM& form, const FetchFile& fetch, TransferFailures& f
       report_failure("new program", startable.failure());
   }
   if (is_date_versioned(fields.kind, fields.file)) {
-    if (const auto date = read_version_date(fields.version))
-      set_file_write_time(*form.file_system, place->local_file, *date, true);
+    // The file is in place either way; a missing stamp only makes the next
+    // run fetch it again, so the run goes on without a box.
+    if (const auto date = read_version_date(fields.version)) {
+      if (const Status stamped = set_file_write_time(*form.file_system, place->local_file, *date, true); !stamped)
+        report_failure("stamp", stamped.failure());
+    }
   }
 }
 

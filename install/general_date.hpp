@@ -8,8 +8,8 @@
 #include <optional>
 #include <string>
 
-#include "QOR_sync_file_MOD.hpp"
 #include "date_form.hpp"
+#include "date_value.hpp"
 
 namespace qor {
 

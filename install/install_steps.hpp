@@ -4,6 +4,7 @@
 #include <functional>
 #include <string>
 
+#include "fetch_outcome.hpp"
 #include "file_system.hpp"
 
 namespace qor {
@@ -15,10 +16,9 @@ class TransferFailures;
 void check_package_due(QOR_sync_FRM& form);
 
 // Fetches one file into a folder and puts it there as `placement` says;
-// ftp_get_file in the program, a double in tests. True when the file is in
-// place.
+// ftp_get_file in the program, a double in tests.
 using FetchFile =
-    std::function<bool(const std::string& file_name, const std::string& local_folder, Placement placement)>;
+    std::function<FetchOutcome(const std::string& file_name, const std::string& local_folder, Placement placement)>;
 void download_packages(QOR_sync_FRM& form, const FetchFile& fetch);
 // The same, with the run's failures told through `failures` (the fetch tells
 // its own there too): a box for each of the first few, one message at the

@@ -9,7 +9,7 @@
 #include <optional>
 #include <string>
 
-#include "QOR_sync_file_MOD.hpp"
+#include "date_value.hpp"
 
 namespace qor {
 

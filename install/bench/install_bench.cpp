@@ -60,7 +60,8 @@ struct Published {
     for (std::int64_t i = 0; i < records; i += 2) {
       const std::string path = program / ("Sub/file" + std::to_string(i) + ".dll");
       qor::test::write_file(path, "x");
-      if (i % 4 == 0) qor::set_file_write_time(*file_system, path, kVersionDate, true);
+      if (i % 4 == 0 && !qor::set_file_write_time(*file_system, path, kVersionDate, true))
+        throw std::runtime_error("cannot stamp " + path);
     }
     server = std::make_unique<qor::test::UpdateServerProcess>(
         "{}", std::vector<std::string>{"--no-ftp", "--answer", "install=" + (answers / "list"), "--answer",
@@ -115,7 +116,10 @@ void BM_DownloadRunBookkeeping(benchmark::State& state) {
   qor::parse_package_records(form);
   std::int64_t fetched = 0;
   for (auto _ : state) {
-    qor::download_packages(form, [&](const std::string&, const std::string&, qor::Placement) { return ++fetched > 0; });
+    qor::download_packages(form, [&](const std::string&, const std::string&, qor::Placement) {
+      ++fetched;
+      return qor::FetchOutcome::Placed;
+    });
   }
   state.counters["fetched"] = benchmark::Counter(static_cast<double>(fetched), benchmark::Counter::kAvgIterations);
   state.SetItemsProcessed(state.iterations() * state.range(0));
@@ -190,10 +194,12 @@ void BM_PlaceNewFiles(benchmark::State& state) {
       path += "/";
       path += file;
       auto target = form.file_system->replace_file(path);
-      if (!target || !(*target)->write("bytes", 5)) return false;
+      if (!target || !(*target)->write("bytes", 5)) return qor::FetchOutcome::Failed;
       const auto committed = (*target)->commit(placement);
-      placed += committed && *committed == qor::Committed::Placed ? 1 : 0;
-      return committed && *committed == qor::Committed::Placed;
+      if (!committed) return qor::FetchOutcome::Failed;
+      if (*committed == qor::Committed::PlaceTaken) return qor::FetchOutcome::PlaceTaken;
+      ++placed;
+      return qor::FetchOutcome::Placed;
     });
   }
   state.counters["placed"] = benchmark::Counter(static_cast<double>(placed), benchmark::Counter::kAvgIterations);

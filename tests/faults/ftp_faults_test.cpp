@@ -133,7 +133,7 @@ TEST_F(FaultTest, ServerGoneBetweenTwoFilesFailsTheRestAndTheNextQuery) {
   int fetched = 0;
   form.steps.download_packages = [&] {
     download_packages(form, [&](const std::string& name, const std::string& folder, Placement placement) {
-      const bool arrived = ftp_get_file(run->host, *form.file_system, name, folder, placement);
+      const FetchOutcome arrived = ftp_get_file(run->host, *form.file_system, name, folder, placement);
       if (++fetched == 1) server->stop();
       return arrived;
     });

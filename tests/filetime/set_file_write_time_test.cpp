@@ -90,17 +90,22 @@ TEST_F(BerlinTime, DatesNoFileTimeHoldsAreRefusedWithoutAskingTheFileSystem) {
         // East of UTC the first hour of 1601 lies before the file-time epoch.
         DateValue{1601, 1, 1, 0, 30, 0}}) {
     SCOPED_TRACE(date.year);
-    EXPECT_FALSE(set_file_write_time(files, dir / "old.jpg", date, true));
+    const Status stamped = set_file_write_time(files, dir / "old.jpg", date, true);
+    ASSERT_FALSE(stamped);
+    EXPECT_NE(stamped.failure().reason.find("old.jpg"), std::string::npos) << stamped.failure().reason;
   }
   EXPECT_TRUE(files.stamps.empty());
 }
 
-TEST_F(BerlinTime, AStampTheFileSystemRefusesIsReportedOnce) {
+// The caller tells the reason once, in its own words; the stamp says nothing.
+TEST_F(BerlinTime, AStampTheFileSystemRefusesCarriesItsReason) {
   files.refusal = Failure{"stamp /x/a.dll: Read-only file system", EROFS};
   const test::StderrCapture errors;
-  EXPECT_FALSE(set_file_write_time(files, "/x/a.dll", {2020, 1, 1, 0, 0, 0}, true));
-  EXPECT_EQ(errors.failure_lines(),
-            std::vector<std::string>{"QOR_sync_PRO: stamp: stamp /x/a.dll: Read-only file system"});
+  const Status stamped = set_file_write_time(files, "/x/a.dll", {2020, 1, 1, 0, 0, 0}, true);
+  ASSERT_FALSE(stamped);
+  EXPECT_EQ(stamped.failure().reason, "stamp /x/a.dll: Read-only file system");
+  EXPECT_EQ(stamped.failure().code, EROFS);
+  EXPECT_TRUE(errors.failure_lines().empty());
 }
 
 }  // namespace

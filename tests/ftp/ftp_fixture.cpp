@@ -19,8 +19,8 @@ void FtpTest::start_server(const std::vector<std::string>& options) {
   mod.ftp_password = "pass word";
 }
 
-bool FtpTest::fetch(const std::string& name, const std::string& folder) {
-  return ftp_get_file(host, *files, name, folder);
+FetchOutcome FtpTest::fetch(const std::string& name, const std::string& folder, Placement placement) {
+  return ftp_get_file(host, *files, name, folder, placement);
 }
 
 }  // namespace qor::test

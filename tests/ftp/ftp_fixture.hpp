@@ -9,6 +9,8 @@
 #include <vector>
 
 #include "QOR_sync_FRM.hpp"
+#include "fetch_outcome.hpp"
+#include "file_system.hpp"
 #include "files.hpp"
 #include "recording_host.hpp"
 #include "server_process.hpp"
@@ -25,8 +27,8 @@ class FtpTest : public ::testing::Test {
   void start_server(const std::vector<std::string>& options = {});
   std::string local(const std::string& name) const { return target / name; }
   // ftp_get_file into the target folder, or another.
-  bool fetch(const std::string& name) { return fetch(name, target.path()); }
-  bool fetch(const std::string& name, const std::string& folder);
+  FetchOutcome fetch(const std::string& name) { return fetch(name, target.path()); }
+  FetchOutcome fetch(const std::string& name, const std::string& folder, Placement placement = Placement::Replace);
 
   TempDir root;    // what the server serves
   TempDir target;  // where downloads go

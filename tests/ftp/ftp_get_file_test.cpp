@@ -27,11 +27,11 @@ TEST_F(FtpTest, DownloadReplacesTheLocalFileKeepsItsModeAndFetchesAgain) {
   connect_ftp(host, {});
   write_file(local("app.exe"), "version 1, longer than the new one");
   chmod(local("app.exe").c_str(), 0750);
-  EXPECT_TRUE(fetch("app.exe"));
+  EXPECT_EQ(fetch("app.exe"), FetchOutcome::Placed);
   EXPECT_EQ(read_file(local("app.exe")), "version 2");
   EXPECT_EQ(mode_of(local("app.exe")), 0750u);
   write_file(root / "app.exe", "version 3");
-  EXPECT_TRUE(fetch("app.exe"));
+  EXPECT_EQ(fetch("app.exe"), FetchOutcome::Placed);
   EXPECT_EQ(read_file(local("app.exe")), "version 3");
   EXPECT_EQ(server->count_log("RETR app.exe", 2), 2);
   EXPECT_EQ(server->count_log("LOGIN", 1), 1) << "the downloads use the connection of connect_ftp";
@@ -60,7 +60,7 @@ TEST_F(FtpTest, EveryFailureShowsTheMessageWritesOneLineNamingTheFileAndCreatesN
     SCOPED_TRACE("'" + c.name + "' into " + c.folder);
     host.messages.clear();
     const StderrCapture errors;
-    EXPECT_FALSE(fetch(c.name, c.folder));
+    EXPECT_EQ(fetch(c.name, c.folder), FetchOutcome::Failed);
     ASSERT_EQ(host.messages.size(), 1u);
     EXPECT_EQ(host.messages[0].text, kTransferFailed);
     EXPECT_EQ(host.messages[0].buttons, MsgButtons::OK);
@@ -81,7 +81,7 @@ TEST_F(FtpTest, AWriteProtectedLocalFileIsNotReplacedAndTheReasonSaysSo) {
   write_file(local("top.dll"), "protected");
   chmod(local("top.dll").c_str(), 0444);
   const StderrCapture errors;
-  EXPECT_FALSE(fetch("top.dll"));
+  EXPECT_EQ(fetch("top.dll"), FetchOutcome::Failed);
   EXPECT_EQ(host.texts(), Items{kTransferFailed});
   EXPECT_EQ(read_file(local("top.dll")), "protected");
   EXPECT_EQ(errors.failure_lines(),
@@ -91,11 +91,11 @@ TEST_F(FtpTest, AWriteProtectedLocalFileIsNotReplacedAndTheReasonSaysSo) {
 TEST_F(FtpTest, WithoutAConnectionEveryDownloadFails) {
   write_file(root / "top.dll", "top");
   start_server();
-  EXPECT_FALSE(fetch("top.dll"));
+  EXPECT_EQ(fetch("top.dll"), FetchOutcome::Failed);
   shared_variables().mod.ftp_password = "wrong";
   connect_ftp(host, {});
   host.messages.clear();
-  EXPECT_FALSE(fetch("top.dll"));
+  EXPECT_EQ(fetch("top.dll"), FetchOutcome::Failed);
   EXPECT_EQ(host.texts(), Items{kTransferFailed});
   EXPECT_TRUE(file_names(target.path()).empty());
 }
@@ -116,7 +116,7 @@ TEST_F(FtpTest, BrokenTransferLeavesTheOldFileExactlyAsItWas) {
     host.messages.clear();
     {
       const StderrCapture errors;
-      EXPECT_FALSE(fetch("data.db3"));
+      EXPECT_EQ(fetch("data.db3"), FetchOutcome::Failed);
       EXPECT_EQ(errors.failure_lines().size(), 1u) << errors.text();
     }
     EXPECT_EQ(host.texts(), Items{kTransferFailed});
@@ -124,9 +124,9 @@ TEST_F(FtpTest, BrokenTransferLeavesTheOldFileExactlyAsItWas) {
     EXPECT_EQ(mode_of(local("data.db3")), 0600u);
     EXPECT_EQ(file_names(target.path()), Items{"data.db3"});
     // A fresh file that breaks off leaves nothing at all.
-    EXPECT_FALSE(fetch("data.db3", target / "sub-absent"));
+    EXPECT_EQ(fetch("data.db3", target / "sub-absent"), FetchOutcome::Failed);
     std::filesystem::remove(local("data.db3"));
-    EXPECT_FALSE(fetch("data.db3"));
+    EXPECT_EQ(fetch("data.db3"), FetchOutcome::Failed);
     EXPECT_TRUE(file_names(target.path()).empty());
     server.reset();
   }
@@ -143,12 +143,32 @@ TEST_F(FtpTest, ClosingTheWindowDuringATransferAbandonsItAndKeepsTheOldFile) {
     if (host.yields == 5) host.window_closed = true;
   };
   const StderrCapture errors;
-  EXPECT_FALSE(fetch("held.exe"));
+  EXPECT_EQ(fetch("held.exe"), FetchOutcome::Abandoned);
   EXPECT_TRUE(host.messages.empty()) << host.texts().front();
   EXPECT_EQ(host.yields, 5);
   EXPECT_EQ(read_file(local("held.exe")), "the old program");
   EXPECT_EQ(file_names(target.path()), Items{"held.exe"});
   EXPECT_EQ(errors.failure_lines(), Items{"QOR_sync_PRO: transfer of held.exe: abandoned, the window was closed"});
+}
+
+// A file meant for an empty place finds the user's own there when it
+// arrives: theirs is kept, the download dropped. No failure: no box, and
+// the outcome tells the run not to stamp or start what it did not place.
+TEST_F(FtpTest, APlaceTakenWhileTheFileArrivesKeepsTheUsersFileWithoutABox) {
+  write_file(root / "qor_buch.db3", pattern_bytes(1'000'000));
+  start_server();
+  connect_ftp(host, {});
+  host.on_yield = [this] {
+    if (!std::filesystem::exists(local("qor_buch.db3"))) write_file(local("qor_buch.db3"), "the user's own");
+  };
+  const StderrCapture errors;
+  EXPECT_EQ(fetch("qor_buch.db3", target.path(), Placement::OnlyIfAbsent), FetchOutcome::PlaceTaken);
+  ASSERT_GT(host.yields, 0) << "the user had no moment to put the file there";
+  EXPECT_TRUE(host.messages.empty()) << host.texts().front();
+  EXPECT_TRUE(read_file(local("qor_buch.db3")) == "the user's own");
+  EXPECT_EQ(file_names(target.path()), Items{"qor_buch.db3"});
+  EXPECT_EQ(errors.failure_lines(), Items{"QOR_sync_PRO: transfer of qor_buch.db3: " + local("qor_buch.db3") +
+                                          " appeared meanwhile and is kept"});
 }
 
 }  // namespace

@@ -21,8 +21,8 @@ TEST_F(FtpTest, DownloadsAfterTheServerClosedTheIdleConnectionLogInAgainOnce) {
   ASSERT_EQ(server->count_log("LOGIN", 1), 1);
   std::this_thread::sleep_for(3500ms);
 
-  EXPECT_TRUE(fetch("a.dll"));
-  EXPECT_TRUE(fetch("b.dll"));
+  EXPECT_EQ(fetch("a.dll"), FetchOutcome::Placed);
+  EXPECT_EQ(fetch("b.dll"), FetchOutcome::Placed);
   EXPECT_EQ(read_file(local("a.dll")), "a");
   EXPECT_EQ(read_file(local("b.dll")), "bb");
   EXPECT_TRUE(host.messages.empty());
@@ -31,7 +31,7 @@ TEST_F(FtpTest, DownloadsAfterTheServerClosedTheIdleConnectionLogInAgainOnce) {
 
   // A file the server lacks is a failure of its own, never a reason to log
   // in again.
-  EXPECT_FALSE(fetch("missing.dll"));
+  EXPECT_EQ(fetch("missing.dll"), FetchOutcome::Failed);
   ASSERT_EQ(host.messages.size(), 1u);
   EXPECT_EQ(host.messages[0].text, kTransferFailed);
   EXPECT_EQ(server->count_log("LOGIN", 3, 1s), 2);

@@ -9,6 +9,7 @@
 #include "install_fixture.hpp"
 #include "local_date.hpp"
 #include "scoped_env.hpp"
+#include "stderr_capture.hpp"
 
 namespace qor {
 namespace {
@@ -84,6 +85,38 @@ TEST_F(DownloadRun, OnlyAFileTheCheckFoundIsReplacedTheOthersOnlyFillAnEmptyPlac
   build_lists({"fn=a.txt|ar=txt"}, 0);
   run();
   EXPECT_EQ(fetch.placements, std::vector<Placement>{Placement::OnlyIfAbsent});
+}
+
+// A place the user filled while the panel waited holds their file: the run
+// must neither make it startable nor stamp it as the version it is not.
+TEST_F(DownloadRun, AFileWhosePlaceWasTakenIsNeitherMadeStartableNorStamped) {
+  const std::string version = "07.12.1999 14:05:09";
+  build_lists({"fn=app.exe|ve=1.0.0.0|ar=exe", "fn=pic.jpg|ve=" + version + "|ar=jpg"}, 1);
+  ASSERT_EQ(due(), (std::vector<std::string>{"app.exe", "pic.jpg"}));
+  test::write_file(at("app.exe"), "the user's");
+  ::chmod(at("app.exe").c_str(), 0640);
+  test::write_file(at("pic.jpg"), "the user's");
+  const auto before = std::chrono::system_clock::now() - std::chrono::seconds(1);
+  run();
+  EXPECT_TRUE(host.messages.empty()) << host.texts().front();
+  EXPECT_EQ(test::read_file(at("app.exe")), "the user's");
+  EXPECT_EQ(test::mode_of(at("app.exe")) & 0777, 0640u);
+  EXPECT_GE(*fs->DateLastModified(at("pic.jpg")), before);
+}
+
+// The file is in place and only its stamp is missing: the next run fetches
+// it again. No box stops the run; standard error says which file and why.
+TEST_F(DownloadRun, AStampThatFailsIsToldOnStandardErrorAndTheRunGoesOn) {
+  build_lists({"fn=up.dll|ve=07.12.1600 14:05:09|ar=dll", "fn=pic.jpg|ve=07.12.1999 14:05:09|ar=jpg"}, 1);
+  ASSERT_EQ(due(), (std::vector<std::string>{"up.dll", "pic.jpg"}));
+  const test::StderrCapture errors;
+  run();
+  EXPECT_TRUE(host.messages.empty()) << host.texts().front();
+  EXPECT_EQ(test::read_file(at("up.dll")), "new");
+  EXPECT_EQ(utc_to_local_date(*fs->DateLastModified(at("pic.jpg"))), (DateValue{1999, 12, 7, 14, 5, 9}));
+  EXPECT_EQ(errors.failure_lines(),
+            std::vector<std::string>{"QOR_sync_PRO: stamp: stamp " + at("up.dll") +
+                                     ": the date 1600-12-07 14:05:09 names no time a file can carry"});
 }
 
 TEST_F(DownloadRun, TheBarGrowsByOneStepPerFinishedItemAndAnEmptyListShowsNone) {

@@ -79,11 +79,12 @@ struct CopyingFetch {
       placements.push_back(placement);
       namespace fs = std::filesystem;
       for (const auto& f : failing)
-        if (f == name) return false;
+        if (f == name) return FetchOutcome::Failed;
       std::error_code ec;
       const auto options =
           placement == Placement::Replace ? fs::copy_options::overwrite_existing : fs::copy_options::skip_existing;
-      return fs::copy_file(fs::path(source) / name, fs::path(folder) / name, options, ec);
+      if (fs::copy_file(fs::path(source) / name, fs::path(folder) / name, options, ec)) return FetchOutcome::Placed;
+      return ec ? FetchOutcome::Failed : FetchOutcome::PlaceTaken;
     };
   }
 };
