@@ -73,6 +73,24 @@ std::optional<std::string> unquote_exec(std::string_view v) {
   return path;
 }
 
+// The path of a "file://" URL whose other bytes are percent-encoded.
+std::optional<std::string> path_of_file_url(std::string_view url) {
+  if (!url.starts_with("file://")) return std::nullopt;
+  std::string path;
+  for (std::size_t i = 7; i < url.size(); ++i) {
+    if (url[i] != '%') {
+      path += url[i];
+      continue;
+    }
+    if (i + 2 >= url.size()) return std::nullopt;
+    const std::string hex(url.substr(i + 1, 2));
+    if (hex.find_first_not_of("0123456789ABCDEF") != std::string::npos) return std::nullopt;
+    path += static_cast<char>(std::stoi(hex, nullptr, 16));
+    i += 2;
+  }
+  return path;
+}
+
 std::vector<std::string_view> lines_of(std::string_view text) {
   std::vector<std::string_view> lines;
   while (!text.empty()) {
@@ -107,6 +125,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   const std::string entry = qor::desktop_entry_text("QOR_software_PRO", {target, folder + "/QOR_Icons.dll", folder});
   const auto lines = lines_of(entry);
+  if (target.ends_with('/')) {
+    // A folder is opened by a link entry, not started.
+    check(lines.size() == 5, "no path adds a line to the folder's entry");
+    check(lines[0] == "[Desktop Entry]" && lines[1] == "Type=Link" && lines[3].starts_with("URL=") &&
+              lines[4].starts_with("Icon="),
+          "every key of the folder's entry keeps its own line");
+    const auto url = unescape_string(lines[3].substr(4));
+    check(url.has_value() && path_of_file_url(*url) == target, "the entry opens the folder");
+    return 0;
+  }
   check(lines.size() == 6, "no path adds a line to the entry");
   check(lines[0] == "[Desktop Entry]" && lines[3].starts_with("Exec=") && lines[4].starts_with("Path=") &&
             lines[5].starts_with("Icon="),
