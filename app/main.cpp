@@ -3,10 +3,11 @@
 #include <string>
 #include <vector>
 
-#include "QOR_sync_FRM.hpp"
-#include "command_line.hpp"
-#include "form_toolkit.hpp"
-#include "wire_steps.hpp"
+#include "app/command_line.hpp"
+#include "app/wire_steps.hpp"
+#include "platform/file_system.hpp"
+#include "window/QOR_sync_FRM.hpp"
+#include "window/form_toolkit.hpp"
 
 #ifndef QOR_UPDATE_SERVER
 #define QOR_UPDATE_SERVER "localhost"
@@ -18,14 +19,16 @@ int main(int argc, char** argv) {
     qor::show_usage_text(qor::usage_text("QOR_sync_PRO", QOR_UPDATE_SERVER), false);
     return 0;
   }
-  return qor::run_form_window(argc, argv, [](qor::QOR_sync_FRM& form, const std::vector<std::string>& args) {
-    std::string error;
-    const auto line = qor::parse_command_line(args, QOR_UPDATE_SERVER, error);
-    if (!line) {
-      qor::show_usage_text("QOR_sync_PRO: " + error + "\n" + qor::usage_text("QOR_sync_PRO", QOR_UPDATE_SERVER), true);
-      return false;
-    }
-    form.steps = qor::make_program_steps(form, line->update_server);
-    return true;
-  });
+  return qor::run_form_window(
+      argc, argv, qor::make_local_file_system, [](qor::QOR_sync_FRM& form, const std::vector<std::string>& args) {
+        std::string error;
+        const auto line = qor::parse_command_line(args, QOR_UPDATE_SERVER, error);
+        if (!line) {
+          qor::show_usage_text("QOR_sync_PRO: " + error + "\n" + qor::usage_text("QOR_sync_PRO", QOR_UPDATE_SERVER),
+                               true);
+          return false;
+        }
+        form.steps = qor::make_program_steps(form, line->update_server);
+        return true;
+      });
 }

@@ -1,11 +1,11 @@
-#include "wire_steps.hpp"
+#include "app/wire_steps.hpp"
 
-#include "QOR_sync_ftp_MOD.hpp"
-#include "install_steps.hpp"
-#include "keep_window_going.hpp"
-#include "server_steps.hpp"
-#include "shell.hpp"
-#include "transfer_failures.hpp"
+#include "ftp/ftp_steps.hpp"
+#include "install/install_steps.hpp"
+#include "platform/shell.hpp"
+#include "server/server_steps.hpp"
+#include "window/keep_window_going.hpp"
+#include "window/transfer_failures.hpp"
 
 namespace qor {
 

@@ -4,9 +4,9 @@
 
 #include <string>
 
-#include "QOR_sync_FRM.hpp"
-#include "ftp_transfer.hpp"
-#include "http_fetch.hpp"
+#include "platform/ftp_transfer.hpp"
+#include "platform/http_fetch.hpp"
+#include "window/QOR_sync_FRM.hpp"
 
 namespace qor {
 

@@ -10,7 +10,7 @@
 #   big_icon64.dll (a picture over the reader's limit)   no_icon64.dll
 function(qor_pe_fixtures target out)
   cmake_parse_arguments(arg "" "CXX;WINDRES;LD;PYTHON" "" ${ARGN})
-  set(src ${PROJECT_SOURCE_DIR}/tests/platform/pe_fixtures)
+  set(src ${PROJECT_SOURCE_DIR}/tests/portable/pe/fixtures)
   file(MAKE_DIRECTORY ${out})
   set(images)
   # name, rc file (or "" for none), 32 or 64

@@ -1,7 +1,7 @@
 #include <chrono>
 
-#include "QOR_sync_file_MOD.hpp"
-#include "local_date.hpp"
+#include "filetime/filetime_steps.hpp"
+#include "filetime/local_date.hpp"
 
 namespace qor {
 namespace {

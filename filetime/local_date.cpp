@@ -1,6 +1,6 @@
-#include "local_date.hpp"
+#include "filetime/local_date.hpp"
 
-#include "local_time.hpp"
+#include "platform/local_time.hpp"
 
 namespace qor {
 

@@ -6,7 +6,7 @@
 #include <chrono>
 #include <cstdint>
 
-#include "QOR_sync_file_MOD.hpp"
+#include "filetime/filetime_steps.hpp"
 
 namespace qor {
 

@@ -3,9 +3,9 @@
 // read-only attribute around the stamp.
 #include <cstdio>
 
-#include "QOR_sync_file_MOD.hpp"
-#include "file_system.hpp"
-#include "local_date.hpp"
+#include "filetime/filetime_steps.hpp"
+#include "filetime/local_date.hpp"
+#include "platform/file_system.hpp"
 
 namespace qor {
 namespace {

@@ -1,8 +1,8 @@
 // Whether the update server can be reached: the internet functions must open,
 // and the check query must be answered with exactly "ok".
-#include "QOR_sync_ftp_MOD.hpp"
-#include "app_title.hpp"
-#include "http_query.hpp"
+#include "ftp/ftp_steps.hpp"
+#include "portable/app_title.hpp"
+#include "server/http_query.hpp"
 
 namespace qor {
 

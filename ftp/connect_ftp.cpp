@@ -4,12 +4,12 @@
 #include <optional>
 #include <utility>
 
-#include "QOR_sync_ftp_MOD.hpp"
-#include "app_title.hpp"
-#include "control_characters.hpp"
-#include "form_host.hpp"
-#include "keep_window_going.hpp"
-#include "shared_variables.hpp"
+#include "ftp/ftp_steps.hpp"
+#include "portable/app_title.hpp"
+#include "portable/text/control_characters.hpp"
+#include "window/form_host.hpp"
+#include "window/keep_window_going.hpp"
+#include "window/shared_variables.hpp"
 
 namespace qor {
 

@@ -1,13 +1,13 @@
 // Fetches one package file from the login folder into its local folder. The
 // bytes go through the file system's replacement file, so a failed transfer
 // leaves the old file whole.
-#include "QOR_sync_ftp_MOD.hpp"
-#include "file_system.hpp"
-#include "form_host.hpp"
-#include "keep_window_going.hpp"
-#include "remote_name.hpp"
-#include "shared_variables.hpp"
-#include "transfer_failures.hpp"
+#include "ftp/ftp_steps.hpp"
+#include "ftp/remote_name.hpp"
+#include "platform/file_system.hpp"
+#include "window/form_host.hpp"
+#include "window/keep_window_going.hpp"
+#include "window/shared_variables.hpp"
+#include "window/transfer_failures.hpp"
 
 namespace qor {
 namespace {

@@ -1,4 +1,4 @@
-#include "listing_order.hpp"
+#include "ftp/listing_order.hpp"
 
 #include <algorithm>
 #include <numeric>

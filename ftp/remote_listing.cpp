@@ -3,12 +3,12 @@
 // names; folder names in upper case, file names in lower case.
 #include <algorithm>
 
-#include "QOR_sync_ftp_MOD.hpp"
-#include "controls.hpp"
-#include "ftp_transfer.hpp"
-#include "letter_case.hpp"
-#include "listing_order.hpp"
-#include "shared_variables.hpp"
+#include "ftp/ftp_steps.hpp"
+#include "ftp/listing_order.hpp"
+#include "platform/ftp_transfer.hpp"
+#include "portable/text/letter_case.hpp"
+#include "window/controls.hpp"
+#include "window/shared_variables.hpp"
 
 namespace qor {
 

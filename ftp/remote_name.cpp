@@ -1,4 +1,4 @@
-#include "remote_name.hpp"
+#include "ftp/remote_name.hpp"
 
 #include <algorithm>
 

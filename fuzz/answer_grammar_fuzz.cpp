@@ -7,8 +7,8 @@
 #include <string_view>
 #include <vector>
 
-#include "answer_grammar.hpp"
-#include "fuzz_check.hpp"
+#include "fuzz/fuzz_check.hpp"
+#include "server/answer_grammar.hpp"
 
 namespace {
 

@@ -11,9 +11,9 @@
 #include <string>
 #include <string_view>
 
-#include "answer_text.hpp"
-#include "fuzz_check.hpp"
-#include "text_encoding.hpp"
+#include "fuzz/fuzz_check.hpp"
+#include "portable/text/text_encoding.hpp"
+#include "server/answer_text.hpp"
 
 namespace {
 

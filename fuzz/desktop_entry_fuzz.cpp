@@ -9,8 +9,8 @@
 #include <string_view>
 #include <vector>
 
-#include "desktop_entry.hpp"
-#include "fuzz_check.hpp"
+#include "fuzz/fuzz_check.hpp"
+#include "platform/linux/desktop/desktop_entry.hpp"
 
 namespace {
 

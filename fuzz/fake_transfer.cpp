@@ -1,10 +1,10 @@
-#include "fake_transfer.hpp"
+#include "fuzz/fake_transfer.hpp"
 
 #include <memory>
 #include <utility>
 
-#include "ftp_transfer.hpp"
-#include "listed_entries.hpp"
+#include "platform/ftp_transfer.hpp"
+#include "portable/transfer/listed_entries.hpp"
 
 namespace qor {
 

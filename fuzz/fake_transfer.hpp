@@ -4,7 +4,7 @@
 
 #include <vector>
 
-#include "find_data.hpp"
+#include "platform/find_data.hpp"
 
 namespace qor::fuzz {
 

@@ -8,8 +8,8 @@
 #include <cstdint>
 #include <string>
 
-#include "fuzz_check.hpp"
-#include "general_date.hpp"
+#include "fuzz/fuzz_check.hpp"
+#include "install/general_date.hpp"
 
 namespace {
 

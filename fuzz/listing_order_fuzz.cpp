@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "fuzz_check.hpp"
-#include "listing_order.hpp"
+#include "ftp/listing_order.hpp"
+#include "fuzz/fuzz_check.hpp"
 
 namespace {
 

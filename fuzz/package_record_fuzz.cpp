@@ -15,15 +15,15 @@
 #include <string_view>
 #include <vector>
 
-#include "QOR_sync_FRM.hpp"
-#include "answer_grammar.hpp"
-#include "caption_colour.hpp"
-#include "file_system.hpp"
-#include "fuzz_check.hpp"
-#include "package_fields.hpp"
-#include "package_name.hpp"
-#include "package_place.hpp"
-#include "server_steps.hpp"
+#include "fuzz/fuzz_check.hpp"
+#include "install/package_fields.hpp"
+#include "install/package_place.hpp"
+#include "platform/file_system.hpp"
+#include "server/answer_grammar.hpp"
+#include "server/caption_colour.hpp"
+#include "server/package_name.hpp"
+#include "server/server_steps.hpp"
+#include "window/QOR_sync_FRM.hpp"
 
 namespace {
 

@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
-#include "fuzz_check.hpp"
-#include "pe_icon.hpp"
-#include "pe_version.hpp"
+#include "fuzz/fuzz_check.hpp"
+#include "portable/pe/pe_icon.hpp"
+#include "portable/pe/pe_version.hpp"
 
 namespace {
 

@@ -12,12 +12,12 @@
 #include <string>
 #include <vector>
 
-#include "QOR_sync_ftp_MOD.hpp"
-#include "controls.hpp"
-#include "fake_transfer.hpp"
-#include "fuzz_check.hpp"
-#include "letter_case.hpp"
-#include "shared_variables.hpp"
+#include "ftp/ftp_steps.hpp"
+#include "fuzz/fake_transfer.hpp"
+#include "fuzz/fuzz_check.hpp"
+#include "portable/text/letter_case.hpp"
+#include "window/controls.hpp"
+#include "window/shared_variables.hpp"
 
 namespace {
 

@@ -1,13 +1,13 @@
 // Decides whether one package record of the list being built is due, and if
 // so puts it into List3 with its List1 row as item data, and keeps the
 // fields it decided by for the download run.
-#include "QOR_sync_FRM.hpp"
-#include "install_steps.hpp"
-#include "package_fields.hpp"
-#include "package_kinds.hpp"
-#include "package_name.hpp"
-#include "package_place.hpp"
-#include "version_date.hpp"
+#include "install/install_steps.hpp"
+#include "install/package_fields.hpp"
+#include "install/package_kinds.hpp"
+#include "install/package_place.hpp"
+#include "install/version_date.hpp"
+#include "server/package_name.hpp"
+#include "window/QOR_sync_FRM.hpp"
 
 namespace qor {
 namespace {

@@ -1,14 +1,14 @@
 // The download run: fetches every package of List3 into its place, stamps
 // date-versioned files with their version date, and shows a growing bar.
-#include "QOR_sync_FRM.hpp"
-#include "QOR_sync_file_MOD.hpp"
-#include "control_characters.hpp"
-#include "install_steps.hpp"
-#include "package_fields.hpp"
-#include "package_kinds.hpp"
-#include "package_place.hpp"
-#include "transfer_failures.hpp"
-#include "version_date.hpp"
+#include "filetime/filetime_steps.hpp"
+#include "install/install_steps.hpp"
+#include "install/package_fields.hpp"
+#include "install/package_kinds.hpp"
+#include "install/package_place.hpp"
+#include "install/version_date.hpp"
+#include "portable/text/control_characters.hpp"
+#include "window/QOR_sync_FRM.hpp"
+#include "window/transfer_failures.hpp"
 
 namespace qor {
 namespace {

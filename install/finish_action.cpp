@@ -1,13 +1,13 @@
 // The finish panel's action: a desktop shortcut to the main application (in
 // the applications menu where the user has no desktop), the application
 // started when present, and the window closed.
-#include "QOR_sync_FRM.hpp"
-#include "app_title.hpp"
-#include "file_system.hpp"
-#include "install_steps.hpp"
-#include "package_kinds.hpp"
-#include "package_name.hpp"
-#include "shell.hpp"
+#include "install/install_steps.hpp"
+#include "install/package_kinds.hpp"
+#include "platform/file_system.hpp"
+#include "platform/shell.hpp"
+#include "portable/app_title.hpp"
+#include "server/package_name.hpp"
+#include "window/QOR_sync_FRM.hpp"
 
 namespace qor {
 namespace {

@@ -1,4 +1,4 @@
-#include "general_date.hpp"
+#include "install/general_date.hpp"
 
 #include <algorithm>
 #include <vector>

@@ -8,8 +8,8 @@
 #include <optional>
 #include <string>
 
-#include "date_form.hpp"
-#include "date_value.hpp"
+#include "filetime/date_value.hpp"
+#include "platform/date_form.hpp"
 
 namespace qor {
 

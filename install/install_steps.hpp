@@ -4,8 +4,8 @@
 #include <functional>
 #include <string>
 
-#include "fetch_outcome.hpp"
-#include "file_system.hpp"
+#include "platform/file_system.hpp"
+#include "window/fetch_outcome.hpp"
 
 namespace qor {
 

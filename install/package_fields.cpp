@@ -1,8 +1,8 @@
-#include "package_fields.hpp"
+#include "install/package_fields.hpp"
 
 #include <string_view>
 
-#include "answer_grammar.hpp"
+#include "server/answer_grammar.hpp"
 
 namespace qor {
 namespace {

@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <string>
 
-#include "checked_fields.hpp"
+#include "window/checked_fields.hpp"
 
 namespace qor {
 

@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "letter_case.hpp"
+#include "portable/text/letter_case.hpp"
 
 namespace qor {
 

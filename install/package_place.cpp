@@ -1,9 +1,9 @@
-#include "package_place.hpp"
+#include "install/package_place.hpp"
 
-#include "control_characters.hpp"
-#include "file_system.hpp"
-#include "package_fields.hpp"
-#include "package_name.hpp"
+#include "install/package_fields.hpp"
+#include "platform/file_system.hpp"
+#include "portable/text/control_characters.hpp"
+#include "server/package_name.hpp"
 
 namespace qor {
 

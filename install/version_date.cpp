@@ -1,8 +1,8 @@
-#include "version_date.hpp"
+#include "install/version_date.hpp"
 
-#include "date_form.hpp"
-#include "general_date.hpp"
-#include "local_date.hpp"
+#include "filetime/local_date.hpp"
+#include "install/general_date.hpp"
+#include "platform/date_form.hpp"
 
 namespace qor {
 namespace {

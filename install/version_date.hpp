@@ -9,7 +9,7 @@
 #include <optional>
 #include <string>
 
-#include "date_value.hpp"
+#include "filetime/date_value.hpp"
 
 namespace qor {
 

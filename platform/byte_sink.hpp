@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <optional>
 
-#include "result.hpp"
+#include "portable/result/result.hpp"
 
 namespace qor {
 

@@ -17,9 +17,9 @@
 #include <memory>
 #include <string>
 
-#include "byte_sink.hpp"
-#include "find_data.hpp"
-#include "result.hpp"
+#include "platform/byte_sink.hpp"
+#include "platform/find_data.hpp"
+#include "portable/result/result.hpp"
 
 namespace qor {
 

@@ -26,10 +26,10 @@
 #include <memory>
 #include <string>
 
-#include "byte_sink.hpp"
-#include "find_data.hpp"
-#include "keep_going.hpp"
-#include "result.hpp"
+#include "platform/byte_sink.hpp"
+#include "platform/find_data.hpp"
+#include "platform/keep_going.hpp"
+#include "portable/result/result.hpp"
 
 namespace qor {
 

@@ -6,8 +6,8 @@
 #include <cstddef>
 #include <string>
 
-#include "keep_going.hpp"
-#include "result.hpp"
+#include "platform/keep_going.hpp"
+#include "portable/result/result.hpp"
 
 namespace qor {
 

@@ -6,7 +6,7 @@
 #include <memory>
 #include <string>
 
-#include "result.hpp"
+#include "portable/result/result.hpp"
 
 namespace qor {
 

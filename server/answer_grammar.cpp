@@ -1,4 +1,4 @@
-#include "answer_grammar.hpp"
+#include "server/answer_grammar.hpp"
 
 #include <charconv>
 

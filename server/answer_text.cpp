@@ -1,6 +1,6 @@
-#include "answer_text.hpp"
+#include "server/answer_text.hpp"
 
-#include "text_encoding.hpp"
+#include "portable/text/text_encoding.hpp"
 
 namespace qor {
 

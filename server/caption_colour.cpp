@@ -1,6 +1,6 @@
-#include "caption_colour.hpp"
+#include "server/caption_colour.hpp"
 
-#include "answer_grammar.hpp"
+#include "server/answer_grammar.hpp"
 
 namespace qor {
 

@@ -1,10 +1,10 @@
-#include "http_query.hpp"
+#include "server/http_query.hpp"
 
-#include "answer_text.hpp"
-#include "app_title.hpp"
-#include "form_host.hpp"
-#include "keep_window_going.hpp"
-#include "steps.hpp"
+#include "portable/app_title.hpp"
+#include "server/answer_text.hpp"
+#include "window/form_host.hpp"
+#include "window/keep_window_going.hpp"
+#include "window/steps.hpp"
 
 namespace qor {
 

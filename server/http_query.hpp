@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "http_fetch.hpp"
+#include "platform/http_fetch.hpp"
 
 namespace qor {
 

@@ -2,12 +2,12 @@
 #include <string>
 #include <string_view>
 
-#include "QOR_sync_FRM.hpp"
-#include "answer_grammar.hpp"
-#include "file_system.hpp"
-#include "http_query.hpp"
-#include "package_name.hpp"
-#include "server_steps.hpp"
+#include "platform/file_system.hpp"
+#include "server/answer_grammar.hpp"
+#include "server/http_query.hpp"
+#include "server/package_name.hpp"
+#include "server/server_steps.hpp"
+#include "window/QOR_sync_FRM.hpp"
 
 namespace qor {
 

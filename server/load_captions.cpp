@@ -1,11 +1,11 @@
 // The window's headings, button texts and colours in the chosen language.
 #include <string_view>
 
-#include "QOR_sync_FRM.hpp"
-#include "answer_grammar.hpp"
-#include "caption_colour.hpp"
-#include "http_query.hpp"
-#include "server_steps.hpp"
+#include "server/answer_grammar.hpp"
+#include "server/caption_colour.hpp"
+#include "server/http_query.hpp"
+#include "server/server_steps.hpp"
+#include "window/QOR_sync_FRM.hpp"
 
 namespace qor {
 

@@ -2,10 +2,10 @@
 #include <string>
 #include <string_view>
 
-#include "QOR_sync_FRM.hpp"
-#include "answer_grammar.hpp"
-#include "http_query.hpp"
-#include "server_steps.hpp"
+#include "server/answer_grammar.hpp"
+#include "server/http_query.hpp"
+#include "server/server_steps.hpp"
+#include "window/QOR_sync_FRM.hpp"
 
 namespace qor {
 

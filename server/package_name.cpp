@@ -1,7 +1,7 @@
-#include "package_name.hpp"
+#include "server/package_name.hpp"
 
-#include "answer_grammar.hpp"
-#include "file_system.hpp"
+#include "platform/file_system.hpp"
+#include "server/answer_grammar.hpp"
 
 namespace qor {
 

@@ -3,9 +3,9 @@
 // value of the record before.
 #include <string_view>
 
-#include "QOR_sync_FRM.hpp"
-#include "answer_grammar.hpp"
-#include "server_steps.hpp"
+#include "server/answer_grammar.hpp"
+#include "server/server_steps.hpp"
+#include "window/QOR_sync_FRM.hpp"
 
 namespace qor {
 

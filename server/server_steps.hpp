@@ -2,7 +2,7 @@
 // three package lists.
 #pragma once
 
-#include "http_query.hpp"
+#include "server/http_query.hpp"
 
 namespace qor {
 

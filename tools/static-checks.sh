@@ -43,7 +43,5 @@ echo "== cppcheck"
 cppcheck --quiet --error-exitcode=1 --inline-suppr --std=c++20 --language=c++ \
   --enable=warning,performance,portability \
   --suppress=missingIncludeSystem --suppress=unmatchedSuppression \
-  -I platform -I platform/posix -I platform/curl -I platform/qt \
-  -I window -I server -I install -I ftp -I filetime -I app \
-  platform/*.cpp platform/posix platform/curl platform/qt window server install ftp filetime app
+  -I . portable platform/linux window/qt window/*.cpp server install ftp filetime app
 echo "static checks: clean"

@@ -1,17 +1,17 @@
 // The one window of the program: its control set, its event handlers and its
-// own procedures. Plain C++ over the control model; the Qt binding draws it.
+// own procedures. Plain C++ over the control model; a window toolkit draws it.
 #pragma once
 
 #include <memory>
 #include <string>
 #include <unordered_map>
 
-#include "checked_fields.hpp"
-#include "controls.hpp"
-#include "file_system.hpp"
-#include "form_host.hpp"
-#include "shared_variables.hpp"
-#include "steps.hpp"
+#include "platform/file_system.hpp"
+#include "window/checked_fields.hpp"
+#include "window/controls.hpp"
+#include "window/form_host.hpp"
+#include "window/shared_variables.hpp"
+#include "window/steps.hpp"
 
 namespace qor {
 
@@ -35,11 +35,13 @@ class FormWindow : public Control {
   bool sized_ = false;
 };
 
+// Creates the file-system object at load, for the program's folder; the
+// program passes the platform's own, tests a double or a real one of theirs.
+using MakeFileSystem = std::function<std::unique_ptr<FileSystem>(const std::string& program_folder)>;
+
 struct FormServices {
   FormHost* host = nullptr;
-  // Creates the file-system object at load, for the program's folder.
-  std::function<std::unique_ptr<FileSystem>(const std::string& program_folder)> make_file_system =
-      make_local_file_system;
+  MakeFileSystem make_file_system;
   // The folder of the running program's executable, without a trailing separator.
   std::string executable_folder;
 };

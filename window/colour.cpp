@@ -1,4 +1,4 @@
-#include "colour.hpp"
+#include "window/colour.hpp"
 
 #include <array>
 

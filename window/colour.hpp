@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <optional>
 
-#include "controls.hpp"
+#include "window/controls.hpp"
 
 namespace qor {
 

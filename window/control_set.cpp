@@ -1,6 +1,6 @@
 // The window's controls as designed: containers, places, texts, fonts,
 // colours, visibility, pictures, stacking and tab order.
-#include "QOR_sync_FRM.hpp"
+#include "window/QOR_sync_FRM.hpp"
 
 namespace qor {
 namespace {

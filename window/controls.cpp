@@ -1,4 +1,4 @@
-#include "controls.hpp"
+#include "window/controls.hpp"
 
 namespace qor {
 

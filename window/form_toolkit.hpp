@@ -6,16 +6,17 @@
 #include <string>
 #include <vector>
 
-namespace qor {
+#include "window/QOR_sync_FRM.hpp"
 
-class QOR_sync_FRM;
+namespace qor {
 
 // `wire` gets the window and the program's arguments (without those the
 // toolkit takes for itself) and puts the step procedures in; when it returns
 // false the program ends with exit code 2 before the window shows. The
-// result is the program's exit code.
+// window opens the program's folder with make_file_system. The result is the
+// program's exit code.
 using WireWindow = std::function<bool(QOR_sync_FRM& form, const std::vector<std::string>& arguments)>;
-int run_form_window(int argc, char** argv, const WireWindow& wire);
+int run_form_window(int argc, char** argv, const MakeFileSystem& make_file_system, const WireWindow& wire);
 
 // Text the user must see before the window exists, or instead of it: the
 // usage text --help asks for, or why the command line was refused

@@ -1,6 +1,6 @@
-#include "keep_window_going.hpp"
+#include "window/keep_window_going.hpp"
 
-#include "form_host.hpp"
+#include "window/form_host.hpp"
 
 namespace qor {
 

@@ -3,7 +3,7 @@
 // window the user closes meanwhile ends the operation.
 #pragma once
 
-#include "keep_going.hpp"
+#include "platform/keep_going.hpp"
 
 namespace qor {
 

@@ -2,8 +2,8 @@
 #include <cmath>
 #include <cstdint>
 
-#include "QOR_sync_FRM.hpp"
-#include "colour.hpp"
+#include "window/QOR_sync_FRM.hpp"
+#include "window/colour.hpp"
 
 namespace qor {
 

@@ -1,6 +1,6 @@
 // Pointer feedback: a flag under the pointer shows its highlighted picture, a
 // panel button's caption under the pointer is bold; a panel clears both.
-#include "QOR_sync_FRM.hpp"
+#include "window/QOR_sync_FRM.hpp"
 
 namespace qor {
 

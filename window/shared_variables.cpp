@@ -1,4 +1,4 @@
-#include "shared_variables.hpp"
+#include "window/shared_variables.hpp"
 
 namespace qor {
 

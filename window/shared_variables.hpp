@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "find_data.hpp"
+#include "platform/find_data.hpp"
 
 namespace qor {
 

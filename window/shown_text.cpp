@@ -1,4 +1,4 @@
-#include "shown_text.hpp"
+#include "window/shown_text.hpp"
 
 namespace qor {
 

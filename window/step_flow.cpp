@@ -4,9 +4,9 @@
 #include <string>
 #include <utility>
 
-#include "QOR_sync_FRM.hpp"
-#include "app_title.hpp"
-#include "control_characters.hpp"
+#include "portable/app_title.hpp"
+#include "portable/text/control_characters.hpp"
+#include "window/QOR_sync_FRM.hpp"
 
 namespace qor {
 

@@ -1,7 +1,7 @@
-#include "transfer_failures.hpp"
+#include "window/transfer_failures.hpp"
 
-#include "app_title.hpp"
-#include "result.hpp"
+#include "portable/app_title.hpp"
+#include "portable/result/result.hpp"
 
 namespace qor {
 

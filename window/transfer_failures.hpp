@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "form_host.hpp"
+#include "window/form_host.hpp"
 
 namespace qor {
 

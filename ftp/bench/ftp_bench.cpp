@@ -17,11 +17,11 @@
 #include <string>
 #include <vector>
 
-#include "QOR_sync_FRM.hpp"
-#include "QOR_sync_ftp_MOD.hpp"
-#include "file_system.hpp"
-#include "ftp_transfer.hpp"
-#include "server_process.hpp"
+#include "ftp/ftp_steps.hpp"
+#include "platform/file_system.hpp"
+#include "platform/ftp_transfer.hpp"
+#include "tests/support/server_process.hpp"
+#include "window/QOR_sync_FRM.hpp"
 
 extern char** environ;
 

@@ -17,14 +17,14 @@
 
 #include <unistd.h>
 
-#include "QOR_sync_FRM.hpp"
-#include "QOR_sync_file_MOD.hpp"
-#include "file_system.hpp"
-#include "form_view.hpp"
-#include "install_steps.hpp"
-#include "server_process.hpp"
-#include "server_steps.hpp"
-#include "version_date.hpp"
+#include "filetime/filetime_steps.hpp"
+#include "install/install_steps.hpp"
+#include "install/version_date.hpp"
+#include "platform/file_system.hpp"
+#include "server/server_steps.hpp"
+#include "tests/support/server_process.hpp"
+#include "window/QOR_sync_FRM.hpp"
+#include "window/qt/form_view.hpp"
 
 namespace {
 

@@ -1,10 +1,10 @@
-#include "ansi_names.hpp"
+#include "platform/win32/ansi_names.hpp"
 
-#include "text_encoding.hpp"
-#include "wide_text.hpp"
+#include "platform/win32/wide_text.hpp"
+#include "portable/text/text_encoding.hpp"
 
 // The Windows API last: <windows.h> redefines names the project's headers declare.
-#include "windows_api.hpp"
+#include "platform/win32/windows_api.hpp"
 
 namespace qor::win32 {
 

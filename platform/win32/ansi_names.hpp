@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-#include "listing_names.hpp"
+#include "portable/transfer/listing_names.hpp"
 
 namespace qor::win32 {
 

@@ -1,4 +1,4 @@
-#include "call_worker.hpp"
+#include "platform/win32/call_worker.hpp"
 
 #include <chrono>
 #include <thread>

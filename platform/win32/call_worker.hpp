@@ -21,11 +21,11 @@
 #include <mutex>
 #include <optional>
 
-#include "result.hpp"
-#include "transfer_watch.hpp"
+#include "portable/result/result.hpp"
+#include "portable/transfer/transfer_watch.hpp"
 
 // The Windows API last: <windows.h> redefines names the project's headers declare.
-#include "windows_api.hpp"
+#include "platform/win32/windows_api.hpp"
 
 namespace qor::win32 {
 

@@ -3,16 +3,16 @@
 // gives the fixed form of the general date table where it has one (German,
 // US and British English, C), else its short date and long time as they
 // come.
-#include "date_form.hpp"
+#include "platform/date_form.hpp"
 
 #include <algorithm>
 #include <array>
 
-#include "locale_pictures.hpp"
-#include "wide_text.hpp"
+#include "platform/win32/locale_pictures.hpp"
+#include "platform/win32/wide_text.hpp"
 
 // The Windows API last: <windows.h> redefines names the project's headers declare.
-#include "windows_api.hpp"
+#include "platform/win32/windows_api.hpp"
 
 namespace qor {
 namespace {

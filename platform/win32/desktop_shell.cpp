@@ -4,13 +4,13 @@
 // COM is initialised for each use and released after it.
 #include <memory>
 
-#include "shell.hpp"
-#include "wide_text.hpp"
-#include "windows_error.hpp"
+#include "platform/shell.hpp"
+#include "platform/win32/wide_text.hpp"
+#include "platform/win32/windows_error.hpp"
 
 // The Windows API last: <windows.h> redefines names the project's headers declare.
-#include "com.hpp"
-#include "windows_api.hpp"
+#include "platform/win32/com.hpp"
+#include "platform/win32/windows_api.hpp"
 
 namespace qor {
 namespace {

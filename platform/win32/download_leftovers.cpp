@@ -1,15 +1,15 @@
-#include "download_leftovers.hpp"
+#include "platform/win32/download_leftovers.hpp"
 
 #include <memory>
 #include <vector>
 
-#include "download_names.hpp"
-#include "program_folder_root.hpp"
-#include "wide_text.hpp"
-#include "windows_error.hpp"
+#include "platform/win32/program_folder_root.hpp"
+#include "platform/win32/wide_text.hpp"
+#include "platform/win32/windows_error.hpp"
+#include "portable/transfer/download_names.hpp"
 
 // The Windows API last: <windows.h> redefines names the project's headers declare.
-#include "windows_api.hpp"
+#include "platform/win32/windows_api.hpp"
 
 namespace qor::win32 {
 namespace {

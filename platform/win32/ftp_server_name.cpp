@@ -1,4 +1,4 @@
-#include "ftp_server_name.hpp"
+#include "platform/win32/ftp_server_name.hpp"
 
 #include <algorithm>
 

@@ -4,25 +4,25 @@
 // their listing used.
 // Every blocking call runs on a worker of its operation (call_worker.hpp);
 // the listing is read whole by find_first and handed out entry by entry.
-#include "ftp_transfer.hpp"
+#include "platform/ftp_transfer.hpp"
 
 #include <cstring>
 #include <optional>
 #include <string_view>
 #include <vector>
 
-#include "ansi_names.hpp"
-#include "download_bounds.hpp"
-#include "ftp_server_name.hpp"
-#include "listed_entries.hpp"
-#include "listing_names.hpp"
-#include "transfer_watch.hpp"
-#include "wide_text.hpp"
+#include "platform/win32/ansi_names.hpp"
+#include "platform/win32/ftp_server_name.hpp"
+#include "platform/win32/wide_text.hpp"
+#include "portable/transfer/download_bounds.hpp"
+#include "portable/transfer/listed_entries.hpp"
+#include "portable/transfer/listing_names.hpp"
+#include "portable/transfer/transfer_watch.hpp"
 
 // The Windows API last: <windows.h> redefines names the project's headers declare.
-#include "call_worker.hpp"
-#include "internet_error.hpp"
-#include "windows_api.hpp"
+#include "platform/win32/call_worker.hpp"
+#include "platform/win32/internet_error.hpp"
+#include "platform/win32/windows_api.hpp"
 
 namespace qor {
 

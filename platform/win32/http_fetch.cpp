@@ -8,7 +8,7 @@
 // no receive time-out on a request at all: each blocking call runs on a
 // worker (call_worker.hpp) while the caller waits in short steps and asks a
 // FetchWatch, which also holds the query to its stall and total limits.
-#include "http_fetch.hpp"
+#include "platform/http_fetch.hpp"
 
 #include <algorithm>
 #include <chrono>
@@ -17,14 +17,14 @@
 #include <utility>
 #include <vector>
 
-#include "app_title.hpp"
-#include "fetch_watch.hpp"
-#include "internet_error.hpp"
-#include "wide_text.hpp"
+#include "platform/win32/internet_error.hpp"
+#include "platform/win32/wide_text.hpp"
+#include "portable/app_title.hpp"
+#include "portable/transfer/fetch_watch.hpp"
 
 // The Windows API last: <windows.h> redefines names the project's headers declare.
-#include "call_worker.hpp"
-#include "windows_api.hpp"
+#include "platform/win32/call_worker.hpp"
+#include "platform/win32/windows_api.hpp"
 
 namespace qor {
 namespace {

@@ -1,10 +1,10 @@
-#include "internet_error.hpp"
+#include "platform/win32/internet_error.hpp"
 
-#include "wide_text.hpp"
-#include "windows_error.hpp"
+#include "platform/win32/wide_text.hpp"
+#include "platform/win32/windows_error.hpp"
 
 // The Windows API last: <windows.h> redefines names the project's headers declare.
-#include "windows_api.hpp"
+#include "platform/win32/windows_api.hpp"
 
 namespace qor::win32 {
 

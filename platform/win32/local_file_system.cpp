@@ -5,19 +5,19 @@
 // (program_folder_root.hpp).
 #include <algorithm>
 
-#include "download_leftovers.hpp"
-#include "file_system.hpp"
-#include "file_time.hpp"
-#include "pe_file.hpp"
-#include "program_folder_root.hpp"
-#include "replacement_file.hpp"
-#include "stamp_file.hpp"
-#include "wide_text.hpp"
-#include "windows_error.hpp"
-#include "windows_names.hpp"
+#include "platform/file_system.hpp"
+#include "platform/win32/download_leftovers.hpp"
+#include "platform/win32/file_time.hpp"
+#include "platform/win32/pe_file.hpp"
+#include "platform/win32/program_folder_root.hpp"
+#include "platform/win32/replacement_file.hpp"
+#include "platform/win32/stamp_file.hpp"
+#include "platform/win32/wide_text.hpp"
+#include "platform/win32/windows_error.hpp"
+#include "platform/win32/windows_names.hpp"
 
 // The Windows API last: <windows.h> redefines names the project's headers declare.
-#include "windows_api.hpp"
+#include "platform/win32/windows_api.hpp"
 
 namespace qor {
 

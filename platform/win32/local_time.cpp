@@ -2,12 +2,12 @@
 // the given moment, which for the moment "now" is exactly what
 // FileTimeToLocalFileTime and LocalFileTimeToFileTime apply (they use the
 // offset in effect now, whatever the file time).
-#include "local_time.hpp"
+#include "platform/local_time.hpp"
 
-#include "file_time.hpp"
+#include "platform/win32/file_time.hpp"
 
 // The Windows API last: <windows.h> redefines names the project's headers declare.
-#include "windows_api.hpp"
+#include "platform/win32/windows_api.hpp"
 
 namespace qor {
 

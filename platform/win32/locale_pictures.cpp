@@ -1,4 +1,4 @@
-#include "locale_pictures.hpp"
+#include "platform/win32/locale_pictures.hpp"
 
 #include <algorithm>
 #include <string_view>

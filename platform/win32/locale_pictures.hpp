@@ -5,7 +5,7 @@
 #include <optional>
 #include <string>
 
-#include "date_form.hpp"
+#include "platform/date_form.hpp"
 
 namespace qor::win32 {
 

@@ -1,14 +1,14 @@
-#include "pe_file.hpp"
+#include "platform/win32/pe_file.hpp"
 
 #include <algorithm>
 #include <cstdint>
 
-#include "pe_version.hpp"
-#include "wide_text.hpp"
+#include "platform/win32/wide_text.hpp"
+#include "portable/pe/pe_version.hpp"
 
 // The Windows API last: <windows.h> redefines names the project's headers declare.
-#include "unique_handle.hpp"
-#include "windows_api.hpp"
+#include "platform/win32/unique_handle.hpp"
+#include "platform/win32/windows_api.hpp"
 
 namespace qor::win32 {
 namespace {

@@ -1,11 +1,11 @@
-#include "program_folder_root.hpp"
+#include "platform/win32/program_folder_root.hpp"
 
 #include <memory>
 #include <string_view>
 
-#include "wide_text.hpp"
-#include "windows_error.hpp"
-#include "windows_names.hpp"
+#include "platform/win32/wide_text.hpp"
+#include "platform/win32/windows_error.hpp"
+#include "platform/win32/windows_names.hpp"
 
 namespace qor::win32 {
 namespace {

@@ -13,11 +13,11 @@
 #include <string>
 #include <vector>
 
-#include "result.hpp"
+#include "portable/result/result.hpp"
 
 // The Windows API last: <windows.h> redefines names the project's headers declare.
-#include "unique_handle.hpp"
-#include "windows_api.hpp"
+#include "platform/win32/unique_handle.hpp"
+#include "platform/win32/windows_api.hpp"
 
 namespace qor::win32 {
 

@@ -8,8 +8,8 @@
 
 #include <memory>
 
-#include "file_system.hpp"
-#include "program_folder_root.hpp"
+#include "platform/file_system.hpp"
+#include "platform/win32/program_folder_root.hpp"
 
 namespace qor::win32 {
 

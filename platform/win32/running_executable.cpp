@@ -1,8 +1,8 @@
-#include "running_executable.hpp"
+#include "platform/win32/running_executable.hpp"
 
 // The Windows API last: <windows.h> redefines names the project's headers declare.
-#include "unique_handle.hpp"
-#include "windows_api.hpp"
+#include "platform/win32/unique_handle.hpp"
+#include "platform/win32/windows_api.hpp"
 
 namespace qor {
 namespace win32 {

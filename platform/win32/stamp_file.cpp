@@ -1,12 +1,12 @@
-#include "stamp_file.hpp"
+#include "platform/win32/stamp_file.hpp"
 
-#include "wide_text.hpp"
-#include "windows_error.hpp"
-#include "windows_names.hpp"
+#include "platform/win32/wide_text.hpp"
+#include "platform/win32/windows_error.hpp"
+#include "platform/win32/windows_names.hpp"
 
 // The Windows API last: <windows.h> redefines names the project's headers declare.
-#include "unique_handle.hpp"
-#include "windows_api.hpp"
+#include "platform/win32/unique_handle.hpp"
+#include "platform/win32/windows_api.hpp"
 
 namespace qor::win32 {
 namespace {

@@ -4,8 +4,8 @@
 #include <functional>
 #include <string>
 
-#include "find_data.hpp"
-#include "result.hpp"
+#include "platform/find_data.hpp"
+#include "portable/result/result.hpp"
 
 namespace qor::win32 {
 

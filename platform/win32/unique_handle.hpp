@@ -3,7 +3,7 @@
 
 #include <utility>
 
-#include "windows_api.hpp"
+#include "platform/win32/windows_api.hpp"
 
 namespace qor::win32 {
 

@@ -5,7 +5,7 @@
 #include <memory>
 #include <type_traits>
 
-#include "windows_api.hpp"
+#include "platform/win32/windows_api.hpp"
 
 namespace qor::win32 {
 

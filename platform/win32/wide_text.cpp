@@ -1,9 +1,9 @@
-#include "wide_text.hpp"
+#include "platform/win32/wide_text.hpp"
 
 #include <climits>
 
 // The Windows API last: <windows.h> redefines names the project's headers declare.
-#include "windows_api.hpp"
+#include "platform/win32/windows_api.hpp"
 
 namespace qor::win32 {
 namespace {

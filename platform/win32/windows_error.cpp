@@ -1,12 +1,12 @@
-#include "windows_error.hpp"
+#include "platform/win32/windows_error.hpp"
 
 #include <cstdio>
 #include <memory>
 
-#include "wide_text.hpp"
+#include "platform/win32/wide_text.hpp"
 
 // The Windows API last: <windows.h> redefines names the project's headers declare.
-#include "windows_api.hpp"
+#include "platform/win32/windows_api.hpp"
 
 namespace qor::win32 {
 namespace {

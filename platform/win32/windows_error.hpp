@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "result.hpp"
+#include "portable/result/result.hpp"
 
 namespace qor::win32 {
 

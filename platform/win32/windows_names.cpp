@@ -1,4 +1,4 @@
-#include "windows_names.hpp"
+#include "platform/win32/windows_names.hpp"
 
 #include <algorithm>
 #include <array>

@@ -5,11 +5,11 @@
 #include <algorithm>
 #include <string>
 
-#include "QOR_sync_FRM.hpp"
-#include "allocation_meter.hpp"
-#include "answer_grammar.hpp"
-#include "answer_text.hpp"
-#include "server_steps.hpp"
+#include "server/answer_grammar.hpp"
+#include "server/answer_text.hpp"
+#include "server/server_steps.hpp"
+#include "tests/support/allocation_meter.hpp"
+#include "window/QOR_sync_FRM.hpp"
 
 namespace {
 

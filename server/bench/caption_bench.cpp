@@ -12,11 +12,11 @@
 #include <cstdlib>
 #include <string>
 
-#include "QOR_sync_FRM.hpp"
-#include "form_view.hpp"
-#include "recording_host.hpp"
-#include "server_process.hpp"
-#include "server_steps.hpp"
+#include "server/server_steps.hpp"
+#include "tests/support/recording_host.hpp"
+#include "tests/support/server_process.hpp"
+#include "window/QOR_sync_FRM.hpp"
+#include "window/qt/form_view.hpp"
 
 namespace {
 

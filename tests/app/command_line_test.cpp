@@ -2,7 +2,7 @@
 // only a host and an optional port get through.
 #include <gtest/gtest.h>
 
-#include "command_line.hpp"
+#include "app/command_line.hpp"
 
 namespace qor {
 namespace {

@@ -8,7 +8,7 @@
 #include <cstdio>
 #include <functional>
 
-#include "fault_test.hpp"
+#include "tests/faults/fault_test.hpp"
 
 namespace qor::faults {
 namespace {

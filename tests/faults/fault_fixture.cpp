@@ -1,4 +1,4 @@
-#include "fault_fixture.hpp"
+#include "tests/faults/fault_fixture.hpp"
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -7,8 +7,8 @@
 #include <cstdint>
 #include <cstdlib>
 
-#include "fault_test.hpp"
-#include "timer_drain.hpp"
+#include "tests/faults/fault_test.hpp"
+#include "tests/support/timer_drain.hpp"
 
 namespace qor::faults {
 namespace {

@@ -14,12 +14,12 @@
 #include <string>
 #include <vector>
 
-#include "QOR_sync_FRM.hpp"
-#include "files.hpp"
-#include "recording_host.hpp"
-#include "scoped_env.hpp"
-#include "server_process.hpp"
-#include "wire_steps.hpp"
+#include "app/wire_steps.hpp"
+#include "tests/support/files.hpp"
+#include "tests/support/recording_host.hpp"
+#include "tests/support/scoped_env.hpp"
+#include "tests/support/server_process.hpp"
+#include "window/QOR_sync_FRM.hpp"
 
 namespace qor::faults {
 

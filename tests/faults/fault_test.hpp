@@ -4,8 +4,8 @@
 
 #include <gtest/gtest.h>
 
-#include "fault_fixture.hpp"
-#include "stderr_capture.hpp"
+#include "tests/faults/fault_fixture.hpp"
+#include "tests/support/stderr_capture.hpp"
 
 namespace qor::faults {
 

@@ -6,9 +6,9 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-#include "QOR_sync_ftp_MOD.hpp"
-#include "fault_test.hpp"
-#include "install_steps.hpp"
+#include "ftp/ftp_steps.hpp"
+#include "install/install_steps.hpp"
+#include "tests/faults/fault_test.hpp"
 
 namespace qor::faults {
 namespace {

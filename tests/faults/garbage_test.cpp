@@ -4,7 +4,7 @@
 // acts on nothing outside its folder, and returns in bounded time.
 #include <cstdint>
 
-#include "fault_test.hpp"
+#include "tests/faults/fault_test.hpp"
 
 namespace qor::faults {
 namespace {

@@ -3,7 +3,7 @@
 // chain stops at that step, and nothing the user has is touched.
 #include <algorithm>
 
-#include "fault_test.hpp"
+#include "tests/faults/fault_test.hpp"
 
 namespace qor::faults {
 namespace {

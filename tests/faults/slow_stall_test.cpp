@@ -1,6 +1,6 @@
 // A query the server accepts and never answers: the client gives up at its
 // own stall limit and asks the user, instead of waiting for ever.
-#include "fault_test.hpp"
+#include "tests/faults/fault_test.hpp"
 
 namespace qor::faults {
 namespace {

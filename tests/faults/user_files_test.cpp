@@ -6,8 +6,8 @@
 
 #include <algorithm>
 
-#include "fault_test.hpp"
-#include "local_date.hpp"
+#include "filetime/local_date.hpp"
+#include "tests/faults/fault_test.hpp"
 
 namespace qor::faults {
 namespace {

@@ -6,12 +6,12 @@
 #include <cerrno>
 #include <optional>
 
-#include "QOR_sync_file_MOD.hpp"
-#include "files.hpp"
-#include "forwarding_file_system.hpp"
-#include "local_date.hpp"
-#include "scoped_env.hpp"
-#include "stderr_capture.hpp"
+#include "filetime/filetime_steps.hpp"
+#include "filetime/local_date.hpp"
+#include "tests/support/files.hpp"
+#include "tests/support/forwarding_file_system.hpp"
+#include "tests/support/scoped_env.hpp"
+#include "tests/support/stderr_capture.hpp"
 
 namespace qor {
 namespace {

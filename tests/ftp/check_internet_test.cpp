@@ -4,9 +4,9 @@
 
 #include <chrono>
 
-#include "QOR_sync_ftp_MOD.hpp"
-#include "files.hpp"
-#include "server_process.hpp"
+#include "ftp/ftp_steps.hpp"
+#include "tests/support/files.hpp"
+#include "tests/support/server_process.hpp"
 
 namespace qor::test {
 namespace {

@@ -3,10 +3,10 @@
 #include <chrono>
 #include <filesystem>
 
-#include "QOR_sync_ftp_MOD.hpp"
-#include "app_title.hpp"
-#include "ftp_fixture.hpp"
-#include "stderr_capture.hpp"
+#include "ftp/ftp_steps.hpp"
+#include "portable/app_title.hpp"
+#include "tests/ftp/ftp_fixture.hpp"
+#include "tests/support/stderr_capture.hpp"
 
 namespace qor::test {
 namespace {

@@ -1,6 +1,6 @@
-#include "ftp_fixture.hpp"
+#include "tests/ftp/ftp_fixture.hpp"
 
-#include "QOR_sync_ftp_MOD.hpp"
+#include "ftp/ftp_steps.hpp"
 
 namespace qor::test {
 

@@ -8,12 +8,12 @@
 #include <string>
 #include <vector>
 
-#include "QOR_sync_FRM.hpp"
-#include "fetch_outcome.hpp"
-#include "file_system.hpp"
-#include "files.hpp"
-#include "recording_host.hpp"
-#include "server_process.hpp"
+#include "platform/file_system.hpp"
+#include "tests/support/files.hpp"
+#include "tests/support/recording_host.hpp"
+#include "tests/support/server_process.hpp"
+#include "window/QOR_sync_FRM.hpp"
+#include "window/fetch_outcome.hpp"
 
 namespace qor::test {
 

@@ -4,8 +4,8 @@
 #include <chrono>
 #include <thread>
 
-#include "QOR_sync_ftp_MOD.hpp"
-#include "ftp_fixture.hpp"
+#include "ftp/ftp_steps.hpp"
+#include "tests/ftp/ftp_fixture.hpp"
 
 namespace qor::test {
 namespace {

@@ -6,11 +6,11 @@
 #include <numeric>
 #include <random>
 
-#include "QOR_sync_ftp_MOD.hpp"
-#include "controls.hpp"
-#include "letter_case.hpp"
-#include "listing_order.hpp"
-#include "shared_variables.hpp"
+#include "ftp/ftp_steps.hpp"
+#include "ftp/listing_order.hpp"
+#include "portable/text/letter_case.hpp"
+#include "window/controls.hpp"
+#include "window/shared_variables.hpp"
 
 namespace qor {
 namespace {

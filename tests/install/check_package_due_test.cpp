@@ -3,10 +3,10 @@
 
 #include <filesystem>
 
-#include "QOR_sync_file_MOD.hpp"
-#include "general_date.hpp"
-#include "install_fixture.hpp"
-#include "scoped_env.hpp"
+#include "filetime/filetime_steps.hpp"
+#include "install/general_date.hpp"
+#include "tests/install/install_fixture.hpp"
+#include "tests/support/scoped_env.hpp"
 
 namespace qor {
 namespace {

@@ -5,8 +5,8 @@
 
 #include <filesystem>
 
-#include "real_run.hpp"
-#include "stderr_capture.hpp"
+#include "tests/install/real_run.hpp"
+#include "tests/support/stderr_capture.hpp"
 
 namespace qor::test {
 namespace {

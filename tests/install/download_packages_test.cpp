@@ -6,10 +6,10 @@
 
 #include <sys/stat.h>
 
-#include "install_fixture.hpp"
-#include "local_date.hpp"
-#include "scoped_env.hpp"
-#include "stderr_capture.hpp"
+#include "filetime/local_date.hpp"
+#include "tests/install/install_fixture.hpp"
+#include "tests/support/scoped_env.hpp"
+#include "tests/support/stderr_capture.hpp"
 
 namespace qor {
 namespace {

@@ -6,10 +6,10 @@
 #include <filesystem>
 #include <optional>
 
-#include "install_fixture.hpp"
-#include "scoped_env.hpp"
-#include "shell.hpp"
-#include "stderr_capture.hpp"
+#include "platform/shell.hpp"
+#include "tests/install/install_fixture.hpp"
+#include "tests/support/scoped_env.hpp"
+#include "tests/support/stderr_capture.hpp"
 
 namespace qor {
 namespace {

@@ -4,12 +4,12 @@
 
 #include <filesystem>
 
-#include "QOR_sync_ftp_MOD.hpp"
-#include "install_fixture.hpp"
-#include "local_date.hpp"
-#include "scoped_env.hpp"
-#include "server_process.hpp"
-#include "stderr_capture.hpp"
+#include "filetime/local_date.hpp"
+#include "ftp/ftp_steps.hpp"
+#include "tests/install/install_fixture.hpp"
+#include "tests/support/scoped_env.hpp"
+#include "tests/support/server_process.hpp"
+#include "tests/support/stderr_capture.hpp"
 
 namespace qor {
 namespace {

@@ -2,7 +2,7 @@
 // its time, and the strict way back.
 #include <gtest/gtest.h>
 
-#include "general_date.hpp"
+#include "install/general_date.hpp"
 
 namespace qor {
 namespace {

@@ -9,12 +9,12 @@
 #include <string>
 #include <vector>
 
-#include "QOR_sync_FRM.hpp"
-#include "files.hpp"
-#include "forwarding_file_system.hpp"
-#include "install_steps.hpp"
-#include "recording_host.hpp"
-#include "server_steps.hpp"
+#include "install/install_steps.hpp"
+#include "server/server_steps.hpp"
+#include "tests/support/files.hpp"
+#include "tests/support/forwarding_file_system.hpp"
+#include "tests/support/recording_host.hpp"
+#include "window/QOR_sync_FRM.hpp"
 
 namespace qor::test {
 

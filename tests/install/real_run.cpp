@@ -1,6 +1,6 @@
-#include "real_run.hpp"
+#include "tests/install/real_run.hpp"
 
-#include "wire_steps.hpp"
+#include "app/wire_steps.hpp"
 
 namespace qor::test {
 

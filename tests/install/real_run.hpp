@@ -9,10 +9,10 @@
 #include <string>
 #include <vector>
 
-#include "QOR_sync_FRM.hpp"
-#include "files.hpp"
-#include "recording_host.hpp"
-#include "server_process.hpp"
+#include "tests/support/files.hpp"
+#include "tests/support/recording_host.hpp"
+#include "tests/support/server_process.hpp"
+#include "window/QOR_sync_FRM.hpp"
 
 namespace qor::test {
 

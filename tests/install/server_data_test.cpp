@@ -6,9 +6,9 @@
 #include <algorithm>
 #include <filesystem>
 
-#include "real_run.hpp"
-#include "scoped_env.hpp"
-#include "stderr_capture.hpp"
+#include "tests/install/real_run.hpp"
+#include "tests/support/scoped_env.hpp"
+#include "tests/support/stderr_capture.hpp"
 
 namespace qor::test {
 namespace {

@@ -5,9 +5,9 @@
 
 #include <filesystem>
 
-#include "local_date.hpp"
-#include "real_run.hpp"
-#include "scoped_env.hpp"
+#include "filetime/local_date.hpp"
+#include "tests/install/real_run.hpp"
+#include "tests/support/scoped_env.hpp"
 
 namespace qor::test {
 namespace {

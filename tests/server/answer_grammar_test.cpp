@@ -4,11 +4,11 @@
 #include <string>
 #include <vector>
 
-#include "answer_grammar.hpp"
-#include "answer_text.hpp"
-#include "caption_colour.hpp"
-#include "file_system.hpp"
-#include "package_name.hpp"
+#include "platform/file_system.hpp"
+#include "server/answer_grammar.hpp"
+#include "server/answer_text.hpp"
+#include "server/caption_colour.hpp"
+#include "server/package_name.hpp"
 
 namespace qor {
 namespace {

@@ -5,8 +5,8 @@
 
 #include <string>
 
-#include "allocation_meter.hpp"
-#include "answer_grammar.hpp"
+#include "server/answer_grammar.hpp"
+#include "tests/support/allocation_meter.hpp"
 
 namespace qor {
 namespace {

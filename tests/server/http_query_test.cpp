@@ -4,13 +4,13 @@
 
 #include <chrono>
 
-#include "app_title.hpp"
-#include "files.hpp"
-#include "http_query.hpp"
-#include "recording_host.hpp"
-#include "server_process.hpp"
-#include "stderr_capture.hpp"
-#include "steps.hpp"
+#include "portable/app_title.hpp"
+#include "server/http_query.hpp"
+#include "tests/support/files.hpp"
+#include "tests/support/recording_host.hpp"
+#include "tests/support/server_process.hpp"
+#include "tests/support/stderr_capture.hpp"
+#include "window/steps.hpp"
 
 namespace qor::test {
 namespace {

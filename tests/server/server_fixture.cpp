@@ -1,7 +1,7 @@
-#include "server_fixture.hpp"
+#include "tests/server/server_fixture.hpp"
 
-#include "QOR_sync_ftp_MOD.hpp"
-#include "server_steps.hpp"
+#include "ftp/ftp_steps.hpp"
+#include "server/server_steps.hpp"
 
 namespace qor::test {
 

@@ -6,9 +6,9 @@
 #include <memory>
 #include <string>
 
-#include "QOR_sync_FRM.hpp"
-#include "files.hpp"
-#include "recording_host.hpp"
+#include "tests/support/files.hpp"
+#include "tests/support/recording_host.hpp"
+#include "window/QOR_sync_FRM.hpp"
 
 namespace qor::test {
 

@@ -6,11 +6,11 @@
 #include <sstream>
 #include <tuple>
 
-#include "app_title.hpp"
-#include "server_fixture.hpp"
-#include "server_process.hpp"
-#include "server_steps.hpp"
-#include "timer_drain.hpp"
+#include "portable/app_title.hpp"
+#include "server/server_steps.hpp"
+#include "tests/server/server_fixture.hpp"
+#include "tests/support/server_process.hpp"
+#include "tests/support/timer_drain.hpp"
 
 namespace qor::test {
 namespace {

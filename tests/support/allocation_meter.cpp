@@ -1,9 +1,9 @@
-#include "allocation_meter.hpp"
+#include "tests/support/allocation_meter.hpp"
 
 #include <atomic>
 #include <new>
 
-#include "allocation_calls.hpp"
+#include "tests/support/allocation_calls.hpp"
 
 namespace qor::test {
 namespace {

@@ -5,7 +5,7 @@
 #include <memory>
 #include <string>
 
-#include "file_system.hpp"
+#include "platform/file_system.hpp"
 
 namespace qor::test {
 

@@ -1,4 +1,4 @@
-#include "recording_host.hpp"
+#include "tests/support/recording_host.hpp"
 
 namespace qor::test {
 

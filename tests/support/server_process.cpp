@@ -1,4 +1,4 @@
-#include "server_process.hpp"
+#include "tests/support/server_process.hpp"
 
 #include <algorithm>
 #include <sstream>

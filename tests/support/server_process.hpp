@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "files.hpp"
-#include "server_channel.hpp"
+#include "tests/support/files.hpp"
+#include "tests/support/server_channel.hpp"
 
 namespace qor::test {
 

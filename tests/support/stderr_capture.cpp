@@ -1,8 +1,8 @@
 // The captured text in lines; taking and reading the text is each
 // platform's own (posix/, win32/).
-#include "stderr_capture.hpp"
+#include "tests/support/stderr_capture.hpp"
 
-#include "app_title.hpp"
+#include "portable/app_title.hpp"
 
 namespace qor::test {
 

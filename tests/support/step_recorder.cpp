@@ -1,4 +1,4 @@
-#include "step_recorder.hpp"
+#include "tests/support/step_recorder.hpp"
 
 #include <algorithm>
 #include <utility>

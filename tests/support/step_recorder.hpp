@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "steps.hpp"
+#include "window/steps.hpp"
 
 namespace qor::test {
 

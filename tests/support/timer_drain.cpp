@@ -1,6 +1,6 @@
-#include "timer_drain.hpp"
+#include "tests/support/timer_drain.hpp"
 
-#include "QOR_sync_FRM.hpp"
+#include "window/QOR_sync_FRM.hpp"
 
 namespace qor::test {
 

@@ -8,14 +8,14 @@
 
 #include <gtest/gtest.h>
 
-#include "QOR_sync_FRM.hpp"
-#include "app_title.hpp"
-#include "files.hpp"
-#include "forwarding_file_system.hpp"
-#include "recording_host.hpp"
-#include "stderr_capture.hpp"
-#include "step_recorder.hpp"
-#include "timer_drain.hpp"
+#include "portable/app_title.hpp"
+#include "tests/support/files.hpp"
+#include "tests/support/forwarding_file_system.hpp"
+#include "tests/support/recording_host.hpp"
+#include "tests/support/stderr_capture.hpp"
+#include "tests/support/step_recorder.hpp"
+#include "tests/support/timer_drain.hpp"
+#include "window/QOR_sync_FRM.hpp"
 
 namespace qor {
 namespace {

@@ -6,9 +6,9 @@
 
 #include <gtest/gtest.h>
 
-#include "QOR_sync_FRM.hpp"
-#include "recording_host.hpp"
-#include "shown_text.hpp"
+#include "tests/support/recording_host.hpp"
+#include "window/QOR_sync_FRM.hpp"
+#include "window/shown_text.hpp"
 
 namespace qor {
 namespace {

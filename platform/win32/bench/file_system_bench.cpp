@@ -11,10 +11,10 @@
 #include <string>
 #include <vector>
 
-#include "file_system.hpp"
+#include "platform/file_system.hpp"
 
 // The Windows API last: <windows.h> redefines names the project's headers declare.
-#include "windows_api.hpp"
+#include "platform/win32/windows_api.hpp"
 
 namespace {
 

@@ -4,7 +4,7 @@
 // The program's path comes as the first argument.
 #include <gtest/gtest.h>
 
-#include "windows_api.hpp"
+#include "platform/win32/windows_api.hpp"
 // After it: the version API is left out of the lean <windows.h>.
 #include <winver.h>
 

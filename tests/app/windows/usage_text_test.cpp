@@ -11,11 +11,11 @@
 
 #include <string>
 
-#include "child_process.hpp"
-#include "eventually.hpp"
+#include "tests/platform/win32/child_process.hpp"
+#include "tests/wine/support/eventually.hpp"
 
 // The Windows API last: <windows.h> redefines names the project's headers declare.
-#include "windows_api.hpp"
+#include "platform/win32/windows_api.hpp"
 
 namespace qor::test {
 namespace {

@@ -4,7 +4,7 @@
 // asked between pieces whether a transfer goes on.
 #include <chrono>
 
-#include "ftp_transfer_fixture.hpp"
+#include "tests/platform/curl/ftp_transfer_fixture.hpp"
 
 namespace qor::test {
 namespace {

@@ -10,9 +10,9 @@
 #include <string>
 #include <vector>
 
-#include "files.hpp"
-#include "ftp_transfer.hpp"
-#include "server_process.hpp"
+#include "platform/ftp_transfer.hpp"
+#include "tests/support/files.hpp"
+#include "tests/support/server_process.hpp"
 
 namespace qor::test {
 

@@ -6,7 +6,7 @@
 #include <filesystem>
 #include <thread>
 
-#include "ftp_transfer_fixture.hpp"
+#include "tests/platform/curl/ftp_transfer_fixture.hpp"
 
 namespace qor::test {
 namespace {

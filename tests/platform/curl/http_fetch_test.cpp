@@ -5,11 +5,11 @@
 
 #include <chrono>
 
-#include "app_title.hpp"
-#include "files.hpp"
-#include "http_fetch.hpp"
-#include "scoped_env.hpp"
-#include "server_process.hpp"
+#include "platform/http_fetch.hpp"
+#include "portable/app_title.hpp"
+#include "tests/support/files.hpp"
+#include "tests/support/scoped_env.hpp"
+#include "tests/support/server_process.hpp"
 
 namespace qor::test {
 namespace {

@@ -10,9 +10,9 @@
 #include <string>
 #include <vector>
 
-#include "files.hpp"
-#include "folded_names.hpp"
-#include "unique_fd.hpp"
+#include "platform/linux/files/folded_names.hpp"
+#include "platform/linux/files/unique_fd.hpp"
+#include "tests/support/files.hpp"
 
 namespace qor {
 namespace {

@@ -12,9 +12,9 @@
 #include <string>
 #include <string_view>
 
-#include "file_system.hpp"
-#include "files.hpp"
-#include "pe_file.hpp"
+#include "platform/file_system.hpp"
+#include "platform/linux/files/pe_file.hpp"
+#include "tests/support/files.hpp"
 
 namespace qor {
 namespace {

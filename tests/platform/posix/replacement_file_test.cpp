@@ -11,8 +11,8 @@
 #include <filesystem>
 #include <fstream>
 
-#include "files.hpp"
-#include "replacement_file.hpp"
+#include "platform/linux/files/replacement_file.hpp"
+#include "tests/support/files.hpp"
 
 namespace qor::test {
 namespace {

@@ -11,8 +11,8 @@
 #include <cstdint>
 #include <filesystem>
 
-#include "files.hpp"
-#include "stamp_file.hpp"
+#include "platform/linux/files/stamp_file.hpp"
+#include "tests/support/files.hpp"
 
 namespace qor {
 namespace {

@@ -3,8 +3,8 @@
 // LC_ALL, else LC_TIME, else LANG.
 #include <gtest/gtest.h>
 
-#include "date_form.hpp"
-#include "scoped_env.hpp"
+#include "platform/date_form.hpp"
+#include "tests/support/scoped_env.hpp"
 
 namespace qor {
 namespace {

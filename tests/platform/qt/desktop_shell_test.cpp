@@ -11,11 +11,11 @@
 #include <QColor>
 #include <QImage>
 
-#include "desktop_entry.hpp"
-#include "files.hpp"
-#include "scoped_env.hpp"
-#include "shell.hpp"
-#include "stderr_capture.hpp"
+#include "platform/linux/desktop/desktop_entry.hpp"
+#include "platform/shell.hpp"
+#include "tests/support/files.hpp"
+#include "tests/support/scoped_env.hpp"
+#include "tests/support/stderr_capture.hpp"
 
 namespace qor {
 namespace {

@@ -15,15 +15,15 @@
 #include <QTimer>
 #include <QWindow>
 
-#include "QOR_sync_FRM.hpp"
-#include "app_title.hpp"
-#include "files.hpp"
-#include "form_view.hpp"
-#include "pictures.hpp"
-#include "qt_form_host.hpp"
-#include "recording_host.hpp"
-#include "step_recorder.hpp"
-#include "timer_drain.hpp"
+#include "portable/app_title.hpp"
+#include "tests/support/files.hpp"
+#include "tests/support/recording_host.hpp"
+#include "tests/support/step_recorder.hpp"
+#include "tests/support/timer_drain.hpp"
+#include "window/QOR_sync_FRM.hpp"
+#include "window/qt/form_view.hpp"
+#include "window/qt/pictures.hpp"
+#include "window/qt/qt_form_host.hpp"
 
 namespace qor {
 namespace {

@@ -2,11 +2,11 @@
 // conversions with the code page given run in any session; the FTP cases
 // run in a Russian session (ANSI code page 1251) against a server that
 // speaks Windows-1251, as the servers of such a system do.
-#include "ansi_names.hpp"
-#include "ftp_transfer_fixture.hpp"
+#include "platform/win32/ansi_names.hpp"
+#include "tests/platform/win32/ftp_transfer_fixture.hpp"
 
 // The Windows API last: <windows.h> redefines names the project's headers declare.
-#include "windows_api.hpp"
+#include "platform/win32/windows_api.hpp"
 
 namespace qor::test {
 namespace {

@@ -1,12 +1,12 @@
-#include "child_process.hpp"
+#include "tests/platform/win32/child_process.hpp"
 
 #include <stdexcept>
 
-#include "wide_text.hpp"
+#include "platform/win32/wide_text.hpp"
 
 // The Windows API last: <windows.h> redefines names the project's headers declare.
-#include "unique_handle.hpp"
-#include "windows_api.hpp"
+#include "platform/win32/unique_handle.hpp"
+#include "platform/win32/windows_api.hpp"
 
 namespace qor::test {
 

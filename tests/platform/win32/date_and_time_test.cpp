@@ -8,14 +8,14 @@
 #include <cstdlib>
 #include <string_view>
 
-#include "date_form.hpp"
-#include "file_time.hpp"
-#include "general_date.hpp"
-#include "local_time.hpp"
-#include "windows_files.hpp"
+#include "install/general_date.hpp"
+#include "platform/date_form.hpp"
+#include "platform/local_time.hpp"
+#include "platform/win32/file_time.hpp"
+#include "tests/wine/support/windows_files.hpp"
 
 // The Windows API last: <windows.h> redefines names the project's headers declare.
-#include "windows_api.hpp"
+#include "platform/win32/windows_api.hpp"
 
 namespace qor {
 namespace {

@@ -5,9 +5,9 @@
 // and the calls WinINet blocks in never hold the caller.
 #include <chrono>
 
-#include "file_system.hpp"
-#include "ftp_transfer_fixture.hpp"
-#include "windows_files.hpp"
+#include "platform/file_system.hpp"
+#include "tests/platform/win32/ftp_transfer_fixture.hpp"
+#include "tests/wine/support/windows_files.hpp"
 
 namespace qor::test {
 namespace {

@@ -2,8 +2,8 @@
 // ANSI functions: a listed name as the listing wrote it, anything else in
 // Windows-1252 where it can be written so, else UTF-8. And the FTP
 // connection never goes through a proxy.
-#include "ftp_transfer_fixture.hpp"
-#include "scoped_env.hpp"
+#include "tests/platform/win32/ftp_transfer_fixture.hpp"
+#include "tests/support/scoped_env.hpp"
 
 namespace qor::test {
 namespace {

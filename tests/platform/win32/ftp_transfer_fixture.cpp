@@ -1,9 +1,9 @@
-#include "ftp_transfer_fixture.hpp"
+#include "tests/platform/win32/ftp_transfer_fixture.hpp"
 
 #include <algorithm>
 #include <random>
 
-#include "eventually.hpp"
+#include "tests/wine/support/eventually.hpp"
 
 namespace qor::test {
 

@@ -11,9 +11,9 @@
 #include <string>
 #include <vector>
 
-#include "files.hpp"
-#include "ftp_transfer.hpp"
-#include "test_server.hpp"
+#include "platform/ftp_transfer.hpp"
+#include "tests/support/files.hpp"
+#include "tests/wine/support/test_server.hpp"
 
 namespace qor::test {
 

@@ -3,13 +3,13 @@
 // files, and every way a transfer can fail.
 #include <gtest/gtest.h>
 
-#include "file_system.hpp"
-#include "ftp_transfer_fixture.hpp"
-#include "wide_text.hpp"
-#include "windows_files.hpp"
+#include "platform/file_system.hpp"
+#include "platform/win32/wide_text.hpp"
+#include "tests/platform/win32/ftp_transfer_fixture.hpp"
+#include "tests/wine/support/windows_files.hpp"
 
 // The Windows API last: <windows.h> redefines names the project's headers declare.
-#include "windows_api.hpp"
+#include "platform/win32/windows_api.hpp"
 
 namespace qor::test {
 namespace {

@@ -8,12 +8,12 @@
 #include <stdexcept>
 #include <vector>
 
-#include "app_title.hpp"
-#include "eventually.hpp"
-#include "files.hpp"
-#include "http_fetch.hpp"
-#include "test_server.hpp"
-#include "windows_files.hpp"
+#include "platform/http_fetch.hpp"
+#include "portable/app_title.hpp"
+#include "tests/support/files.hpp"
+#include "tests/wine/support/eventually.hpp"
+#include "tests/wine/support/test_server.hpp"
+#include "tests/wine/support/windows_files.hpp"
 
 // The Windows API last: <windows.h> redefines names the project's headers declare.
 #include <windows.h>

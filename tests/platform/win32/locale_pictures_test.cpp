@@ -2,7 +2,7 @@
 // real locales, and those the form cannot hold.
 #include <gtest/gtest.h>
 
-#include "locale_pictures.hpp"
+#include "platform/win32/locale_pictures.hpp"
 
 namespace qor::win32 {
 namespace {

@@ -6,14 +6,14 @@
 // on Windows, symbolic links of the Linux side under Wine (reparse_point.hpp).
 #include <gtest/gtest.h>
 
-#include "file_system.hpp"
-#include "files.hpp"
-#include "reparse_point.hpp"
-#include "wide_text.hpp"
-#include "windows_files.hpp"
+#include "platform/file_system.hpp"
+#include "platform/win32/wide_text.hpp"
+#include "tests/support/files.hpp"
+#include "tests/wine/support/reparse_point.hpp"
+#include "tests/wine/support/windows_files.hpp"
 
 // The Windows API last: <windows.h> redefines names the project's headers declare.
-#include "windows_api.hpp"
+#include "platform/win32/windows_api.hpp"
 
 namespace qor {
 namespace {

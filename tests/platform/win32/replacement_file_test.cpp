@@ -3,14 +3,14 @@
 // file itself remains.
 #include <gtest/gtest.h>
 
-#include "file_system.hpp"
-#include "files.hpp"
-#include "wide_text.hpp"
-#include "windows_files.hpp"
+#include "platform/file_system.hpp"
+#include "platform/win32/wide_text.hpp"
+#include "tests/support/files.hpp"
+#include "tests/wine/support/windows_files.hpp"
 
 // The Windows API last: <windows.h> redefines names the project's headers declare.
-#include "unique_handle.hpp"
-#include "windows_api.hpp"
+#include "platform/win32/unique_handle.hpp"
+#include "platform/win32/windows_api.hpp"
 
 namespace qor {
 namespace {

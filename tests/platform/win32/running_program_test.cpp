@@ -3,15 +3,15 @@
 // was set aside. Another program's running file is only in use.
 #include <gtest/gtest.h>
 
-#include "child_process.hpp"
-#include "eventually.hpp"
-#include "file_system.hpp"
-#include "files.hpp"
-#include "wide_text.hpp"
-#include "windows_files.hpp"
+#include "platform/file_system.hpp"
+#include "platform/win32/wide_text.hpp"
+#include "tests/platform/win32/child_process.hpp"
+#include "tests/support/files.hpp"
+#include "tests/wine/support/eventually.hpp"
+#include "tests/wine/support/windows_files.hpp"
 
 // The Windows API last: <windows.h> redefines names the project's headers declare.
-#include "windows_api.hpp"
+#include "platform/win32/windows_api.hpp"
 
 namespace qor {
 namespace {

@@ -1,4 +1,4 @@
-#include "allocation_calls.hpp"
+#include "tests/support/allocation_calls.hpp"
 
 #include <malloc.h>
 

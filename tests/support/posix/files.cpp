@@ -1,4 +1,4 @@
-#include "files.hpp"
+#include "tests/support/files.hpp"
 
 #include <fcntl.h>
 #include <sys/stat.h>

@@ -1,4 +1,4 @@
-#include "scoped_env.hpp"
+#include "tests/support/scoped_env.hpp"
 
 #include <cstdlib>
 #include <ctime>

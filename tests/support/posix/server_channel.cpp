@@ -1,6 +1,6 @@
 // A test server as a child process in a process group of its own, its
 // standard output a pipe.
-#include "server_channel.hpp"
+#include "tests/support/server_channel.hpp"
 
 #include <fcntl.h>
 #include <netinet/in.h>

@@ -1,5 +1,5 @@
 // Standard error into an unlinked temporary file, read back by position.
-#include "stderr_capture.hpp"
+#include "tests/support/stderr_capture.hpp"
 
 #include <fcntl.h>
 #include <unistd.h>

@@ -1,6 +1,6 @@
 // Temporary folders and files on Windows: the wide-character API under UTF-8
 // paths; "permission bits" as the read-only attribute shows them.
-#include "files.hpp"
+#include "tests/support/files.hpp"
 
 #include <algorithm>
 #include <filesystem>
@@ -9,11 +9,11 @@
 #include <sstream>
 #include <stdexcept>
 
-#include "wide_text.hpp"
+#include "platform/win32/wide_text.hpp"
 
 // The Windows API last: <windows.h> redefines names the project's headers declare.
-#include "unique_handle.hpp"
-#include "windows_api.hpp"
+#include "platform/win32/unique_handle.hpp"
+#include "platform/win32/windows_api.hpp"
 
 namespace qor::test {
 

@@ -1,5 +1,5 @@
 // Environment variables of the C library and of the process alike.
-#include "scoped_env.hpp"
+#include "tests/support/scoped_env.hpp"
 
 #include <cstdlib>
 #include <ctime>

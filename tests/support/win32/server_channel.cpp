@@ -2,7 +2,7 @@
 // (server_host.hpp) for a Windows test program: the first line asks for it,
 // everything it prints comes back over the same connection, and closing the
 // connection stops it.
-#include "server_channel.hpp"
+#include "tests/support/server_channel.hpp"
 
 #include <winsock2.h>
 #include <ws2tcpip.h>
@@ -11,7 +11,7 @@
 #include <filesystem>
 #include <stdexcept>
 
-#include "server_host.hpp"
+#include "tests/support/win32/server_host.hpp"
 
 namespace qor::test {
 namespace {

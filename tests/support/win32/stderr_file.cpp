@@ -6,10 +6,10 @@
 #include <cstdio>
 #include <stdexcept>
 
-#include "stderr_capture.hpp"
+#include "tests/support/stderr_capture.hpp"
 
 // The Windows API last: <windows.h> redefines names the project's headers declare.
-#include "windows_api.hpp"
+#include "platform/win32/windows_api.hpp"
 
 namespace qor::test {
 

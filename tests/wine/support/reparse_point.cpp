@@ -1,14 +1,14 @@
-#include "reparse_point.hpp"
+#include "tests/wine/support/reparse_point.hpp"
 
 #include <cstring>
 #include <vector>
 
-#include "test_server.hpp"
-#include "wide_text.hpp"
+#include "platform/win32/wide_text.hpp"
+#include "tests/wine/support/test_server.hpp"
 
 // The Windows API last: <windows.h> redefines names the project's headers declare.
-#include "unique_handle.hpp"
-#include "windows_api.hpp"
+#include "platform/win32/unique_handle.hpp"
+#include "platform/win32/windows_api.hpp"
 
 #include <winioctl.h>
 

@@ -1,6 +1,6 @@
-#include "test_server.hpp"
+#include "tests/wine/support/test_server.hpp"
 
-#include "server_host.hpp"
+#include "tests/support/win32/server_host.hpp"
 
 namespace qor::test {
 namespace {

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "server_process.hpp"
+#include "tests/support/server_process.hpp"
 
 namespace qor::test {
 

@@ -1,11 +1,11 @@
-#include "windows_files.hpp"
+#include "tests/wine/support/windows_files.hpp"
 
 #include <algorithm>
 
-#include "wide_text.hpp"
+#include "platform/win32/wide_text.hpp"
 
 // The Windows API last: <windows.h> redefines names the project's headers declare.
-#include "windows_api.hpp"
+#include "platform/win32/windows_api.hpp"
 
 namespace qor::test {
 using win32::to_wide;

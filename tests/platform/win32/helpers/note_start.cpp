@@ -5,11 +5,11 @@
 // file stays in use.
 #include <string>
 
-#include "wide_text.hpp"
+#include "platform/win32/wide_text.hpp"
 
 // The Windows API last: <windows.h> redefines names the project's headers declare.
-#include "unique_handle.hpp"
-#include "windows_api.hpp"
+#include "platform/win32/unique_handle.hpp"
+#include "platform/win32/windows_api.hpp"
 
 int main() {
   wchar_t self[MAX_PATH];

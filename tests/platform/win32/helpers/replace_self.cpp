@@ -16,12 +16,12 @@
 #include <string>
 #include <vector>
 
-#include "file_system.hpp"
-#include "running_executable.hpp"
-#include "wide_text.hpp"
+#include "platform/file_system.hpp"
+#include "platform/win32/running_executable.hpp"
+#include "platform/win32/wide_text.hpp"
 
 // The Windows API last: <windows.h> redefines names the project's headers declare.
-#include "windows_api.hpp"
+#include "platform/win32/windows_api.hpp"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "binding_fixture.hpp"
+#include "tests/platform/win32/window/binding_fixture.hpp"
 
 #include <cstdlib>
 

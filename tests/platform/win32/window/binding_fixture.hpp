@@ -3,7 +3,7 @@
 // and what the screen shows read back as pixels.
 #pragma once
 
-#include "form_view.hpp"  // the model before <windows.h>
+#include "window/win32/form_view.hpp"  // the model before <windows.h>
 
 #include <gtest/gtest.h>
 
@@ -11,9 +11,9 @@
 #include <string>
 #include <vector>
 
-#include "app_title.hpp"
-#include "recording_host.hpp"
-#include "step_recorder.hpp"
+#include "portable/app_title.hpp"
+#include "tests/support/recording_host.hpp"
+#include "tests/support/step_recorder.hpp"
 
 namespace qor::test {
 

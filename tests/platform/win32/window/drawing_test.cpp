@@ -1,6 +1,6 @@
 // What the Win32 binding draws, and where: the window's frame and place,
 // the language panel at the design size, and model changes redrawn.
-#include "binding_fixture.hpp"
+#include "tests/platform/win32/window/binding_fixture.hpp"
 
 namespace qor::test {
 namespace {

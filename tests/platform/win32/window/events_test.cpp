@@ -1,7 +1,7 @@
 // Real pointer input and timer ticks reaching the handlers the window wires:
 // each control gets the events over its own area, a Click is a press and a
 // release on the same control, and errors never cross the message loop.
-#include "binding_fixture.hpp"
+#include "tests/platform/win32/window/binding_fixture.hpp"
 
 namespace qor::test {
 namespace {

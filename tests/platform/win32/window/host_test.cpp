@@ -1,9 +1,9 @@
 // The window's host on Win32: real message boxes (answered from inside
 // their own modal loop), yielding to the message loop, Unload, and whether
 // the window was closed.
-#include "binding_fixture.hpp"
-#include "host_binding.hpp"
-#include "win32_form_host.hpp"
+#include "tests/platform/win32/window/binding_fixture.hpp"
+#include "window/win32/host_binding.hpp"
+#include "window/win32/win32_form_host.hpp"
 
 namespace qor::test {
 namespace {

@@ -2,7 +2,7 @@
 // decoding needs, as the program does.
 #include <gtest/gtest.h>
 
-#include "win32_handles.hpp"
+#include "window/win32/win32_handles.hpp"
 
 int main(int argc, char** argv) {
   const qor::win32::OleApartment ole;
