@@ -3,7 +3,7 @@
 // run in a Russian session (ANSI code page 1251) against a server that
 // speaks Windows-1251, as the servers of such a system do.
 #include "ansi_names.hpp"
-#include "ftp_transfer_fixture.hpp"
+#include "transfer_fixture.hpp"
 
 // The Windows API last: <windows.h> redefines names the project's headers declare.
 #include "windows_api.hpp"
