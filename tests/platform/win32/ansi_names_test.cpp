@@ -3,7 +3,7 @@
 // run in a Russian session (ANSI code page 1251) against a server that
 // speaks Windows-1251, as the servers of such a system do.
 #include "platform/win32/ansi_names.hpp"
-#include "tests/platform/win32/ftp_transfer_fixture.hpp"
+#include "tests/platform/contract/transfer_fixture.hpp"
 
 // The Windows API last: <windows.h> redefines names the project's headers declare.
 #include "platform/win32/windows_api.hpp"

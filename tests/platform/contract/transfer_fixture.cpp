@@ -1,39 +1,37 @@
-#include "tests/platform/win32/ftp_transfer_fixture.hpp"
+#include "tests/platform/contract/transfer_fixture.hpp"
 
 #include <algorithm>
-#include <random>
-
-#include "tests/wine/support/eventually.hpp"
 
 namespace qor::test {
 
-std::string random_bytes(std::size_t n) {
-  std::string bytes(n, '\0');
-  std::mt19937 random(11);
-  for (char& c : bytes) c = static_cast<char>(random());
-  return bytes;
+using namespace std::chrono_literals;
+
+std::string pattern_bytes(std::size_t n) {
+  std::string s(n, '\0');
+  for (std::size_t i = 0; i < n; ++i) s[i] = static_cast<char>((i * 7919) >> 3);
+  return s;
+}
+
+Status MemorySink::write(const char* data, std::size_t size) {
+  if (bytes.size() + size > capacity) return refusal;
+  if (disk && disk->available < size) return Failure{"the disk is full"};
+  if (disk) disk->available -= size;
+  bytes.append(data, size);
+  return {};
+}
+
+Status MemorySink::rewind() {
+  ++rewinds;
+  bytes.clear();
+  return {};
 }
 
 void FtpServer::start(const std::vector<std::string>& options, const std::string& password) {
   server.reset();
-  log_.clear();
-  std::vector<std::string> arguments = {"--root", root.path(), "--user", kUser, "--password", password};
-  arguments.insert(arguments.end(), options.begin(), options.end());
-  server = std::make_unique<TestServer>("ftp_server", arguments);
+  server = start_ftp_server(root.path(), kUser, password, options);
 }
 
-int FtpServer::count_log(const std::string& prefix, int expected) {
-  int found = 0;
-  eventually(
-      [&] {
-        for (auto& line : server->read_log()) log_.push_back(std::move(line));
-        found = static_cast<int>(
-            std::count_if(log_.begin(), log_.end(), [&](const std::string& line) { return line.starts_with(prefix); }));
-        return found >= expected;
-      },
-      std::chrono::seconds(5));
-  return found;
-}
+TransferLimits quick_limits() { return {5s, 3s}; }
 
 std::shared_ptr<InternetHandle> connected(const FtpServer& ftp, const TransferLimits& limits,
                                           const std::string& password) {
@@ -61,6 +59,7 @@ std::vector<FindData> listing(const InternetHandle* connection) {
 std::vector<std::string> listing_lines(const InternetHandle* connection) {
   std::vector<std::string> lines;
   for (const auto& entry : listing(connection)) {
+    // A folder's size is whatever the server's listing says.
     const bool folder = entry.dwFileAttributes == FILE_ATTRIBUTE_DIRECTORY;
     lines.push_back(entry.cFileName + " " + std::to_string(entry.dwFileAttributes) +
                     (folder ? "" : " " + std::to_string(entry.nFileSizeLow)));
