@@ -61,6 +61,8 @@ TEST_F(ProgramFolder, NoWriteFollowsALinkBelowTheFolder) {
   EXPECT_TRUE(is_link(dir / "victim.dll"));
   EXPECT_TRUE(is_link(dir / "Daten"));
   EXPECT_TRUE(is_link(dir / "app.exe"));
+  EXPECT_FALSE(is_link(dir / "real/app.exe"));
+  EXPECT_FALSE(is_link(dir / "real"));
   EXPECT_EQ(read_file(dir / "victim.dll"), "the other owner's");
   EXPECT_EQ(file_names(dir.path()), (std::vector<std::string>{"Daten", "app.exe", "real", "victim.dll"}));
 }

@@ -91,10 +91,6 @@ void remove_link(const std::string& link) {
   if (!RemoveDirectoryW(wide.c_str())) DeleteFileW(wide.c_str());
 }
 
-// The names are compared by the file system: Windows' table folds the
-// final sigma to the capital, Wine's compare of names does not.
-bool folds_final_sigma() { return !running_under_wine(); }
-
 // Wine shows a symbolic link to a file as the file itself: only where the
 // open file really is tells it apart from a file in the folder.
 bool is_link(const std::string& path) {
