@@ -98,64 +98,6 @@ TEST(ReplacementFile, AbandonedLargeDownloadLeavesOnlyTheOldFile) {
   EXPECT_EQ(entries_in(dir.path()), 1u);
 }
 
-// The user's database put in place while the download ran, in another
-// letter case, or a link put there: an exclusive commit keeps each of them
-// and drops the download without a trace. Only an empty place is filled.
-TEST(ReplacementFile, AnExclusiveCommitNeverReplacesWhatAppearedMeanwhile) {
-  TempDir dir;
-  write_file(dir / "outside", "elsewhere");
-  struct Case {
-    std::string target, appears;
-    bool link;
-  };
-  for (const Case& c : {Case{"qor_buch.db3", "qor_buch.db3", false}, Case{"qor_data_1.db3", "QOR_Data_1.DB3", false},
-                        Case{"kunden.db3", "kunden.db3", true}}) {
-    SCOPED_TRACE(c.appears);
-    const auto target = start(dir / c.target);
-    ASSERT_TRUE(target);
-    ASSERT_TRUE(target->write("the server's", 12));
-    if (c.link) {
-      std::filesystem::create_symlink(dir / "outside", dir / c.appears);
-    } else {
-      write_file(dir / c.appears, "the user's");
-    }
-    const auto committed = target->commit(Placement::OnlyIfAbsent);
-    ASSERT_TRUE(committed) << committed.failure().reason;
-    EXPECT_EQ(*committed, Committed::PlaceTaken);
-    EXPECT_EQ(read_file(dir / c.appears), c.link ? "elsewhere" : "the user's");
-  }
-  EXPECT_TRUE(std::filesystem::is_symlink(dir / "kunden.db3"));
-  EXPECT_EQ(file_names(dir.path()),
-            (std::vector<std::string>{"QOR_Data_1.DB3", "kunden.db3", "outside", "qor_buch.db3"}));
-
-  const auto fresh = start(dir / "new.db3");
-  ASSERT_TRUE(fresh);
-  ASSERT_TRUE(fresh->write("new", 3));
-  const auto placed = fresh->commit(Placement::OnlyIfAbsent);
-  ASSERT_TRUE(placed);
-  EXPECT_EQ(*placed, Committed::Placed);
-  EXPECT_EQ(read_file(dir / "new.db3"), "new");
-}
-
-// A link put where a replacing download goes stays a link, and what it
-// names stays as it was.
-TEST(ReplacementFile, AReplacingCommitLeavesALinkPutInTheWay) {
-  TempDir dir;
-  write_file(dir / "outside", "elsewhere");
-  write_file(dir / "a.dll", "old");
-  const auto target = start(dir / "a.dll");
-  ASSERT_TRUE(target);
-  ASSERT_TRUE(target->write("new", 3));
-  std::filesystem::remove(dir / "a.dll");
-  std::filesystem::create_symlink(dir / "outside", dir / "a.dll");
-  const auto committed = target->commit(Placement::Replace);
-  ASSERT_FALSE(committed);
-  EXPECT_NE(committed.failure().reason.find("symbolic link"), std::string::npos) << committed.failure().reason;
-  EXPECT_TRUE(std::filesystem::is_symlink(dir / "a.dll"));
-  EXPECT_EQ(read_file(dir / "outside"), "elsewhere");
-  EXPECT_EQ(entries_in(dir.path()), 2u);
-}
-
 // A tmpfs of a few megabytes over a temporary folder (root only).
 class SmallDisk {
  public:
