@@ -1,7 +1,5 @@
 #include "binding_fixture.hpp"
 
-#include <cstdlib>
-
 namespace qor::test {
 namespace {
 
@@ -35,31 +33,10 @@ void pump(int ms) {
 }
 
 void move_to(POINT screen) { send_mouse(screen, 0); }
-void press(POINT screen) { send_mouse(screen, MOUSEEVENTF_LEFTDOWN); }
-void release(POINT screen) { send_mouse(screen, MOUSEEVENTF_LEFTUP); }
-void click(POINT screen) {
-  press(screen);
-  release(screen);
-}
 
 COLORREF screen_pixel(POINT screen) {
   const win32::WindowDc dc(nullptr);
   return GetPixel(dc.get(), screen.x, screen.y);
-}
-
-int ink_pixels(const RECT& box, COLORREF background) {
-  const win32::WindowDc dc(nullptr);
-  int ink = 0;
-  for (int y = box.top; y < box.bottom; ++y) {
-    for (int x = box.left; x < box.right; ++x) {
-      const COLORREF c = GetPixel(dc.get(), x, y);
-      const int distance = std::abs(GetRValue(c) - GetRValue(background)) +
-                           std::abs(GetGValue(c) - GetGValue(background)) +
-                           std::abs(GetBValue(c) - GetBValue(background));
-      ink += distance > 120 ? 1 : 0;
-    }
-  }
-  return ink;
 }
 
 void count_calls(std::function<void()>& handler, int& counter) {

@@ -1,6 +1,7 @@
-// The Win32 binding on a real window (under Wine on Xvfb, or on Windows):
-// a view over the model with step doubles, real input through SendInput,
-// and what the screen shows read back as pixels.
+// The Win32 binding on a real window (under Wine on Xvfb, or on Windows),
+// for what only this toolkit has: a view over the model with step doubles,
+// and what the screen shows read back as pixels. What both toolkits do is
+// tested against each in tests/window/contract/.
 #pragma once
 
 #include "form_view.hpp"  // the model before <windows.h>
@@ -23,13 +24,8 @@ using Calls = std::vector<std::string>;
 void pump(int ms = 60);
 // Real pointer input at a point of the screen.
 void move_to(POINT screen);
-void press(POINT screen);
-void release(POINT screen);
-void click(POINT screen);
 // The colour the screen shows there.
 COLORREF screen_pixel(POINT screen);
-// Pixels inside `box` (screen coordinates) that are far from `background`.
-int ink_pixels(const RECT& box, COLORREF background);
 
 // Runs a handler wrapped so that its calls are counted.
 void count_calls(std::function<void()>& handler, int& counter);
