@@ -2,9 +2,6 @@
 // own texts, fonts and pixmaps, how a list catches up, and how Qt pairs
 // presses into double clicks. What both toolkits do is tested once, against
 // each, in tests/window/contract/.
-#include <memory>
-
-#include <gtest/gtest.h>
 #include <QApplication>
 #include <QLabel>
 #include <QListWidget>
@@ -12,58 +9,23 @@
 #include <QTest>
 #include <QWindow>
 
-#include "QOR_sync_FRM.hpp"
-#include "files.hpp"
-#include "form_view.hpp"
+#include "contract_fixture.hpp"
 #include "pictures.hpp"
-#include "recording_host.hpp"
-#include "step_recorder.hpp"
+#include "qt_glue.hpp"
 
-namespace qor {
+namespace qor::test {
 namespace {
 
-using qt::FormView;
-
-class Binding : public ::testing::Test {
+// The contract suite's window, reached through its widgets.
+class Binding : public ToolkitContract {
  protected:
-  Binding() {
-    shared_variables() = SharedVariables{};
-    view = std::make_unique<FormView>(form);
-    view->load_and_show();
-    EXPECT_TRUE(QTest::qWaitForWindowExposed(&view->window()));
-  }
-  ~Binding() override {
-    view.reset();
-    shared_variables() = SharedVariables{};
-  }
-
-  QWidget& w(const Control& control) { return *view->widget(control); }
+  QWidget& w(const Control& control) { return *native(*view).widget(control); }
   // A point of a control's widget, in window coordinates; its centre by default.
   QPoint at(const Control& control, QPoint local = {-1, -1}) {
     QWidget& widget = w(control);
-    return widget.mapTo(&view->window(), local.x() < 0 ? widget.rect().center() : local);
+    return widget.mapTo(&native(*view).window(), local.x() < 0 ? widget.rect().center() : local);
   }
-  QWindow* handle() { return view->window().windowHandle(); }
-  void move(QPoint p) { QTest::mouseMove(handle(), p); }
-  // The package panel in install mode, as list_install_packages leaves it.
-  void show_package_panel() {
-    form.Picture1(9).Visible = false;
-    form.Picture3(2).Visible = false;
-    form.Picture1(1).Visible = true;
-  }
-  // Counts calls of a control's handler, then runs it.
-  static void count_handler(std::function<void()>& handler, int& counter) {
-    handler = [original = handler, &counter] {
-      ++counter;
-      if (original) original();
-    };
-  }
-
-  test::TempDir dir;
-  test::RecordingHost host;
-  QOR_sync_FRM form{{&host, make_local_file_system, dir.path()}};
-  test::StepRecorder steps{form.steps};
-  std::unique_ptr<FormView> view;
+  void move(QPoint p) { QTest::mouseMove(native(*view).window().windowHandle(), p); }
 };
 
 TEST_F(Binding, TheLanguagePanelsTitleFontTextsAndPixmaps) {
@@ -129,7 +91,7 @@ TEST_F(Binding, AListFilledByAStepIsDrawnOnceWhenTheStepYields) {
 TEST_F(Binding, ADoubleClickEventAfterAnOldPressOnTheButtonIsAClick) {
   show_package_panel();
   int box_clicks = 0;
-  count_handler(form.Picture3(1).on_click, box_clicks);
+  count_calls(form.Picture3(1).on_click, box_clicks);
   QWidget& box = w(form.Picture3(1));
   const auto send = [&box](QEvent::Type type, quint64 time) {
     const Qt::MouseButtons held = type == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::LeftButton;
@@ -166,11 +128,4 @@ TEST_F(Binding, HoverShowsTheFlagsOwnPixmapsAndABoldCaptionFont) {
 }
 
 }  // namespace
-}  // namespace qor
-
-int main(int argc, char** argv) {
-  qputenv("QT_QPA_PLATFORM", "offscreen");
-  QApplication app(argc, argv);
-  ::testing::InitGoogleTest(&argc, argv);
-  return RUN_ALL_TESTS();
-}
+}  // namespace qor::test

@@ -12,9 +12,8 @@
 #include <QTimer>
 #include <QWindow>
 
-#include "form_view.hpp"
 #include "qt_form_host.hpp"
-#include "toolkit_glue.hpp"
+#include "qt_glue.hpp"
 
 namespace qor::test {
 
@@ -50,6 +49,7 @@ ToolkitView::ToolkitView(QOR_sync_FRM& form) : native_(std::make_unique<Native>(
 }
 
 ToolkitView::~ToolkitView() = default;
+qt::FormView& native(ToolkitView& view) { return view.native().view; }
 
 void ToolkitView::pump(int ms) { QTest::qWait(ms); }
 bool ToolkitView::pump_until(const std::function<bool()>& done, int ms) { return QTest::qWaitFor(done, ms); }
@@ -162,7 +162,7 @@ ToolkitHost::ToolkitHost() : native_(std::make_unique<Native>()) {}
 ToolkitHost::~ToolkitHost() = default;
 FormHost& ToolkitHost::host() { return native_->host; }
 void ToolkitHost::bind(ToolkitView& view) {
-  qt::FormWidget& window = view.native_->view.window();
+  qt::FormWidget& window = view.native().view.window();
   native_->presenter.set_parent(&window);
   native_->host.set_window(&window);
   // As the program does: the event loop ends with the window.

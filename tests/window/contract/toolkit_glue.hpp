@@ -110,10 +110,12 @@ class ToolkitView {
   // A key typed at the window (not at a box over it).
   void type_space();
 
+  // What the glue of the toolkit holds: its view, for the toolkit's own
+  // tests (qt_glue.hpp, win32_glue.hpp) and its host.
   struct Native;
+  Native& native() { return *native_; }
 
  private:
-  friend class ToolkitHost;
   std::unique_ptr<Native> native_;
 };
 

@@ -1,6 +1,6 @@
 // The contract suite's glue for Win32 (under Wine on Xvfb, or on Windows):
 // real pointer input through SendInput, pixels read from the screen.
-#include "form_view.hpp"  // the model before <windows.h>
+#include "win32_glue.hpp"  // the model before <windows.h>
 
 #include <algorithm>
 #include <cstdlib>
@@ -8,15 +8,13 @@
 #include <gtest/gtest.h>
 
 #include "host_binding.hpp"
-#include "toolkit_glue.hpp"
 #include "wide_text.hpp"
 #include "win32_form_host.hpp"
 #include "win32_handles.hpp"
 
 namespace qor::test {
-namespace {
 
-void pump_for(int ms) {
+void pump_messages(int ms) {
   const DWORD end = GetTickCount() + static_cast<DWORD>(ms);
   for (;;) {
     MSG message;
@@ -30,6 +28,13 @@ void pump_for(int ms) {
   }
 }
 
+COLORREF screen_pixel(POINT screen) {
+  const win32::WindowDc dc(nullptr);
+  return GetPixel(dc.get(), screen.x, screen.y);
+}
+
+namespace {
+
 void send_mouse(POINT screen, DWORD flags) {
   const int width = GetSystemMetrics(SM_CXSCREEN);
   const int height = GetSystemMetrics(SM_CYSCREEN);
@@ -40,7 +45,7 @@ void send_mouse(POINT screen, DWORD flags) {
   input.mi.dy = static_cast<LONG>((screen.y * 65535LL + height / 2) / (height - 1));
   input.mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE | flags;
   SendInput(1, &input, sizeof input);
-  pump_for(40);
+  pump_messages(40);
 }
 
 Rgb rgb_of(COLORREF c) { return {GetRValue(c), GetGValue(c), GetBValue(c)}; }
@@ -98,12 +103,15 @@ ToolkitView::~ToolkitView() {
   pump(50);
 }
 
-void ToolkitView::pump(int ms) { pump_for(ms); }
+win32::FormView& native(ToolkitView& view) { return view.native().view; }
+POINT screen_point(ToolkitView& view, const Control& control, Spot spot) { return view.native().at(control, spot); }
+
+void ToolkitView::pump(int ms) { pump_messages(ms); }
 bool ToolkitView::pump_until(const std::function<bool()>& done, int ms) {
   const DWORD end = GetTickCount() + static_cast<DWORD>(ms);
   while (!done()) {
     if (static_cast<LONG>(end - GetTickCount()) <= 0) return false;
-    pump_for(20);
+    pump_messages(20);
   }
   return true;
 }
@@ -206,9 +214,7 @@ Spot ToolkitView::list_row(const ListBox& list, int row) const {
 bool ToolkitView::timer_running(const Timer& timer) const { return native_->view.timer_running(timer); }
 
 Rgb ToolkitView::pixel(const Control& control, Spot spot) const {
-  const win32::WindowDc dc(nullptr);
-  const POINT p = native_->at(control, spot);
-  return rgb_of(GetPixel(dc.get(), p.x, p.y));
+  return rgb_of(screen_pixel(native_->at(control, spot)));
 }
 int ToolkitView::ink(const Control& control, Rgb background, int from_row, int to_row) const {
   const RECT box = native_->screen_area(control);
@@ -244,7 +250,7 @@ void ToolkitView::type_space() {
   const HWND window = native_->view.window();
   PostMessageW(window, WM_KEYDOWN, VK_SPACE, 0);
   PostMessageW(window, WM_KEYUP, VK_SPACE, 0);
-  pump_for(40);
+  pump_messages(40);
 }
 
 struct ToolkitHost::Native {
@@ -255,7 +261,7 @@ struct ToolkitHost::Native {
 ToolkitHost::ToolkitHost() : native_(std::make_unique<Native>()) {}
 ToolkitHost::~ToolkitHost() = default;
 FormHost& ToolkitHost::host() { return native_->host; }
-void ToolkitHost::bind(ToolkitView& view) { win32::bind_host(view.native_->view, native_->host, native_->presenter); }
+void ToolkitHost::bind(ToolkitView& view) { win32::bind_host(view.native().view, native_->host, native_->presenter); }
 bool ToolkitHost::loop_told_to_end() {
   MSG quit;
   return PeekMessageW(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE) != FALSE;

@@ -1,19 +1,23 @@
 // The Win32 window's own: its owner and place on the screen, and the
 // layout in the screen's units at other DPIs.
-#include "binding_fixture.hpp"
+#include "contract_fixture.hpp"
+#include "win32_glue.hpp"
 
 namespace qor::test {
 namespace {
 
+// The contract suite's window, reached through its Win32 view.
+using Binding = ToolkitContract;
+
 // Title, size and frame are the contract suite's (tests/window/contract/);
 // the owner and the place on the screen are the Win32 window's own.
 TEST_F(Binding, TheWindowIsOwnedByAHiddenWindowAndCentredOnTheWorkArea) {
-  const HWND window = view->window();
+  const HWND window = native(*view).window();
   const auto ex_style = static_cast<DWORD>(GetWindowLongPtrW(window, GWL_EXSTYLE));
   EXPECT_EQ(ex_style & WS_EX_APPWINDOW, 0u);
   // Owned by a window that is never shown: no taskbar button.
-  EXPECT_EQ(GetWindow(window, GW_OWNER), view->owner());
-  EXPECT_FALSE(IsWindowVisible(view->owner()));
+  EXPECT_EQ(GetWindow(window, GW_OWNER), native(*view).owner());
+  EXPECT_FALSE(IsWindowVisible(native(*view).owner()));
   EXPECT_TRUE(IsWindowVisible(window));
 
   RECT outer, work;
@@ -28,7 +32,7 @@ TEST(BindingDpi, TwipsFollowTheScreensDpi) {
   QOR_sync_FRM form{{&host, [](const std::string&) { return std::unique_ptr<FileSystem>(); }, "C:\\qor"}};
   win32::FormView view(form, win32::ScreenUnits(120));  // 12 twips a pixel
   view.load_and_show();
-  pump(100);
+  pump_messages(100);
   RECT client;
   GetClientRect(view.window(), &client);
   EXPECT_EQ(client.right, 694);   // 8325 / 12 = 693.75
@@ -44,7 +48,7 @@ TEST(BindingDpi, PicturesGrowWithTheLayout) {
   QOR_sync_FRM form{{&host, [](const std::string&) { return std::unique_ptr<FileSystem>(); }, "C:\\qor"}};
   win32::FormView view(form, win32::ScreenUnits(144));
   view.load_and_show();
-  pump(150);
+  pump_messages(150);
   const RECT flag = view.area(form.Image1(0));
   EXPECT_EQ(flag.right - flag.left, 71);  // 47 pixels at 96 DPI
   EXPECT_EQ(flag.bottom - flag.top, 47);  // 31

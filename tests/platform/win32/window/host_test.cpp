@@ -1,10 +1,14 @@
 // The Win32 host's own: yielding to the message loop leaves its quit
 // message alone, and a window that goes is destroyed.
-#include "binding_fixture.hpp"
+#include "contract_fixture.hpp"
 #include "win32_form_host.hpp"
+#include "win32_glue.hpp"
 
 namespace qor::test {
 namespace {
+
+// The contract suite's window, reached through its Win32 view.
+using Binding = ToolkitContract;
 
 struct Recording : MessagePresenter {
   std::vector<std::string> texts;
@@ -19,9 +23,9 @@ TEST_F(Binding, DoEventsDispatchesAndLeavesTheQuitForTheLoop) {
   win32::Win32FormHost win32_host(presenter);
   int moves = 0;
   count_calls(form.Picture1(9).on_mouse_move, moves);
-  POINT inside = at(form.Picture1(9), {5, 5});
-  ScreenToClient(view->handle(form.Picture1(9)), &inside);
-  PostMessageW(view->handle(form.Picture1(9)), WM_MOUSEMOVE, 0, MAKELPARAM(inside.x, inside.y));
+  POINT inside = screen_point(*view, form.Picture1(9), {5, 5});
+  ScreenToClient(native(*view).handle(form.Picture1(9)), &inside);
+  PostMessageW(native(*view).handle(form.Picture1(9)), WM_MOUSEMOVE, 0, MAKELPARAM(inside.x, inside.y));
   PostQuitMessage(7);
   win32_host.DoEvents();
   EXPECT_EQ(moves, 1);
@@ -37,19 +41,19 @@ TEST_F(Binding, DoEventsDispatchesAndLeavesTheQuitForTheLoop) {
 TEST_F(Binding, UnloadDestroysTheWindowAndTheViewForgetsIt) {
   Recording presenter;
   win32::Win32FormHost win32_host(presenter);
-  win32_host.set_window(view->window());
-  const HWND window = view->window();
+  win32_host.set_window(native(*view).window());
+  const HWND window = native(*view).window();
   win32_host.Unload();
   EXPECT_FALSE(IsWindow(window));
-  EXPECT_EQ(view->window(), nullptr);
+  EXPECT_EQ(native(*view).window(), nullptr);
 }
 
 TEST_F(Binding, TheCloseButtonDestroysTheWindow) {
-  const HWND window = view->window();
+  const HWND window = native(*view).window();
   PostMessageW(window, WM_SYSCOMMAND, SC_CLOSE, 0);
-  pump(200);
+  pump_messages(200);
   EXPECT_FALSE(IsWindow(window));
-  EXPECT_EQ(view->window(), nullptr);
+  EXPECT_EQ(native(*view).window(), nullptr);
 }
 
 }  // namespace
