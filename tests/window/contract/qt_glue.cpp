@@ -103,6 +103,7 @@ int ToolkitView::stack_position(const Control& control) const {
 std::vector<std::string> ToolkitView::list_items(const ListBox& list) const {
   const auto& widget = static_cast<const QListWidget&>(native_->widget(list));
   std::vector<std::string> items;
+  items.reserve(static_cast<std::size_t>(widget.count()));
   for (int i = 0; i < widget.count(); ++i) items.push_back(widget.item(i)->text().toStdString());
   return items;
 }
