@@ -3,8 +3,8 @@
 #include <memory>
 #include <optional>
 
-#include "tests/support/scoped_env.hpp"
 #include "tests/platform/contract/transfer_platform.hpp"
+#include "tests/support/scoped_env.hpp"
 
 namespace qor::test {
 

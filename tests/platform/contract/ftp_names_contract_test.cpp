@@ -4,8 +4,8 @@
 // system's ANSI code page comes first: ansi_names_test.cpp). A name never
 // carries a second command, and the FTP connection never goes through a
 // proxy.
-#include "tests/support/scoped_env.hpp"
 #include "tests/platform/contract/transfer_fixture.hpp"
+#include "tests/support/scoped_env.hpp"
 
 namespace qor::test {
 namespace {

@@ -10,11 +10,11 @@
 #include <string>
 #include <vector>
 
-#include "portable/app_title.hpp"
-#include "tests/support/files.hpp"
 #include "platform/http_fetch.hpp"
-#include "tests/support/server_process.hpp"
+#include "portable/app_title.hpp"
 #include "tests/platform/contract/transfer_fixture.hpp"
+#include "tests/support/files.hpp"
+#include "tests/support/server_process.hpp"
 
 namespace qor::test {
 namespace {

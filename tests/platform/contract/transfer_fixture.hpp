@@ -14,10 +14,10 @@
 #include <string>
 #include <vector>
 
-#include "tests/support/files.hpp"
 #include "platform/ftp_transfer.hpp"
-#include "tests/support/server_process.hpp"
 #include "tests/platform/contract/transfer_platform.hpp"
+#include "tests/support/files.hpp"
+#include "tests/support/server_process.hpp"
 
 namespace qor::test {
 

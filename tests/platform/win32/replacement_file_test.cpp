@@ -4,8 +4,8 @@
 #include <gtest/gtest.h>
 
 #include "platform/file_system.hpp"
-#include "tests/support/files.hpp"
 #include "platform/win32/wide_text.hpp"
+#include "tests/support/files.hpp"
 
 // The Windows API last: <windows.h> redefines names the project's headers declare.
 #include "platform/win32/unique_handle.hpp"

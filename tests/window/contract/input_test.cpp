@@ -2,8 +2,8 @@
 // each control gets the events over its own area, a Click is a press and a
 // release on the same control, a double click is one Click, and errors
 // never cross the event loop.
-#include "tests/window/contract/contract_fixture.hpp"
 #include "tests/support/timer_drain.hpp"
+#include "tests/window/contract/contract_fixture.hpp"
 
 namespace qor::test {
 namespace {

@@ -12,8 +12,8 @@
 #include <QTimer>
 #include <QWindow>
 
-#include "window/qt/qt_form_host.hpp"
 #include "tests/window/contract/qt_glue.hpp"
+#include "window/qt/qt_form_host.hpp"
 
 namespace qor::test {
 

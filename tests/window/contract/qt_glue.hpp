@@ -2,8 +2,8 @@
 // view under a ToolkitView.
 #pragma once
 
-#include "window/qt/form_view.hpp"
 #include "tests/window/contract/toolkit_glue.hpp"
+#include "window/qt/form_view.hpp"
 
 namespace qor::test {
 

@@ -7,8 +7,8 @@
 
 #include <gtest/gtest.h>
 
-#include "window/win32/host_binding.hpp"
 #include "platform/win32/wide_text.hpp"
+#include "window/win32/host_binding.hpp"
 #include "window/win32/win32_form_host.hpp"
 #include "window/win32/win32_handles.hpp"
 

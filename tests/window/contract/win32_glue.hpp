@@ -2,8 +2,8 @@
 // the view under a ToolkitView, the message loop, and the screen.
 #pragma once
 
-#include "window/win32/form_view.hpp"  // the model before <windows.h>
 #include "tests/window/contract/toolkit_glue.hpp"
+#include "window/win32/form_view.hpp"  // the model before <windows.h>
 
 namespace qor::test {
 

@@ -11,8 +11,8 @@
 #include <vector>
 
 #include "platform/file_system.hpp"
-#include "tests/support/files.hpp"
 #include "tests/platform/contract/files/platform_files.hpp"
+#include "tests/support/files.hpp"
 
 namespace qor::test {
 

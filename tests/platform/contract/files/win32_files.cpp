@@ -2,9 +2,9 @@
 // points (reparse_point.hpp), attributes, times in 100 ns ticks.
 #include <stdexcept>
 
+#include "platform/win32/wide_text.hpp"
 #include "tests/platform/contract/files/platform_files.hpp"
 #include "tests/wine/support/reparse_point.hpp"
-#include "platform/win32/wide_text.hpp"
 #include "tests/wine/support/windows_files.hpp"
 
 // The Windows API last: <windows.h> redefines names the project's headers declare.

@@ -8,8 +8,8 @@
 #include <cstdint>
 
 #include "platform/file_system.hpp"
-#include "tests/support/files.hpp"
 #include "platform/linux/files/stamp_file.hpp"
+#include "tests/support/files.hpp"
 
 namespace qor {
 namespace {

@@ -10,8 +10,8 @@
 #include <QWindow>
 
 #include "tests/window/contract/contract_fixture.hpp"
-#include "window/qt/pictures.hpp"
 #include "tests/window/contract/qt_glue.hpp"
+#include "window/qt/pictures.hpp"
 
 namespace qor::test {
 namespace {

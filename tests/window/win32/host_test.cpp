@@ -1,8 +1,8 @@
 // The Win32 host's own: yielding to the message loop leaves its quit
 // message alone, and a window that goes is destroyed.
 #include "tests/window/contract/contract_fixture.hpp"
-#include "window/win32/win32_form_host.hpp"
 #include "tests/window/contract/win32_glue.hpp"
+#include "window/win32/win32_form_host.hpp"
 
 namespace qor::test {
 namespace {
