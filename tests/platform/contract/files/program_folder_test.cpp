@@ -144,17 +144,15 @@ TEST_F(ProgramFolder, RemovesOnlyTheLeftoversOfDownloads) {
   write_file(dir / "a/.qor-download-AbC12-", "odd");
   write_file(dir / "a/.qor-download-AbC12\xC3\xA4", "not ASCII");
   ASSERT_TRUE(files->CreateFolder(dir / "a/.qor-download-Folder"));
-  // Where a link to a file shows as the file itself (Wine), the removal
-  // takes it for a leftover and the file it names outside the folder goes
-  // with it: that link is made only where the system shows it.
-  const bool file_link = links_to_files_show();
-  if (file_link) link(dir / "a/.qor-download-L1nk00", elsewhere / ".qor-download-Zz0000");
+  // Also where a link to a file shows as the file itself (Wine): the link
+  // stays, and so does the file it names outside the folder.
+  link(dir / "a/.qor-download-L1nk00", elsewhere / ".qor-download-Zz0000");
   link(dir / "linked", elsewhere.path());
   ASSERT_TRUE(files->remove_download_leftovers());
   EXPECT_EQ(file_names(dir.path()), (std::vector<std::string>{"a", "linked"}));
   std::vector<std::string> kept{".qor-download-AbC12", ".qor-download-AbC12-", ".qor-download-AbC12\xC3\xA4",
                                 ".qor-download-Folder", "b"};
-  if (file_link) kept.insert(kept.end() - 1, ".qor-download-L1nk00");
+  kept.insert(kept.end() - 1, ".qor-download-L1nk00");
   EXPECT_EQ(file_names(dir / "a"), kept);
   EXPECT_TRUE(file_names(dir / "a/b").empty());
   EXPECT_EQ(file_names(elsewhere.path()), std::vector<std::string>{".qor-download-Zz0000"});
