@@ -63,10 +63,15 @@ void FormView::build(Control& control, QWidget& parent) {
   restack(control);
 }
 
+// A closed window's timers tick no more, as a destroyed window's timers do
+// not: a step that yields after Unload starts no further step.
 void FormView::build_timer(Timer& timer) {
   auto qtimer = std::make_unique<QTimer>();
-  QObject::connect(qtimer.get(), &QTimer::timeout, qtimer.get(),
-                   [this, &timer] { guard_.run([&timer] { timer.Tick(); }); });
+  QTimer* raw = qtimer.get();
+  QObject::connect(raw, &QTimer::timeout, raw, [this, &timer, raw] {
+    if (window_->was_closed()) return raw->stop();
+    guard_.run([&timer] { timer.Tick(); });
+  });
   timers_[&timer] = std::move(qtimer);
 }
 
@@ -159,7 +164,7 @@ void FormView::apply(Control& control, Aspect aspect) {
 void FormView::set_timer(Timer& timer) {
   QTimer* qtimer = this->timer(timer);
   if (qtimer == nullptr) return;
-  if (!timer.Enabled || timer.Interval <= 0) {
+  if (!timer.Enabled || timer.Interval <= 0 || window_->was_closed()) {
     qtimer->stop();
   } else if (!qtimer->isActive()) {
     qtimer->start(timer.Interval);

@@ -74,12 +74,6 @@ TEST_F(Host, UnloadClosesTheWindowAndEndsTheProgram) {
 // A timer left running when a handler unloads the window ticks no more,
 // should the event loop still run (a step that yields after Unload).
 TEST_F(Host, NoTimerTicksAfterUnload) {
-  if (ToolkitView::toolkit() == "Qt") {
-    // Qt's view only hides the closed window and leaves its QTimers
-    // running: Timer1 still starts its step. The program's event loop ends
-    // with the window, so only a yield after Unload would see it.
-    GTEST_SKIP() << "Qt keeps a form's timers running after Unload";
-  }
   ToolkitHost toolkit;
   toolkit.bind(*view);
   form.Timer1.Enabled = true;
