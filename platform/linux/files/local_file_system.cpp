@@ -1,4 +1,4 @@
-// The file-system object on a POSIX system. "Read-only" is the owner's write
+// The file-system object on Linux. "Read-only" is the owner's write
 // bit; a program is startable with its execute bits. Paths below the program
 // folder go through its walk (program_folder_root.hpp).
 #include <algorithm>

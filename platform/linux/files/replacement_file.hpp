@@ -1,4 +1,4 @@
-// The one way this client puts a file in place on a POSIX system, for
+// The one way this client puts a file in place on Linux, for
 // downloads and the desktop entry alike: bytes go into a temporary file in
 // the target folder (named as download_names.hpp says); only a complete
 // file, flushed to the disk, is renamed over the target, and the folder is

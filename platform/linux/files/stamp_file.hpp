@@ -1,4 +1,4 @@
-// Setting a file's last-write time on a POSIX system.
+// Setting a file's last-write time on Linux.
 #pragma once
 
 #include <string>
