@@ -1,7 +1,8 @@
-// The locale's date form and the time zone's offset as Windows gives them.
-// CTest runs this program in a German session in Berlin and in a British
-// one in London (LC_ALL and TZ, which Wine maps to the user's locale and
-// time zone); QOR_TEST_SESSION_LOCALE names the session's locale.
+// The date forms (date_form.hpp) and the time zone's offset (local_time.hpp)
+// as every platform provides them. CTest runs this program in a German
+// session in Berlin and in a British one in London (LC_ALL and TZ, which
+// Wine maps to the user's locale and time zone); QOR_TEST_SESSION_LOCALE
+// names the session's locale.
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -11,27 +12,12 @@
 #include "install/general_date.hpp"
 #include "platform/date_form.hpp"
 #include "platform/local_time.hpp"
-#include "platform/win32/file_time.hpp"
-#include "tests/wine/support/windows_files.hpp"
-
-// The Windows API last: <windows.h> redefines names the project's headers declare.
-#include "platform/win32/windows_api.hpp"
+#include "tests/platform/contract/dates/platform_dates.hpp"
 
 namespace qor {
 namespace {
 
 using namespace std::chrono;
-
-// The user's own form comes from the locale data. Windows writes German
-// short dates with leading zeros; Wine's locale data (taken from Unicode's
-// CLDR) leaves them out. Both are the platform's own form, and the client
-// writes and reads whichever it is given.
-DateForm session_form(const std::string& session) {
-  if (session == "de-DE")
-    return test::running_under_wine() ? DateForm{"d.M.yyyy", "HH:mm:ss", "", ""}
-                                      : DateForm{"dd.MM.yyyy", "HH:mm:ss", "", ""};
-  return DateForm{"dd/MM/yyyy", "HH:mm:ss", "", ""};
-}
 
 DateForm without_designators(DateForm form) {
   form.am.clear();
@@ -61,14 +47,23 @@ TEST(DateForm, TheLocalesOfTheDateTableGetItsFixedForms) {
   for (const auto& [locale, fixed] : cases) EXPECT_EQ(date_form_for(locale), fixed_date_form(fixed)) << locale;
   EXPECT_EQ(date_form_for("de-DE"), (DateForm{"dd.MM.yyyy", "HH:mm:ss"}));
   EXPECT_EQ(date_form_for("en-US"), (DateForm{"M/d/yyyy", "h:mm:ss tt", "AM", "PM"}));
-  // From the system's data: the short date with a four-digit year and the long time.
-  const DateForm french = date_form_for("fr-FR");
-  EXPECT_EQ(french.date_pattern, "dd/MM/yyyy");
-  EXPECT_EQ(french.time_pattern, "HH:mm:ss");
+  EXPECT_EQ(date_form_for("en_GB.UTF-8"), (DateForm{"dd/MM/yyyy", "HH:mm:ss"}));
+  EXPECT_EQ(date_form_for("C"), (DateForm{"yyyy-MM-dd", "HH:mm:ss"}));
+}
+
+// From the platform's locale data: the short date with a four-digit year and
+// the long time without its zone.
+TEST(DateForm, OtherLocalesGetTheirShortDateAndLongTime) {
+  for (const char* name : {"fr-FR", "fr_FR.UTF-8"}) {
+    SCOPED_TRACE(name);
+    const DateForm french = date_form_for(name);
+    EXPECT_EQ(french.date_pattern, "dd/MM/yyyy");
+    EXPECT_EQ(french.time_pattern, "HH:mm:ss");
+  }
 }
 
 TEST(DateForm, UnknownLocalesGiveTheFormOfC) {
-  for (const char* name : {"xx-YY", "qq_QQ.UTF-8", "not a locale"}) {
+  for (const char* name : {"xx-YY", "xx_YY", "qq_QQ.UTF-8", "not a locale"}) {
     SCOPED_TRACE(name);
     EXPECT_EQ(date_form_for(name), DateForm{});
   }
@@ -77,7 +72,7 @@ TEST(DateForm, UnknownLocalesGiveTheFormOfC) {
 TEST(DateForm, TheUsersFormIsTheSessionLocalesShortDateAndLongTime) {
   const char* session = std::getenv("QOR_TEST_SESSION_LOCALE");
   if (session == nullptr) GTEST_SKIP() << "QOR_TEST_SESSION_LOCALE names no session locale";
-  EXPECT_EQ(without_designators(user_date_form()), session_form(session));
+  EXPECT_EQ(without_designators(user_date_form()), test::session_form(session));
 }
 
 // The general date, written and read back in the platform's forms.
@@ -101,19 +96,12 @@ TEST(DateForm, GeneralDatesRoundTripInThePlatformsForms) {
     EXPECT_EQ(parse_general_date(general_date_text(date, user_date_form()), user_date_form()), date);
 }
 
-std::uint64_t ticks_of(system_clock::time_point t) { return *win32::ticks_from_time_point(t); }
-
-// The offset file times are converted with: what FileTimeToLocalFileTime
-// adds to a file time now.
-TEST(LocalTime, IsTheOffsetFileTimeConversionAppliesNow) {
+// The offset file times are converted with is the one the system applies
+// itself now (Windows applies the present offset to every file time, so
+// only "now" compares on both).
+TEST(LocalTime, IsTheOffsetTheSystemAppliesNow) {
   const auto now = floor<seconds>(system_clock::now());
-  const std::uint64_t utc = ticks_of(now);
-  const ::FILETIME utc_file{static_cast<DWORD>(utc), static_cast<DWORD>(utc >> 32)};
-  ::FILETIME local_file{};
-  ASSERT_TRUE(FileTimeToLocalFileTime(&utc_file, &local_file));
-  const auto local = (std::uint64_t{local_file.dwHighDateTime} << 32) | local_file.dwLowDateTime;
-  const auto applied = (static_cast<std::int64_t>(local) - static_cast<std::int64_t>(utc)) / win32::kTicksPerSecond;
-  EXPECT_EQ(utc_offset_at(now).count(), applied);
+  EXPECT_EQ(utc_offset_at(now), test::offset_the_system_applies(now));
 }
 
 TEST(LocalTime, FollowsTheZonesSeasons) {
