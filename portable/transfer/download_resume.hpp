@@ -23,7 +23,7 @@ class DownloadResume {
   // Further transfers of one file after the first broke off.
   static constexpr int kMaxRetries = 2;
   // The bytes a resumed transfer sends again, to show it continues the file.
-  static constexpr std::size_t kOverlap = std::size_t{64} << 10;
+  static constexpr std::size_t kOverlap = std::size_t{4} << 10;
 
   // The transfer now planned starts at this byte of the file (REST); none
   // when it starts at the first, and the sink must then be empty.
