@@ -114,7 +114,7 @@ TEST(DownloadResume, OnlyABreakAfterBytesArrivedIsRetriedAndAtMostTwice) {
   const std::uint64_t size = file.size();
   DownloadResume resume;
   std::string sink;
-  EXPECT_FALSE(resume.next_after(true, false, 0, size));        // nothing arrived
+  EXPECT_FALSE(resume.next_after(true, false, 0, size));  // nothing arrived
   ASSERT_TRUE(feed(resume, file.substr(0, 100'000), 4096, size, sink));
   EXPECT_FALSE(resume.next_after(false, false, sink.size(), size));  // ended by the client
   for (int retry = 0; retry < DownloadResume::kMaxRetries; ++retry) {
