@@ -381,7 +381,9 @@ class Download {
         received_, connection.get());
     if (!opened) return given_up(opened.failure());
     if (!opened->first && connection_lost(opened->second)) return lost(call_failure(what_, opened->second));
-    if (!opened->first) return call_failure(what_, opened->second);
+    // A REST the server took waits for a RETR: the login goes with it.
+    if (!opened->first)
+      return rest ? given_up(call_failure(what_, opened->second)) : call_failure(what_, opened->second);
     const InternetRef file = opened->first;
     if (Status streamed = stream(file, sink); !streamed) return streamed;
 
