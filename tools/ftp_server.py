@@ -2,13 +2,18 @@
 """FTP server for tests and benchmarks, on pyftpdlib.
 
 Prints "LISTENING ftp <port>" and "READY" on stdout, then one log line per
-event: "LOGIN <user>", "LIST", "RETR <name>". Stops cleanly on SIGTERM.
+event: "LOGIN <user>", "LIST", "RETR <name>", and "SENT <bytes>" once a
+download's data connection closes (the bytes it sent). Stops cleanly on SIGTERM.
 
 Fault knobs (for tests of the client's failure handling):
   abort_after=N     a download's data connection is broken off after N bytes
                     and the transfer answered with 426
   truncate_after=N  a download ends after N bytes but is answered with 226
   stall_after=N     a download stops sending after N bytes and waits
+  breaks=K          the three knobs above break off the first K downloads
+                    that reach N bytes only (default: every one)
+  rest=refuse       REST is answered 502 (not implemented)
+  rest=ignore       REST is answered 350, yet the download starts at byte 0
   idle_close=S      control connections idle for S seconds are closed (421)
   refuse_login=True every login is refused
   dos_listing=True  listings in the DOS/Windows format ("<DIR>" lines)
@@ -87,17 +92,38 @@ class _WrappedFile:
         self._real.close()
 
 
+class _Breaks:
+    """How many downloads a fault may still break off; None: every one."""
+
+    def __init__(self, count):
+        self._left = count
+
+    def take(self):
+        if self._left is None:
+            return True
+        self._left -= 1
+        return self._left >= 0
+
+
 class _LimitedFile(_WrappedFile):
     """A file opened for download that delivers only its first `limit` bytes,
-    then fails (abort), ends early (truncate) or holds back the rest (stall)."""
+    then fails (abort), ends early (truncate) or holds back the rest (stall),
+    while `breaks` allows; else it delivers the whole."""
 
-    def __init__(self, real, limit, mode):
+    def __init__(self, real, limit, mode, breaks):
         _WrappedFile.__init__(self, real)
         self._left = limit
         self._mode = mode
+        self._breaks = breaks
         self.stalled = False
 
     def read(self, size=-1):
+        if self._left <= 0 and self._breaks is not None:
+            if not self._breaks.take():
+                self._mode = "whole"
+            self._breaks = None
+        if self._left <= 0 and self._mode == "whole":
+            return self._real.read(size)
         if self._left <= 0:
             if self._mode == "abort":
                 raise OSError(5, "transfer broken off on purpose")
@@ -214,7 +240,7 @@ def make_ftp_server(root, user, password, host="127.0.0.1", port=0, abort_after=
                     truncate_after=None, stall_after=None, idle_close=None, refuse_login=False,
                     dos_listing=False, endless_listing=False, trickle_listing=None, endless_download=False,
                     longer_download=None, charset=None, log_commands=False, size_answer=None,
-                    refuse_size=False, unlisted=None):
+                    refuse_size=False, unlisted=None, breaks=None, rest=None):
     """An FTPServer serving `root` to one account; call serve_forever() on it.
     The bound port is server.address[1]."""
     authorizer = _RefusingAuthorizer() if refuse_login else DummyAuthorizer()
@@ -227,6 +253,10 @@ def make_ftp_server(root, user, password, host="127.0.0.1", port=0, abort_after=
         limit = (int(truncate_after), "truncate")
     elif stall_after is not None:
         limit = (int(stall_after), "stall")
+
+    if rest not in (None, "refuse", "ignore"):
+        raise ValueError("rest is refuse or ignore, not %r" % rest)
+    breaks_left = _Breaks(None if breaks is None else int(breaks))
 
     if charset is not None:
         charset = codecs.lookup(charset).name
@@ -260,7 +290,7 @@ def make_ftp_server(root, user, password, host="127.0.0.1", port=0, abort_after=
             f = AbstractedFS.open(self, filename, mode)
             if "r" in mode:
                 if limit is not None:
-                    return _LimitedFile(f, limit[0], limit[1])
+                    return _LimitedFile(f, limit[0], limit[1], breaks_left)
                 if endless_download:
                     return _LongerFile(f, None)
                 if longer_download is not None:
@@ -278,6 +308,20 @@ def make_ftp_server(root, user, password, host="127.0.0.1", port=0, abort_after=
         def ftp_RETR(self, file):
             _log("RETR " + os.path.basename(file))
             return FTPHandler.ftp_RETR(self, file)
+
+        def ftp_REST(self, line):
+            if rest == "refuse":
+                self.respond("502 Command not implemented.")
+            elif rest == "ignore":
+                self.respond("350 Restarting at position %s." % line)
+            else:
+                return FTPHandler.ftp_REST(self, line)
+
+        def _on_dtp_close(self):
+            channel = self.data_channel
+            if channel is not None and channel.cmd == "RETR":
+                _log("SENT %d" % channel.tot_bytes_sent)
+            return FTPHandler._on_dtp_close(self)
 
         def ftp_SIZE(self, path):
             if refuse_size:
@@ -338,6 +382,8 @@ def main():
     p.add_argument("--size-answer", type=int, metavar="BYTES")
     p.add_argument("--refuse-size", action="store_true")
     p.add_argument("--unlisted", metavar="NAME")
+    p.add_argument("--breaks", type=int, metavar="K")
+    p.add_argument("--rest", choices=["refuse", "ignore"])
     a = p.parse_args()
 
     quiet = logging.getLogger("pyftpdlib")
@@ -350,7 +396,7 @@ def main():
                              trickle_listing=a.trickle_listing, endless_download=a.endless_download,
                              longer_download=a.longer_download, charset=a.charset,
                              log_commands=a.log_commands, size_answer=a.size_answer,
-                             refuse_size=a.refuse_size, unlisted=a.unlisted)
+                             refuse_size=a.refuse_size, unlisted=a.unlisted, breaks=a.breaks, rest=a.rest)
     signal.signal(signal.SIGTERM, _stop)
     _log("LISTENING ftp %d" % server.address[1])
     _log("READY")

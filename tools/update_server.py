@@ -273,6 +273,7 @@ FTP_FAULTS = {
     "abort_after": int, "truncate_after": int, "stall_after": int, "idle_close": float, "refuse_login": None,
     "endless_listing": None, "trickle_listing": float, "endless_download": None, "longer_download": int,
     "charset": str, "log_commands": None, "size_answer": int, "refuse_size": None, "unlisted": str,
+    "breaks": int, "rest": str,
 }
 
 
@@ -298,7 +299,8 @@ def main():
     parser.add_argument("--ftp-fault", action="append", default=[], metavar="KNOB[=VALUE]",
                         help="abort_after=N, truncate_after=N, stall_after=N, idle_close=S, refuse_login, "
                              "endless_listing, trickle_listing=S, endless_download, longer_download=N, "
-                             "charset=NAME, log_commands, size_answer=N, refuse_size, unlisted=NAME")
+                             "charset=NAME, log_commands, size_answer=N, refuse_size, unlisted=NAME, breaks=K, "
+                             "rest=refuse|ignore")
     parser.add_argument("--require-agent", action="store_true",
                         help="refuse (403) requests without a User-Agent header")
     parser.add_argument("--fail", action="append", default=[], metavar="QUERY=MODE[:ARG][@N]",

@@ -1,7 +1,8 @@
 // Measures the FTP client on loopback against the curl command-line tool:
 // one large file, many small files over one connection, and the listing
-// of a large folder ordered and shown; and how a listing without end is
-// refused. Prints the figures; asserts nothing.
+// of a large folder ordered and shown; how a listing without end is
+// refused, and what a file broken off midway costs on the wire. Prints the
+// figures; asserts nothing.
 #include <spawn.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -276,6 +277,58 @@ void bench_endless_listing(const std::string& work) {
   fs::remove_all(root);
 }
 
+// A file the server breaks off once, at `at_mb`: the bytes the server sent
+// after the break (its "SENT" lines), against the rest of the file.
+// A download that fails at the break is fetched again, as the next run
+// would.
+void bench_broken(const std::string& work, std::size_t megabytes, std::size_t at_mb) {
+  const std::string root = work + "/broken-root";
+  const std::string out = work + "/broken-out";
+  fs::create_directories(root);
+  fs::create_directories(out);
+  const std::size_t bytes = megabytes << 20;
+  const std::size_t at = at_mb << 20;
+  write_pattern_file(root + "/big.bin", bytes);
+  auto server = serve(root, {"--abort-after", std::to_string(at), "--breaks", "1"});
+  auto internet = qor::transfer::open("bench");
+  auto connection = qor::transfer::connect(*internet, server->address("ftp"), kUser, kPassword);
+  if (!connection) {
+    std::printf("broken file: no connection (%s)\n", connection.failure().reason.c_str());
+    return;
+  }
+  const auto disk = qor::make_local_file_system(out);
+  std::string outcome;
+  // A client that gave the file up gets it in its next run: fetched again.
+  const double took = seconds([&] {
+    for (int run = 1; run <= 2; ++run) {
+      auto target = disk->replace_file(out + "/big.bin");
+      if (!target) {
+        outcome += target.failure().reason;
+        return;
+      }
+      const qor::Status arrived = qor::transfer::get_file(connection->get(), "big.bin", **target);
+      if (arrived) {
+        outcome += (*target)->commit(qor::Placement::Replace) ? "whole" : "not put in place";
+        return;
+      }
+      outcome += "failed (" + arrived.failure().reason + "), fetched again: ";
+    }
+  });
+  server->count_log("SENT ", 2, std::chrono::seconds(2));
+  std::vector<std::uint64_t> sent;
+  for (const std::string& line : server->log())
+    if (line.starts_with("SENT ")) sent.push_back(std::stoull(line.substr(5)));
+  std::uint64_t after_break = 0;
+  for (std::size_t i = 1; i < sent.size(); ++i) after_break += sent[i];
+  const double mib = 1 << 20;
+  std::printf("%zu MB file broken off once at %zu MB:\n", megabytes, at_mb);
+  std::printf("  %s in %.3f s, %zu transfers\n", outcome.c_str(), took, sent.size());
+  std::printf("  on the wire after the break %.3f MB (the rest of the file: %.3f MB)\n",
+              static_cast<double>(after_break) / mib, static_cast<double>(bytes - at) / mib);
+  fs::remove_all(root);
+  fs::remove_all(out);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -283,12 +336,16 @@ int main(int argc, char** argv) {
   int small = 1000;
   int entries = 30000;
   int endless = 1;
+  std::size_t broken_mb = 100;
+  std::size_t broken_at_mb = 60;
   std::string big_out = "/tmp/qor-ftp-bench/out";
   for (int i = 1; i + 1 < argc; i += 2) {
     if (!std::strcmp(argv[i], "--big-mb")) big_mb = std::stoul(argv[i + 1]);
     if (!std::strcmp(argv[i], "--small")) small = std::stoi(argv[i + 1]);
     if (!std::strcmp(argv[i], "--entries")) entries = std::stoi(argv[i + 1]);
     if (!std::strcmp(argv[i], "--endless")) endless = std::stoi(argv[i + 1]);
+    if (!std::strcmp(argv[i], "--broken-mb")) broken_mb = std::stoul(argv[i + 1]);
+    if (!std::strcmp(argv[i], "--broken-at-mb")) broken_at_mb = std::stoul(argv[i + 1]);
     // Where the big file is written, e.g. /dev/shm to leave the disk out.
     if (!std::strcmp(argv[i], "--big-out")) big_out = argv[i + 1];
     if (!std::strcmp(argv[i], "--rounds")) rounds = std::max(1, std::stoi(argv[i + 1]));
@@ -303,6 +360,7 @@ int main(int argc, char** argv) {
   if (entries > 0) bench_listing(work, entries);
   if (small > 0) bench_small(work, small);
   if (big_mb > 0) bench_big(work, big_out, big_mb);
+  if (broken_mb > 0 && broken_at_mb < broken_mb) bench_broken(work, broken_mb, broken_at_mb);
   fs::remove_all(work);
   return 0;
 }

@@ -15,6 +15,7 @@
 #include "platform/win32/ftp_server_name.hpp"
 #include "platform/win32/wide_text.hpp"
 #include "portable/transfer/download_bounds.hpp"
+#include "portable/transfer/download_resume.hpp"
 #include "portable/transfer/listed_entries.hpp"
 #include "portable/transfer/listing_names.hpp"
 #include "portable/transfer/transfer_watch.hpp"
@@ -286,39 +287,89 @@ class ListingReader {
   std::uint64_t bytes_ = 0;
 };
 
-// One download into a sink.
+// One download into a sink: a transfer, and after one that broke off up to
+// two more (download_resume.hpp), under one watch whose deadline holds
+// across them all.
 class Download {
  public:
-  Download(const InternetHandle& connection, std::string what, const KeepGoing& keep_going)
+  Download(const InternetHandle& connection, std::string what, ByteSink& sink, const KeepGoing& keep_going)
       : connection_(connection),
         what_(std::move(what)),
         watch_(connection.limits(), keep_going, what_),
-        worker_(watch_) {
+        worker_(watch_),
+        bounds_(connection.limits(), sink, what_) {
     watch_.announced = [this] { return announced_.value_or(0); };
   }
 
   Status run(const std::string& name, std::optional<std::uint64_t> listed_size, ByteSink& sink) {
+    // A server closes a control connection left idle while the user looked
+    // at a panel; one fresh login (drop_login made it due) gets the file.
+    bool logged_in_afresh = false;
+    for (;;) {
+      broke_off_ = false;
+      rest_refused_ = false;
+      lost_before_data_ = false;
+      Status arrived = transfer(name, listed_size, sink);
+      if (arrived || worker_.stopped()) return arrived;
+      if (lost_before_data_ && !logged_in_afresh && received_ == 0) {
+        logged_in_afresh = true;
+        continue;
+      }
+      if (!resume_.next_after(broke_off_ || lost_before_data_, rest_refused_, received_, announced_)) return arrived;
+    }
+  }
+
+ private:
+  struct Piece {
+    bool read = false;
+    DWORD size = 0;
+    Outcome outcome;
+  };
+
+  // One transfer of the plan: from the first byte, or from the byte
+  // resume_ names.
+  Status transfer(const std::string& name, std::optional<std::uint64_t> listed_size, ByteSink& sink) {
+    resume_.begin();
+    std::optional<std::uint64_t> rest = resume_.rest_offset();
+    if (!rest && received_ > 0) {
+      if (Status rewound = sink.rewind(); !rewound) return rewound;
+      received_ = 0;
+    }
     auto login = connection_.login(worker_);
     if (!login) return login.failure();
     const InternetRef connection = *login;
     // Asked by the client, the server's answer to SIZE is the client's to
     // hold the file to, within what the listing makes believable; the
     // listing's size counts where the server gives none. (Wine's
-    // FtpGetFileSize answers 0 whatever the size.)
-    auto size = worker_.run<std::string>(
-        [connection, name] {
+    // FtpGetFileSize answers 0 whatever the size.) WinINet's file functions
+    // know no offset: a resumed transfer sends its REST itself, last before
+    // the RETR that FtpOpenFile sends (after its PASV, which leaves a
+    // pending REST be).
+    auto replies = worker_.run<std::pair<std::string, std::string>>(
+        [connection, name, rest] {
           FtpCommandA(connection->get(), FALSE, FTP_TRANSFER_TYPE_BINARY, "TYPE I", 0, nullptr);
           FtpCommandA(connection->get(), FALSE, FTP_TRANSFER_TYPE_BINARY, ("SIZE " + name).c_str(), 0, nullptr);
-          return win32::last_server_reply();
+          std::string size = win32::last_server_reply();
+          if (!rest) return std::pair{size, std::string()};
+          FtpCommandA(connection->get(), FALSE, FTP_TRANSFER_TYPE_BINARY, ("REST " + std::to_string(*rest)).c_str(), 0,
+                      nullptr);
+          return std::pair{size, win32::last_server_reply()};
         },
-        0, connection.get());
-    if (!size) return given_up(size.failure());
-    if (size->starts_with("421")) return lost(Failure{what_ + ": " + *size, ERROR_INTERNET_CONNECTION_ABORTED});
+        received_, connection.get());
+    if (!replies) return given_up(replies.failure());
+    const std::string& size = replies->first;
+    if (size.starts_with("421")) return lost(Failure{what_ + ": " + size, ERROR_INTERNET_CONNECTION_ABORTED});
     // A file the server does not have is not asked for.
-    if (size->starts_with("550 ")) return Failure{what_ + ": " + *size, ERROR_INTERNET_EXTENDED_ERROR};
-    announced_ = size_to_hold_to(listed_size, size_in_reply(*size));
-    DownloadBounds bounds(connection_.limits(), sink, what_);
-    if (auto refused = bounds.refuse(announced_)) return *refused;
+    if (size.starts_with("550 ")) return Failure{what_ + ": " + size, ERROR_INTERNET_EXTENDED_ERROR};
+    announced_ = size_to_hold_to(listed_size, size_in_reply(size));
+    if (rest && !replies->second.starts_with("350")) {
+      rest_refused_ = true;
+      return Failure{what_ + ": the server does not resume (" + replies->second + ")"};
+    }
+    // A resumed transfer was measured against the disk when it first began.
+    if (!rest) {
+      if (auto refused = bounds_.refuse(announced_)) return *refused;
+    }
 
     auto opened = worker_.run<std::pair<InternetRef, Outcome>>(
         [connection, name] {
@@ -327,12 +378,14 @@ class Download {
           Outcome outcome = outcome_of(file != nullptr);
           return std::pair{shared(file), std::move(outcome)};
         },
-        0, connection.get());
+        received_, connection.get());
     if (!opened) return given_up(opened.failure());
     if (!opened->first && connection_lost(opened->second)) return lost(call_failure(what_, opened->second));
-    if (!opened->first) return call_failure(what_, opened->second);
+    // A REST the server took waits for a RETR: the login goes with it.
+    if (!opened->first)
+      return rest ? given_up(call_failure(what_, opened->second)) : call_failure(what_, opened->second);
     const InternetRef file = opened->first;
-    if (Status streamed = stream(file, sink, bounds); !streamed) return streamed;
+    if (Status streamed = stream(file, sink); !streamed) return streamed;
 
     // Closing reads the server's last word on the transfer.
     auto closed = worker_.run<std::string>(
@@ -342,27 +395,19 @@ class Download {
         },
         received_);
     if (!closed) return given_up(closed.failure());
-    if (is_refusal(*closed))
+    if (is_refusal(*closed)) {
+      broke_off_ = true;
       return Failure{what_ + ": the transfer broke off after " + std::to_string(received_) +
                      " bytes (server: " + *closed + ")"};
-    if (auto short_file = bounds.fall_short(announced_, received_)) return *short_file;
+    }
+    if (auto short_file = bounds_.fall_short(announced_, received_)) return *short_file;
     return {};
   }
 
-  // The failure of run was a login the server had already closed, found
-  // before any byte arrived.
-  bool lost_before_data() const { return lost_before_data_; }
-
- private:
-  struct Piece {
-    bool read = false;
-    DWORD size = 0;
-    Outcome outcome;
-  };
-
-  Status stream(const InternetRef& file, ByteSink& sink, DownloadBounds& bounds) {
+  Status stream(const InternetRef& file, ByteSink& sink) {
     // Shared with the call, which may outlive this download.
     const auto buffer = std::make_shared<std::vector<char>>(kPieceSize);
+    bool any = false;  // of this transfer
     for (;;) {
       auto piece = worker_.run<Piece>(
           [file, buffer] {
@@ -373,14 +418,20 @@ class Download {
           },
           received_, file.get());
       if (!piece) return given_up(piece.failure());
-      if (!piece->read && received_ == 0 && connection_lost(piece->outcome))
-        return lost(call_failure(what_ + " after 0 bytes", piece->outcome));
-      if (!piece->read)
+      if (!piece->read && !any && connection_lost(piece->outcome))
+        return lost(call_failure(what_ + " after " + std::to_string(received_) + " bytes", piece->outcome));
+      if (!piece->read) {
+        broke_off_ = true;
         return given_up(call_failure(what_ + " after " + std::to_string(received_) + " bytes", piece->outcome));
+      }
       if (piece->size == 0) return {};
-      if (auto stop = bounds.admit(announced_, received_, piece->size)) return given_up(*stop);
-      if (Status written = sink.write(buffer->data(), piece->size); !written) return given_up(written.failure());
-      received_ += piece->size;
+      any = true;
+      const auto fresh = resume_.take({buffer->data(), piece->size}, announced_);
+      if (!fresh) return given_up(Failure{what_ + ": the server did not resume where the transfer broke off"});
+      if (auto stop = bounds_.admit(announced_, received_, fresh->size())) return given_up(*stop);
+      if (Status written = sink.write(fresh->data(), fresh->size()); !written) return given_up(written.failure());
+      resume_.wrote(*fresh);
+      received_ += fresh->size();
     }
   }
 
@@ -389,7 +440,8 @@ class Download {
     connection_.drop_login();
     return failure;
   }
-  // The login is gone before any byte arrived: worth one more try.
+  // The login is gone before any byte of the transfer arrived: worth one
+  // more try.
   Failure lost(Failure failure) {
     lost_before_data_ = true;
     return given_up(std::move(failure));
@@ -399,8 +451,12 @@ class Download {
   std::string what_;
   TransferWatch watch_;
   CallWorker worker_;
+  DownloadBounds bounds_;
   std::optional<std::uint64_t> announced_;
-  std::uint64_t received_ = 0;
+  std::uint64_t received_ = 0;  // in the sink
+  DownloadResume resume_;
+  bool broke_off_ = false;
+  bool rest_refused_ = false;
   bool lost_before_data_ = false;
 };
 
@@ -471,13 +527,7 @@ Status get_file(const InternetHandle* connection, const std::string& remote_name
   const ListingNames::Entry* listed = names.find(remote_name);
   const std::optional<std::uint64_t> listed_size = listed != nullptr ? listed->size : std::nullopt;
   const BusyConnection busy(connection->busy());
-  Download first(*connection, what, keep_going);
-  const Status arrived = first.run(name, listed_size, sink);
-  if (arrived || !first.lost_before_data()) return arrived;
-  // A server closes a control connection left idle while the user looked
-  // at a panel; one fresh login (drop_login made it due) gets the file.
-  if (Status rewound = sink.rewind(); !rewound) return rewound;
-  return Download(*connection, what, keep_going).run(name, listed_size, sink);
+  return Download(*connection, what, sink, keep_going).run(name, listed_size, sink);
 }
 
 }  // namespace transfer

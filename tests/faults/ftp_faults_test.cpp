@@ -32,7 +32,8 @@ TEST_F(FaultTest, RefusedLoginIsReportedOnceThenEveryDueFileFails) {
 
 class BrokenTransfer : public FaultTest, public ::testing::WithParamInterface<std::string> {};
 
-// Only big.exe is larger than the point where the server breaks off.
+// Only big.exe is larger than the point where the server breaks off, and
+// it breaks off every transfer of it: the two resumes too.
 TEST_P(BrokenTransfer, OnlyTheBrokenFileFailsAndItsOldVersionStays) {
   start({"--ftp-fault", GetParam()}, quick_ftp_limits());
   click_through(true);
@@ -44,16 +45,31 @@ TEST_P(BrokenTransfer, OnlyTheBrokenFileFailsAndItsOldVersionStays) {
   EXPECT_EQ(file("Daten/kunden.db3"), published("kunden.db3"));
   EXPECT_EQ(file("after.dll"), published("after.dll"));
   EXPECT_EQ(run->host.unloads, 1);
-  // The stall is given up after two seconds without data (and did happen).
+  // Each stall is given up after two seconds without data (and did
+  // happen): the first transfer's and those of its two resumes.
   if (GetParam().starts_with("stall")) {
-    EXPECT_GE(run->longest_handler(), std::chrono::seconds(2));
+    EXPECT_GE(run->longest_handler(), std::chrono::seconds(6));
   }
-  expect_sound_end(std::chrono::seconds(12));
+  expect_sound_end(std::chrono::seconds(20));
 }
 
 INSTANTIATE_TEST_SUITE_P(Faults, BrokenTransfer,
                          ::testing::Values("abort_after=100000", "truncate_after=100000", "stall_after=100000"),
                          [](const auto& info) { return info.param.substr(0, info.param.find('_')); });
+
+// The server breaks off the first two transfers of big.exe: the file goes
+// on from the byte each reached, and the run ends as if nothing happened.
+TEST_F(FaultTest, AFileBrokenOffTwiceArrivesWholeFromWhereItBrokeOff) {
+  start({"--ftp-fault", "abort_after=1000000", "--ftp-fault", "breaks=2", "--ftp-fault", "log_commands"},
+        quick_ftp_limits());
+  click_through(true);
+  EXPECT_EQ(run->message_texts(), Texts{});
+  EXPECT_EQ(reports, Texts{});
+  EXPECT_EQ(file("big.exe"), published("big.exe"));
+  EXPECT_EQ(file("after.dll"), published("after.dll"));
+  EXPECT_EQ(server->process().count_log("COMMAND REST ", 2), 2);
+  expect_sound_end();
+}
 
 // A listing without end ends at its cap as a failed connection, said once;
 // the downloads go by name over the same login, and the run goes on.

@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "portable/transfer/download_bounds.hpp"
+#include "portable/transfer/download_resume.hpp"
 #include "portable/transfer/transfer_watch.hpp"
 
 #if defined(__SANITIZE_ADDRESS__)
@@ -69,7 +70,8 @@ struct SinkContext {
   std::optional<std::uint64_t> listed_size;
   std::optional<std::uint64_t> size_reply;
   DownloadBounds& bounds;
-  std::uint64_t received = 0;
+  DownloadResume& resume;
+  std::uint64_t received = 0;  // in the sink
   bool started = false;
 
   std::optional<std::uint64_t> announced() const { return size_to_hold_to(listed_size, size_reply); }
@@ -78,16 +80,22 @@ struct SinkContext {
 std::size_t to_sink(char* data, std::size_t size, std::size_t count, void* user) {
   auto& context = *static_cast<SinkContext*>(user);
   const std::size_t bytes = size * count;
-  // SIZE was answered (or not) before the data began.
-  if (!std::exchange(context.started, true)) context.failure = context.bounds.refuse(context.announced());
-  if (!context.failure) context.failure = context.bounds.admit(context.announced(), context.received, bytes);
+  // SIZE was answered (or not) before the data began. A resumed transfer
+  // was measured against the disk when it first began.
+  if (!std::exchange(context.started, true) && !context.resume.rest_offset())
+    context.failure = context.bounds.refuse(context.announced());
   if (context.failure) return 0;  // makes libcurl stop with a write error
-  Status written = context.sink.write(data, bytes);
+  const auto fresh = context.resume.take({data, bytes}, context.announced());
+  if (!fresh) return 0;
+  context.failure = context.bounds.admit(context.announced(), context.received, fresh->size());
+  if (context.failure) return 0;
+  Status written = context.sink.write(fresh->data(), fresh->size());
   if (!written) {
     context.failure = written.failure();
     return 0;
   }
-  context.received += bytes;
+  context.resume.wrote(*fresh);
+  context.received += fresh->size();
   return bytes;
 }
 
@@ -297,32 +305,60 @@ Status FtpSession::retrieve(const std::string& name, const std::string& shown, s
   if (!escaped) return Failure{what + ": the name cannot be sent"};
   // libcurl's own SIZE would cut the file at the size announced without a
   // word, so a longer file would pass for whole; asked by the client, the
-  // answer is the client's to hold the file to.
-  const std::unique_ptr<curl_slist, SlistFree> size_command{curl_slist_append(nullptr, ("*SIZE " + name).c_str())};
-  if (!size_command) return Failure{what + ": libcurl cannot be used"};
+  // answer is the client's to hold the file to. A resumed transfer asks
+  // for its REST last, right before the RETR, as servers want it.
+  // (libcurl's own resume sends no REST once it asks no SIZE.)
+  const std::string size_line = "*SIZE " + name;
+  std::unique_ptr<curl_slist, SlistFree> commands;
   curl_easy_setopt(h, CURLOPT_URL, (base_url_ + "/" + escaped.get()).c_str());
   curl_easy_setopt(h, CURLOPT_TRANSFERTEXT, 0L);
   curl_easy_setopt(h, CURLOPT_IGNORE_CONTENT_LENGTH, 1L);
-  curl_easy_setopt(h, CURLOPT_PREQUOTE, size_command.get());
   DownloadBounds bounds(limits_, sink, what);
-  SinkContext context{sink, sink_failure_, what, listed_size, std::nullopt, bounds};
+  DownloadResume resume;
+  SinkContext context{sink, sink_failure_, what, listed_size, std::nullopt, bounds, resume};
   sink_failure_.reset();
   curl_easy_setopt(h, CURLOPT_WRITEFUNCTION, to_sink);
   curl_easy_setopt(h, CURLOPT_WRITEDATA, &context);
   curl_easy_setopt(h, CURLOPT_HEADERFUNCTION, read_reply);
   curl_easy_setopt(h, CURLOPT_HEADERDATA, &context);
+  // One watch for every transfer of the file: its deadline holds across
+  // the resumes.
   TransferWatch watch(limits_, keep_going, what);
   watch.announced = [&context] { return context.announced().value_or(0); };
-  bool first = true;
-  const CURLcode rc = perform(watch, [&] {
-    context.received = 0;
+  const auto prepare = [&] {
     context.size_reply.reset();
     context.started = false;
-    if (std::exchange(first, false)) return true;
-    Status rewound = sink.rewind();
-    if (!rewound) sink_failure_ = rewound.failure();
-    return static_cast<bool>(rewound);
-  });
+    resume.begin();
+    const auto rest = resume.rest_offset();
+    if (!rest && context.received > 0) {
+      Status rewound = sink.rewind();
+      if (!rewound) {
+        sink_failure_ = rewound.failure();
+        return false;
+      }
+      context.received = 0;
+    }
+    commands.reset(curl_slist_append(nullptr, size_line.c_str()));
+    if (commands && rest) {
+      curl_slist* more = curl_slist_append(commands.get(), ("REST " + std::to_string(*rest)).c_str());
+      if (more == nullptr) commands.reset();
+    }
+    if (!commands) {
+      sink_failure_ = Failure{what + ": libcurl cannot be used"};
+      return false;
+    }
+    curl_easy_setopt(h, CURLOPT_PREQUOTE, commands.get());
+    return true;
+  };
+  CURLcode rc = CURLE_OK;
+  for (;;) {
+    rc = perform(watch, prepare);
+    if (rc == CURLE_OK || stopped_ || sink_failure_) break;
+    // A REST the server refused (an answer of 400 or more) fails its command.
+    const bool rest_refused = resume.rest_offset() && rc == CURLE_QUOTE_ERROR;
+    const bool broke_off = rc != CURLE_WRITE_ERROR;
+    if (!resume.next_after(broke_off, rest_refused, context.received, context.announced())) break;
+  }
   curl_easy_setopt(h, CURLOPT_WRITEFUNCTION, discard);
   curl_easy_setopt(h, CURLOPT_WRITEDATA, nullptr);
   curl_easy_setopt(h, CURLOPT_HEADERFUNCTION, nullptr);

@@ -17,6 +17,7 @@ Status MemorySink::write(const char* data, std::size_t size) {
   if (disk && disk->available < size) return Failure{"the disk is full"};
   if (disk) disk->available -= size;
   bytes.append(data, size);
+  written += size;
   return {};
 }
 
@@ -29,6 +30,14 @@ Status MemorySink::rewind() {
 void FtpServer::start(const std::vector<std::string>& options, const std::string& password) {
   server.reset();
   server = start_ftp_server(root.path(), kUser, password, options);
+}
+
+std::vector<std::uint64_t> FtpServer::sent(int expected, std::chrono::milliseconds patience) {
+  server->count_log("SENT ", expected, patience);
+  std::vector<std::uint64_t> bytes;
+  for (const std::string& line : server->log())
+    if (line.starts_with("SENT ")) bytes.push_back(std::stoull(line.substr(5)));
+  return bytes;
 }
 
 TransferLimits quick_limits() { return {5s, 3s}; }

@@ -9,6 +9,7 @@
 
 #include <chrono>
 #include <cstddef>
+#include <cstdint>
 #include <memory>
 #include <optional>
 #include <string>
@@ -31,8 +32,10 @@ std::string pattern_bytes(std::size_t n);
 
 // Keeps what arrives; refuses with `refusal` once `capacity` bytes are in.
 // With a `disk`, it says it writes there, and what it keeps fills it.
+// `written` counts every byte it was given, those rewound included.
 struct MemorySink : ByteSink {
   std::string bytes;
+  std::size_t written = 0;
   std::size_t capacity = std::string::npos;
   Failure refusal;
   int rewinds = 0;
@@ -55,6 +58,9 @@ struct FtpServer {
   int count_log(const std::string& prefix, int expected, std::chrono::milliseconds patience = std::chrono::seconds(5)) {
     return server->count_log(prefix, expected, patience);
   }
+  // The bytes each download sent ("SENT" lines), once `expected` of them
+  // were logged or `patience` ran out.
+  std::vector<std::uint64_t> sent(int expected, std::chrono::milliseconds patience = std::chrono::seconds(5));
 };
 
 // Short enough that a case that fails does so quickly.
