@@ -74,13 +74,10 @@ std::string exec_program(const std::string& exec) {
     const char c = exec[i];
     if (quoted && c == '"') break;
     if (!quoted && c == ' ') break;
-    if (quoted && c == '\\' && i + 1 < exec.size()) {
-      out += exec[++i];
-    } else if (c == '%' && i + 1 < exec.size() && exec[i + 1] == '%') {
-      out += exec[++i];
-    } else {
-      out += c;
-    }
+    // A backslash inside quotes, and the first of "%%", stand for the
+    // character after them.
+    const bool escape = (quoted && c == '\\') || (c == '%' && i + 1 < exec.size() && exec[i + 1] == '%');
+    out += escape && i + 1 < exec.size() ? exec[++i] : c;
   }
   return out;
 }
