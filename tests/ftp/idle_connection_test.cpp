@@ -15,11 +15,12 @@ using namespace std::chrono_literals;
 TEST_F(FtpTest, DownloadsAfterTheServerClosedTheIdleConnectionLogInAgainOnce) {
   write_file(root / "a.dll", "a");
   write_file(root / "b.dll", "bb");
-  // Closed after two idle seconds, with a 421 reply.
-  start_server({"--idle-close", "2"});
+  // Closed after four idle seconds, with a 421 reply: long enough that the
+  // new login is not closed again between the two files on a busy machine.
+  start_server({"--idle-close", "4"});
   connect_ftp(host, {});
   ASSERT_EQ(server->count_log("LOGIN", 1), 1);
-  std::this_thread::sleep_for(3500ms);
+  std::this_thread::sleep_for(5500ms);
 
   EXPECT_EQ(fetch("a.dll"), FetchOutcome::Placed);
   EXPECT_EQ(fetch("b.dll"), FetchOutcome::Placed);
