@@ -120,6 +120,7 @@ struct ListContext {
   std::size_t max_entries;
   bool too_many = false;
   std::uint64_t line_ends = 0;
+  std::uint64_t bytes = 0;
 };
 
 int match_every_name(void*, const char*, const char*) { return CURL_FNMATCHFUNC_MATCH; }
@@ -148,7 +149,10 @@ long entry_done(void*) { return CURL_CHUNK_END_FUNC_OK; }
 // bytes, seen here as they arrive, let the entries be counted in time to
 // keep that parse bounded.
 int count_line_ends(CURL*, curl_infotype type, char* data, std::size_t size, void* user) {
-  if (type == CURLINFO_DATA_IN) static_cast<ListContext*>(user)->line_ends += std::count(data, data + size, '\n');
+  if (type != CURLINFO_DATA_IN) return 0;
+  auto& context = *static_cast<ListContext*>(user);
+  context.line_ends += std::count(data, data + size, '\n');
+  context.bytes += size;
   return 0;
 }
 
@@ -254,14 +258,17 @@ Status FtpSession::list(std::vector<RemoteEntry>& entries, const KeepGoing& keep
   curl_easy_setopt(h, CURLOPT_DEBUGDATA, &context);
   curl_easy_setopt(h, CURLOPT_VERBOSE, 1L);
   curl_easy_setopt(h, CURLOPT_BUFFERSIZE, kListingBuffer);
-  TransferWatch watch(limits_, keep_going, what);
-  watch.cap = [&](std::uint64_t received) -> std::optional<std::string> {
-    if (received > limits_.max_listing_bytes)
+  // Counted from the bytes as they came: a listing that arrives whole between
+  // two looks of the watch is held to the caps all the same.
+  const auto past_a_cap = [&]() -> std::optional<std::string> {
+    if (context.bytes > limits_.max_listing_bytes)
       return "the listing is larger than " + std::to_string(limits_.max_listing_bytes) + " bytes";
     // A line per entry, and one for the total some servers write first.
     if (context.line_ends > limits_.max_listing_entries + 1) return too_many();
     return std::nullopt;
   };
+  TransferWatch watch(limits_, keep_going, what);
+  watch.cap = [&](std::uint64_t) { return past_a_cap(); };
   CURLcode rc = CURLE_OK;
   {
 #if defined(__SANITIZE_ADDRESS__)
@@ -272,6 +279,7 @@ Status FtpSession::list(std::vector<RemoteEntry>& entries, const KeepGoing& keep
     rc = perform(watch, [&] {
       entries.clear();
       context.line_ends = 0;
+      context.bytes = 0;
       return true;
     });
   }
@@ -285,6 +293,10 @@ Status FtpSession::list(std::vector<RemoteEntry>& entries, const KeepGoing& keep
   curl_easy_setopt(h, CURLOPT_DEBUGDATA, nullptr);
   curl_easy_setopt(h, CURLOPT_BUFFERSIZE, kDownloadBuffer);
   if (context.too_many) return Failure{what + ": " + too_many()};
+  if (const auto past = past_a_cap(); past && !stopped_) {
+    entries.clear();
+    return Failure{what + ": " + *past};
+  }
   // libcurl reports a folder without entries as "nothing matched".
   if (rc == CURLE_OK || (rc == CURLE_REMOTE_FILE_NOT_FOUND && entries.empty())) return {};
   entries.clear();
