@@ -344,7 +344,7 @@ class Conformance(unittest.TestCase):
         a host that shows every error and reads no .user.ini, no answer to the
         client's queries carries an error text, whatever the catalogue."""
         work = tempfile.mkdtemp(prefix="qor-hosting-beside-", dir=self.work)
-        host = PhpHost(PHP, work, with_user_ini=False)
+        host = PhpHost(PHP, work, with_user_ini=False, settings=["memory_limit=32M"])
         try:
             self.assertEqual(ask(host.port, Q + b"art=new")[::2], (500, b"catalogue error\n"))
             for label, (catalogue, files) in CATALOGUES.items():
@@ -356,6 +356,11 @@ class Conformance(unittest.TestCase):
                     with self.subTest(catalogue=label, request=target):
                         py_status, _, py_body = ask(self.servers.python_port, target)
                         self.assertEqual(ask(host.port, target)[::2], (py_status, py_body))
+            # Out of memory: PHP ends the script at once; the answer is still short and plain.
+            with open(os.path.join(host.scripts, "catalogue.json"), "w") as f:
+                json.dump({"new": ["x" * 1000] * 40000}, f)
+            self.assertEqual(ask(host.port, Q + b"art=new")[::2], (500, b"catalogue error\n"))
+            self.assertIn("Allowed memory size", host.log_text())
         finally:
             host.stop()
 

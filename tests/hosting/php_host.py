@@ -77,7 +77,7 @@ class PhpHost:
     settings of the folder's .user.ini, as CGI and FastCGI hosting reads them
     (PHP's test server does not)."""
 
-    def __init__(self, php, work, catalogue_dir=None, with_user_ini=True, start=subprocess.Popen, **popen):
+    def __init__(self, php, work, catalogue_dir=None, with_user_ini=True, settings=(), start=subprocess.Popen, **popen):
         self.docroot = os.path.join(work, "docroot")
         self.scripts = os.path.join(self.docroot, "php_scripts")
         os.makedirs(self.scripts, exist_ok=True)
@@ -88,9 +88,10 @@ class PhpHost:
         env.pop("QOR_CATALOGUE_DIR", None)
         if catalogue_dir is not None:
             env["QOR_CATALOGUE_DIR"] = catalogue_dir
-        settings = ["-d", "display_errors=1", "-d", "html_errors=1", "-d", "error_reporting=-1"]
+        lines = ["display_errors=1", "html_errors=1", "error_reporting=-1", *settings]
         if with_user_ini:
-            settings += [arg for line in user_ini() for arg in ("-d", line)]
+            lines += user_ini()
+        settings = [arg for line in lines for arg in ("-d", line)]
         for attempt in range(5):
             self.port = free_port()
             self.log = open(self.log_path, "ab")
