@@ -137,7 +137,12 @@ def every_page(sc, port):
 def full_run(sc):
     """A first run through every panel, a second with nothing to do, a third
     with one newer file."""
-    server = update_server(sc.procs, sc.published)
+    three_runs(sc, update_server(sc.procs, sc.published))
+
+
+def three_runs(sc, server):
+    """full_run's three runs against server: its "http" port answers the
+    queries, its log holds the FTP side's RETR lines."""
     port = server.ports["http"]
     before, _ = file_state(sc.program)
 
