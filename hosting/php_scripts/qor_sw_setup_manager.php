@@ -295,7 +295,8 @@ function qor_float_text(float $x): string
     $point = $exponent + 1; // digits before the decimal point
     if ($point <= -4 || $point > 16) {
         $lead = $digits[0] . (strlen($digits) > 1 ? '.' . substr($digits, 1) : '');
-        return $sign . $lead . 'e' . ($exponent < 0 ? '-' : '+') . str_pad((string) abs($exponent), 2, '0', STR_PAD_LEFT);
+        $power = str_pad((string) abs($exponent), 2, '0', STR_PAD_LEFT);
+        return $sign . $lead . 'e' . ($exponent < 0 ? '-' : '+') . $power;
     }
     if ($point <= 0) {
         return $sign . '0.' . str_repeat('0', -$point) . $digits;

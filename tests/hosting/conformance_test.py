@@ -42,7 +42,8 @@ MALFORMED = [
     b"art=new%", b"art=new%2", b"art=%zznew", b"art==new", b"art=new=",
     # odd bytes: percent-escaped UTF-8 (whole, cut short, ill-formed) and raw bytes
     b"art=caption&was=d%C3%BC", b"art=caption&was=%FF%FE",
-    b"art=caption&was=%ED%A0%80", b"art=caption&was=%E2%82", b"art=caption&was=%E2%82%41", b"art=caption&was=%F0%9F%98%80",
+    b"art=caption&was=%ED%A0%80", b"art=caption&was=%E2%82", b"art=caption&was=%E2%82%41",
+    b"art=caption&was=%F0%9F%98%80",
     b"art=caption&was=%F4%90%80%80", b"art=caption&was=%C0%AF", b"art=caption&was=%EF%BF%BD", b"art=caption&was=%7F%01",
     b"art=c%C3%A4ption&was=de",
     # long query strings

@@ -24,7 +24,8 @@ sys.path.insert(0, HERE)
 sys.path.insert(0, os.path.join(os.path.dirname(HERE), "e2e"))
 from php_host import SKIP, SCRIPT_PATH, PhpHost, find_php  # noqa: E402
 import e2e_checks as checks  # noqa: E402
-from e2e_support import Processes, Scenario, expect, ftp_server, report_scenarios, run_scenarios, start_xvfb  # noqa: E402
+from e2e_support import (Processes, Scenario, expect, ftp_server, report_scenarios, run_scenarios,  # noqa: E402
+                         start_xvfb)
 from e2e_test import make_template, three_runs  # noqa: E402
 
 PHP = None
