@@ -13,20 +13,15 @@ Exit 77 (skipped) when there is no php.
 
 import argparse
 import os
-import shutil
-import signal
 import sys
-import tempfile
-import time
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, HERE)
 sys.path.insert(0, os.path.join(os.path.dirname(HERE), "e2e"))
 from php_host import SKIP, SCRIPT_PATH, PhpHost, find_php  # noqa: E402
 import e2e_checks as checks  # noqa: E402
-from e2e_support import (Processes, Scenario, expect, ftp_server, report_scenarios, run_scenarios,  # noqa: E402
-                         start_xvfb)
-from e2e_test import make_template, three_runs  # noqa: E402
+from e2e_support import expect, ftp_server  # noqa: E402
+from e2e_test import run_on_display, three_runs  # noqa: E402
 
 PHP = None
 QUERIES = ("check", "caption", "sw_update", "new", "install", "update")
@@ -72,26 +67,7 @@ def main():
     if not PHP:
         print("SKIPPED: no php on PATH (Debian's php-cli, installed by tools/install-deps.sh)")
         return SKIP
-    signal.signal(signal.SIGTERM, lambda *_: sys.exit(143))  # through the clean-up below
-    # A zone with an offset from UTC, so a UTC/local mix-up in stamping shows.
-    if os.path.exists("/usr/share/zoneinfo/Europe/Berlin"):
-        os.environ["TZ"] = "Europe/Berlin"
-        time.tzset()
-    artefacts = os.path.abspath(args.artefacts)
-    os.makedirs(artefacts, exist_ok=True)
-    procs = Processes()
-    failed = []
-    template = tempfile.mkdtemp(prefix="template-", dir=artefacts)
-    try:
-        display = start_xvfb(procs)
-        make_template(template, os.path.abspath(args.client))
-        failed = run_scenarios({"php_hosting": php_hosting}, ["php_hosting"],
-                               lambda name, own: Scenario(name, args.client, artefacts, display, own),
-                               template, args.keep)
-    finally:
-        procs.stop_all()
-        shutil.rmtree(template, ignore_errors=True)
-    return report_scenarios(failed, 1)
+    return run_on_display({"php_hosting": php_hosting}, ["php_hosting"], args.client, args.artefacts, args.keep)
 
 
 if __name__ == "__main__":
