@@ -3,7 +3,8 @@
  * QOR_sync_PRO update server for ordinary PHP hosting (PHP 7.4 and 8.x, no
  * extension beyond the standard ones, no database).
  *
- * Copy this script with catalogue.json into /php_scripts/ of the web host.
+ * Copy this folder (the script and its .user.ini) to /php_scripts/ of the
+ * web host, with catalogue.json beside it or where QOR_CATALOGUE_DIR says.
  * It answers the client's six queries (art=check, caption, sw_update, new,
  * install, update) from the catalogue, byte for byte as the bundled
  * tools/update_server.py does; docs/update-server.md describes the catalogue.
