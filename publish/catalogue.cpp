@@ -61,9 +61,7 @@ void check_charset(const Catalogue& c, Findings& findings) {
 
 }  // namespace
 
-std::optional<std::string> version_date_text(std::chrono::system_clock::time_point written) {
-  const auto now = std::chrono::system_clock::now();
-  const DateValue local = utc_to_local_date(written, now);
+std::optional<std::string> version_date_text(const DateValue& local, std::chrono::system_clock::time_point now) {
   // The client stamps the date it reads as a FILETIME, and writes and reads
   // four-digit years only.
   if (!is_stampable_date(local) || local.year > 9999) return std::nullopt;
@@ -135,7 +133,8 @@ Catalogue build_catalogue(const Release& release, const PublishSettings& setting
                                    (written ? std::string() : ": " + written.failure().reason));
       continue;
     }
-    const DateValue local = utc_to_local_date(*written);
+    const auto now = std::chrono::system_clock::now();
+    const DateValue local = utc_to_local_date(*written, now);
     r.ja = local.year;
 
     const bool listed_install_only = [&] {
@@ -152,7 +151,7 @@ Catalogue build_catalogue(const Release& release, const PublishSettings& setting
       if (r.ve.empty() && !install_list)
         findings.warning(relative, "no version resource: the client installs it when missing and never replaces it");
     } else if (is_date_versioned(r.ar, r.fn)) {
-      const auto text = version_date_text(*written);
+      const auto text = version_date_text(local, now);
       if (!text) {
         findings.error(relative, "last written in the year " + std::to_string(local.year) +
                                      ", which no version date can carry (1601 to 9999): give the file a "

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "filetime/date_value.hpp"
 #include "platform/file_system.hpp"
 #include "publish/findings.hpp"
 #include "publish/publish_settings.hpp"
@@ -52,9 +53,10 @@ struct Catalogue {
 Catalogue build_catalogue(const Release& release, const PublishSettings& settings, FileSystem& file_system,
                           Findings& findings);
 
-// "ve=" of a date-versioned file last written at `written`: the local date
-// in the German form the client reads on every locale; none when the date
-// cannot be written so or stamped by the client (before 1601, after 9999).
-std::optional<std::string> version_date_text(std::chrono::system_clock::time_point written);
+// "ve=" of a date-versioned file last written at the local date `local`
+// (the client's local time, by the offset in effect at `now`): the German
+// form the client reads on every locale; none when the date cannot be
+// written so or stamped by the client (before 1601 in UTC, after 9999).
+std::optional<std::string> version_date_text(const DateValue& local, std::chrono::system_clock::time_point now);
 
 }  // namespace qor::publish

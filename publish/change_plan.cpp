@@ -76,8 +76,10 @@ ChangePlan plan_changes(const Catalogue& published, const Catalogue& next) {
       if (old_stamp == published.files.end() || new_stamp == next.files.end()) {
         if (r.ve.empty()) f.reasons.push_back("content not known as published");
       } else if (!(old_stamp->second == new_stamp->second)) {
-        f.reasons.push_back("content (" + std::to_string(old_stamp->second.bytes) + " -> " +
-                            std::to_string(new_stamp->second.bytes) + " bytes)");
+        const auto& [old_bytes, new_bytes] = std::pair(old_stamp->second.bytes, new_stamp->second.bytes);
+        f.reasons.push_back(old_bytes == new_bytes ? std::string("content (last write)")
+                                                   : "content (" + std::to_string(old_bytes) + " -> " +
+                                                         std::to_string(new_bytes) + " bytes)");
       }
       f.change = f.reasons.empty() ? Change::Unchanged : Change::Changed;
     }

@@ -107,10 +107,26 @@ bool write_whole(const std::string& path, const std::string& text, std::string& 
   return true;
 }
 
+// A name from the release may hold anything: its control characters are
+// shown as codes, so that it cannot write lines or move the cursor.
+std::string shown(const std::string& text) {
+  std::string out;
+  for (const char c : text) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte >= 0x20 && byte != 0x7F) {
+      out += c;
+      continue;
+    }
+    constexpr char kHex[] = "0123456789abcdef";
+    out += std::string("\\x") + kHex[byte >> 4] + kHex[byte & 0xF];
+  }
+  return out;
+}
+
 void tell(const Findings& findings, std::ostream& err) {
   int errors = 0, warnings = 0;
   for (const Finding& f : findings.all()) {
-    err << (f.error ? "error: " : "warning: ") << f.where << ": " << f.reason << "\n";
+    err << (f.error ? "error: " : "warning: ") << shown(f.where) << ": " << shown(f.reason) << "\n";
     (f.error ? errors : warnings)++;
   }
   if (errors + warnings > 0) err << errors << " error(s), " << warnings << " warning(s)\n";
@@ -121,9 +137,9 @@ void print_plan(const ChangePlan& plan, std::ostream& out) {
     const PackageRecord& r = f.after ? *f.after : *f.before;
     std::string place = r.pa.empty() ? r.fn : r.pa + "\\" + r.fn;
     if (r.st == 10) place = (r.pa.empty() ? "" : r.pa + "\\") + "SQLite3\\" + r.fn;
-    out << change_word(f.change) << std::string(10 - std::string(change_word(f.change)).size(), ' ') << place;
+    out << change_word(f.change) << std::string(10 - std::string(change_word(f.change)).size(), ' ') << shown(place);
     if (f.change == Change::Added) out << "  (" << r.ar << (r.ve.empty() ? "" : ", ve=" + r.ve) << ")";
-    for (std::size_t i = 0; i < f.reasons.size(); ++i) out << (i ? ", " : "  (") << f.reasons[i];
+    for (std::size_t i = 0; i < f.reasons.size(); ++i) out << (i ? ", " : "  (") << shown(f.reasons[i]);
     if (!f.reasons.empty()) out << ")";
     out << "\n";
   }
