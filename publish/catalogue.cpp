@@ -49,8 +49,13 @@ void check_charset(const Catalogue& c, Findings& findings) {
   const auto check = [&findings](const std::string& where, const std::string& text) {
     if (!utf8_to_windows1252(text)) findings.error(where, "\"" + text + "\" cannot be written in windows-1252");
   };
-  for (const auto& [language, entries] : c.captions)
-    for (const auto& [key, value] : entries) check("captions " + language + " " + key, value);
+  for (const auto& [language, entries] : c.captions) {
+    for (const auto& [key, value] : entries) {
+      std::string where = "captions ";
+      where.append(language).append(" ").append(key);
+      check(where, value);
+    }
+  }
   for (const auto& [key, value] : c.settings) check("transfer " + key, value);
   for (const std::string& folder : c.new_folders) check(folder, folder);
   for (const auto* list : {&c.install, &c.update})

@@ -74,7 +74,7 @@ ChangePlan plan_changes(const Catalogue& published, const Catalogue& next) {
       const auto old_stamp = published.files.find(o.fn);
       const auto new_stamp = next.files.find(r.fn);
       if (old_stamp == published.files.end() || new_stamp == next.files.end()) {
-        if (r.ve.empty()) f.reasons.push_back("content not known as published");
+        if (r.ve.empty()) f.reasons.emplace_back("content not known as published");
       } else if (!(old_stamp->second == new_stamp->second)) {
         const auto& [old_bytes, new_bytes] = std::pair(old_stamp->second.bytes, new_stamp->second.bytes);
         f.reasons.push_back(old_bytes == new_bytes ? std::string("content (last write)")
@@ -97,11 +97,11 @@ ChangePlan plan_changes(const Catalogue& published, const Catalogue& next) {
       plan.files.push_back(std::move(f));
     }
   }
-  if (published.captions != next.captions) plan.catalogue_changes.push_back("captions and colours");
-  if (published.settings != next.settings) plan.catalogue_changes.push_back("transfer settings (se fo us pa)");
+  if (published.captions != next.captions) plan.catalogue_changes.emplace_back("captions and colours");
+  if (published.settings != next.settings) plan.catalogue_changes.emplace_back("transfer settings (se fo us pa)");
   if (published.charset != next.charset)
     plan.catalogue_changes.push_back("charset " + published.charset + " -> " + next.charset);
-  if (published.new_folders != next.new_folders) plan.catalogue_changes.push_back("new folders");
+  if (published.new_folders != next.new_folders) plan.catalogue_changes.emplace_back("new folders");
   if (published.mainprogram != next.mainprogram)
     plan.catalogue_changes.push_back("main program \"" + published.mainprogram + "\" -> \"" + next.mainprogram + "\"");
   if (published.updaprogram != next.updaprogram)

@@ -222,7 +222,7 @@ class Reader {
       if (at_ >= text_.size() || text_[at_++] != ':') return fail("expected ':'");
       JsonValue item;
       if (!read_value(item, depth + 1)) return false;
-      value.object.emplace_back(std::move(key), std::move(item));
+      value.object.push_back(JsonMember{std::move(key), std::move(item)});
       skip_space();
       if (at_ >= text_.size()) return fail("unterminated object");
       if (text_[at_] == '}') {

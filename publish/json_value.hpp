@@ -3,15 +3,14 @@
 #pragma once
 
 #include <cstdint>
-#include <map>
-#include <memory>
 #include <string>
-#include <utility>
 #include <vector>
 
 #include "portable/result/result.hpp"
 
 namespace qor::publish {
+
+struct JsonMember;
 
 struct JsonValue {
   enum class Kind { Null, Boolean, Number, Text, List, Object };
@@ -20,11 +19,16 @@ struct JsonValue {
   std::int64_t number = 0;
   std::string text;
   std::vector<JsonValue> list;
-  std::vector<std::pair<std::string, JsonValue>> object;
+  std::vector<JsonMember> object;
 
   // The member of that key (the last one where it is given twice); null
   // when there is none or this is no object.
   const JsonValue* member(const std::string& key) const;
+};
+
+struct JsonMember {
+  std::string key;
+  JsonValue value;
 };
 
 // Strict JSON (RFC 8259) in UTF-8; numbers must be integers. A nesting

@@ -17,12 +17,7 @@ namespace qor::test {
 namespace {
 
 namespace fs = std::filesystem;
-using std::chrono::system_clock;
 using Lines = std::vector<std::string>;
-
-system_clock::time_point utc(int y, unsigned m, unsigned d, int h = 12) {
-  return std::chrono::sys_days{std::chrono::year{y} / m / d} + std::chrono::hours{h};
-}
 
 // A release that passes: the main program and a date-versioned library.
 void sound_release(ReleaseFolder& release) {

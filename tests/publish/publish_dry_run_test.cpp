@@ -12,12 +12,6 @@
 namespace qor::test {
 namespace {
 
-using std::chrono::system_clock;
-
-system_clock::time_point utc(int y, unsigned m, unsigned d, int h) {
-  return std::chrono::sys_days{std::chrono::year{y} / m / d} + std::chrono::hours{h};
-}
-
 TEST(DryRun, AHandWrittenCatalogueIsComparedByNameRegardlessOfCaseAndWritesNothing) {
   ReleaseFolder release;
   release.put("QOR_software.exe", "MZ");

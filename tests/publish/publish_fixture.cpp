@@ -7,6 +7,20 @@
 
 namespace qor::test {
 
+std::chrono::system_clock::time_point utc(int year, int month, int day, int hour, int minute) {
+  using namespace std::chrono;
+  return sys_days{std::chrono::year{year} / std::chrono::month{static_cast<unsigned>(month)} /
+                  std::chrono::day{static_cast<unsigned>(day)}} +
+         hours{hour} + minutes{minute};
+}
+
+std::string inside(const std::string& folder, const std::string& relative) {
+  std::string path = folder;
+  path += '/';
+  path += relative;
+  return path;
+}
+
 std::string settings_text(const std::string& extra) {
   return "[program]\nmain = QOR_software.exe\nupdate = QOR_sync.exe\n\n[transfer]\nfo = /\nus = qor\npa = pw\n\n" +
          extra;

@@ -10,6 +10,12 @@
 
 namespace qor::test {
 
+// A moment in UTC.
+std::chrono::system_clock::time_point utc(int year, int month, int day, int hour = 12, int minute = 0);
+
+// `folder` + "/" + `relative`
+std::string inside(const std::string& folder, const std::string& relative);
+
 // Settings with a main program "QOR_software.exe" and the FTP account the
 // bundled update server opens ("qor", "pw"); `extra` is appended as it is.
 std::string settings_text(const std::string& extra = "");

@@ -27,10 +27,6 @@ namespace fs = std::filesystem;
 using std::chrono::system_clock;
 using Texts = std::vector<std::string>;
 
-system_clock::time_point utc(int y, unsigned m, unsigned d, int h, int min = 0) {
-  return std::chrono::sys_days{std::chrono::year{y} / m / d} + std::chrono::hours{h} + std::chrono::minutes{min};
-}
-
 // A program with the version resource 1.2.3.4, where the cross toolchain
 // built one.
 std::string versioned_program() {
@@ -48,10 +44,10 @@ const Texts kDateVersioned = {"a.dll", "Bilder/logo.jpg", "Bilder/neu.jpg", "SQL
 // date-versioned one with its last-write time to the second.
 void expect_program_folder_is(const std::string& program, ReleaseFolder& release, const Texts& files) {
   for (const std::string& file : files) {
-    ASSERT_TRUE(fs::exists(program + "/" + file)) << file;
-    EXPECT_EQ(read_file(program + "/" + file), read_file(release.root() + "/" + file)) << file;
+    ASSERT_TRUE(fs::exists(inside(program, file))) << file;
+    EXPECT_EQ(read_file(inside(program, file)), read_file(inside(release.root(), file))) << file;
     if (std::find(kDateVersioned.begin(), kDateVersioned.end(), file) != kDateVersioned.end()) {
-      EXPECT_EQ(local_stamp(program + "/" + file), local_stamp(release.root() + "/" + file)) << file;
+      EXPECT_EQ(local_stamp(inside(program, file)), local_stamp(inside(release.root(), file))) << file;
     }
   }
 }
@@ -59,7 +55,7 @@ void expect_program_folder_is(const std::string& program, ReleaseFolder& release
 std::map<std::string, std::string> published_files(ReleaseFolder& release, const Texts& files) {
   std::map<std::string, std::string> by_name;
   for (const std::string& file : files) {
-    by_name[fs::path(file).filename().string()] = read_file(release.root() + "/" + file);
+    by_name[fs::path(file).filename().string()] = read_file(inside(release.root(), file));
   }
   return by_name;
 }
@@ -180,7 +176,7 @@ TEST_F(PublishedRelease, TheClientFetchesItWholeNextRunsFindNothingDueAndAChange
   // Published: the files first, then the catalogue.
   for (const char* file :
        {"a.dll", "Bilder/logo.jpg", "Bilder/neu.jpg", "SQLite3/qor_buch.db3", "Daten/einstellungen.ini"}) {
-    write_file(server.published(fs::path(file).filename().string()), read_file(release.root() + "/" + file));
+    write_file(server.published(fs::path(file).filename().string()), read_file(inside(release.root(), file)));
   }
   fs::remove(server.published("readme.txt"));
   ASSERT_EQ(
