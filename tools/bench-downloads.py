@@ -211,6 +211,7 @@ class Client:
         self.name = name
         self.program = program
         self.wine_dir = wine_dir
+        self.runs = 0  # download runs the last measurement took
 
     def folder_arg(self, path):
         # Wine shows the Linux root as drive Z:.
@@ -228,12 +229,13 @@ class Client:
         except subprocess.TimeoutExpired:
             say(f"    {self.name}: no result within {timeout} s")
             return None
-        found = re.search(r"RESULT seconds=([\d.]+).*listed=(\d+) due=(\d+) placed=(\d+)", done.stdout)
+        found = re.search(r"RESULT seconds=([\d.]+).*placed=(\d+) runs=(\d+)", done.stdout)
         if done.returncode != 0 or not found:
             say(f"    {self.name}: failed (exit {done.returncode})")
             for line in (done.stdout + done.stderr).strip().splitlines()[-6:]:
                 say(f"      {line}")
             return None
+        self.runs = int(found.group(3))
         return float(found.group(1))
 
 
@@ -483,7 +485,7 @@ def bench_broken(args, clients, work):
             finally:
                 server.stop()
                 shutil.rmtree(folder, ignore_errors=True)
-            done = "complete" if took is not None else "NOT complete"
+            done = f"complete after {c.runs} run(s)" if took is not None else "NOT complete"
             say(f"  {c.name:34} {after / MB:8.1f} MB   {done}, {len(sent)} transfers, {took or 0:.3f} s")
         server = Server("bundled", root, work, knobs)
         out = os.path.join(work, "curl-broken")
