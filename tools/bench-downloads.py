@@ -548,8 +548,9 @@ def main():
         say("command: " + shlex.join([sys.argv[0]] + sys.argv[1:]))
         say("date:    " + time.strftime("%Y-%m-%d %H:%M:%S %Z"))
         say("commit:  " + run_text(["git", "-C", ROOT, "log", "-1", "--format=%h %s"]))
-        base = run_text(["git", "-C", ROOT, "log", "-1", "--format=%h %s", "main"])
-        say("main:    " + base)
+        # The commit of main the measured code stands on.
+        base = run_text(["git", "-C", ROOT, "merge-base", "HEAD", "main"])
+        say("main:    " + run_text(["git", "-C", ROOT, "log", "-1", "--format=%h %s", base]))
         say("load:    " + run_text(["uptime"]) + "   (a shared machine: other work may run meanwhile)")
         say(f"cpus:    {os.cpu_count()}")
         say("disk:    " + run_text(["findmnt", "-n", "-o", "SOURCE,FSTYPE,OPTIONS", "-T", work]) + f"  ({work})")
