@@ -9,6 +9,8 @@ packages=(
   qt6-base-dev libcurl4-openssl-dev libgtest-dev libgmock-dev libbenchmark-dev
   # test servers (php-cli: the query script for web hosting), the real window on a virtual display, screenshots
   python3 python3-pyftpdlib curl php-cli
+  # the query script as web hosting runs it, for the hosting load test (tools/load-test-hosting.py)
+  nginx php-fpm
   # the FTP server the download benchmark (tools/bench-downloads.py) measures against
   vsftpd
   xvfb xauth xdotool imagemagick fonts-liberation
