@@ -4,6 +4,7 @@ by the download benchmark and the hosting load test (both run as root:
 vsftpd changes its root for anonymous logins)."""
 
 import os
+import random
 import signal
 import socket
 import subprocess
@@ -18,12 +19,23 @@ def free_port():
         return s.getsockname()[1]
 
 
+def ephemeral_ports():
+    try:
+        with open("/proc/sys/net/ipv4/ip_local_port_range") as f:
+            low, high = (int(n) for n in f.read().split())
+        return low, high
+    except (OSError, ValueError):
+        return 32768, 60999
+
+
 def free_port_range(count):
-    """A run of `count` ports none of which is taken now (for passive mode)."""
-    for _ in range(50):
-        start = free_port()
-        if start + count > 65535:
-            continue
+    """A run of `count` ports none of which is taken now (for passive mode),
+    below the ports the system hands out for outgoing connections, so that no
+    client's connection takes one of them while the server runs."""
+    low, _ = ephemeral_ports()
+    top = low - count if low - count > 10000 else 65535 - count
+    for _ in range(100):
+        start = random.randint(10000 if top > 10000 else 1024, top)
         taken = False
         for port in range(start, start + count):
             with socket.socket() as s:
