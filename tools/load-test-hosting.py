@@ -485,9 +485,12 @@ def run_level(clients, http_port, expected, files, ramp, client_timeout, cap):
         threads.append(thread)
     for thread in threads:
         thread.join(max(0.0, end - time.monotonic()))
+    # Past the cap every client gives up at its next step; its sockets'
+    # timeouts (at most 30 s) bound the step it is in.
     level.stop.set()
+    grace_end = time.monotonic() + 35
     for thread in threads:
-        thread.join(35)
+        thread.join(max(0.0, grace_end - time.monotonic()))
     stuck = sum(thread.is_alive() for thread in threads)
     if stuck:
         level.failed("all", f"{stuck} client threads still running after the cap")
@@ -543,6 +546,10 @@ def version_of(package):
         return "?"
 
 
+def stop_on_signal(signum, frame):
+    raise KeyboardInterrupt()
+
+
 def main():
     p = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     p.add_argument("--levels", default="50,200,500", help="clients at once, per level (default 50,200,500)")
@@ -567,7 +574,7 @@ def main():
     resource.setrlimit(resource.RLIMIT_NOFILE, (hard, hard))
     threading.stack_size(512 * 1024)
     # A SIGTERM stops the servers as Ctrl-C does.
-    signal.signal(signal.SIGTERM, lambda *_: (_ for _ in ()).throw(KeyboardInterrupt()))
+    signal.signal(signal.SIGTERM, stop_on_signal)
 
     work = tempfile.mkdtemp(prefix="qor-load-")
     daemons = []
@@ -588,7 +595,7 @@ def main():
         daemons.append(start_php_fpm(php_fpm, work, args.php_children))
         nginx, http_port = start_nginx(work, docroot, catalogue_dir)
         daemons.append(nginx)
-    except (OSError, RuntimeError) as error:
+    except (OSError, RuntimeError, http.client.HTTPException, subprocess.SubprocessError) as error:
         for daemon in reversed(daemons):
             daemon.stop()
         say(f"the servers did not start: {error}")
