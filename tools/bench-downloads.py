@@ -35,16 +35,18 @@ import re
 import shlex
 import shutil
 import signal
-import socket
 import statistics
 import subprocess
 import sys
 import tempfile
 import time
 
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+import local_vsftpd  # noqa: E402
+from local_vsftpd import VSFTPD  # noqa: E402
+
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 PYTHON = "/usr/bin/python3"
-VSFTPD = "/usr/sbin/vsftpd"
 MB = 1 << 20
 # The account the catalogue's settings would carry; vsftpd takes it as an
 # anonymous login, the bundled server as its one user.
@@ -63,31 +65,6 @@ def run_text(argv):
         return f"({argv[0]}: {error})"
 
 
-def free_port():
-    with socket.socket() as s:
-        s.bind(("127.0.0.1", 0))
-        return s.getsockname()[1]
-
-
-def free_port_range(count):
-    """A run of `count` ports none of which is taken now (for passive mode)."""
-    for _ in range(50):
-        start = free_port()
-        if start + count > 65535:
-            continue
-        taken = False
-        for port in range(start, start + count):
-            with socket.socket() as s:
-                try:
-                    s.bind(("127.0.0.1", port))
-                except OSError:
-                    taken = True
-                    break
-        if not taken:
-            return start
-    raise RuntimeError("no free range of passive ports on 127.0.0.1")
-
-
 def flush_disk(folder):
     """Write-back left over from the last measurement is not the next one's."""
     subprocess.run(["sync", "-f", folder], check=False, timeout=300)
@@ -101,51 +78,8 @@ class Server:
         self.log_path = os.path.join(work, f"{kind}-{os.path.basename(root)}.log")
         self.log = open(self.log_path, "w+b")
         if kind == "vsftpd":
-            self.port = free_port()
-            pasv = free_port_range(40)
-            empty = os.path.join(work, "vsftpd-empty")
-            os.makedirs(empty, exist_ok=True)
-            config = os.path.join(work, f"vsftpd-{os.path.basename(root)}.conf")
-            with open(config, "w") as c:
-                c.write(
-                    "\n".join(
-                        [
-                            # In the foreground on loopback, until stopped.
-                            "listen=YES",
-                            "listen_ipv6=NO",
-                            "listen_address=127.0.0.1",
-                            f"listen_port={self.port}",
-                            "background=NO",
-                            # Anonymous and read-only: the login folder is
-                            # `root` (vsftpd changes its root there for
-                            # anonymous logins; root-owned, not writable by
-                            # the ftp user, so it accepts it).
-                            "anonymous_enable=YES",
-                            "no_anon_password=YES",
-                            f"anon_root={root}",
-                            "ftp_username=ftp",
-                            "local_enable=NO",
-                            "write_enable=NO",
-                            f"secure_chroot_dir={empty}",
-                            # Passive mode on loopback ports of our own.
-                            "pasv_enable=YES",
-                            "pasv_address=127.0.0.1",
-                            f"pasv_min_port={pasv}",
-                            f"pasv_max_port={pasv + 39}",
-                            "connect_from_port_20=NO",
-                            # Containers deny the namespaces and seccomp
-                            # filters vsftpd would set up.
-                            "seccomp_sandbox=NO",
-                            "isolate=NO",
-                            "isolate_network=NO",
-                            "xferlog_enable=NO",
-                            f"vsftpd_log_file={os.path.join(work, 'vsftpd.log')}",
-                            "",
-                        ]
-                    )
-                )
-            self.process = subprocess.Popen([VSFTPD, config], stdout=self.log, stderr=subprocess.STDOUT)
-            self._wait_listening()
+            vsftpd = local_vsftpd.Vsftpd(root, work, self.log)
+            self.process, self.port = vsftpd.process, vsftpd.port
         else:
             argv = [PYTHON, os.path.join(ROOT, "tools", "ftp_server.py"), "--root", root]
             argv += ["--user", USER, "--password", PASSWORD, *extra]
@@ -165,20 +99,6 @@ class Server:
                 raise RuntimeError("the bundled FTP server did not start:\n" + self.text())
             if self.process.poll() is not None:
                 raise RuntimeError("the bundled FTP server did not start:\n" + self.text())
-
-    def _wait_listening(self):
-        deadline = time.monotonic() + 10
-        while time.monotonic() < deadline:
-            if self.process.poll() is not None:
-                raise RuntimeError("vsftpd ended at once:\n" + self.text())
-            try:
-                with socket.create_connection(("127.0.0.1", self.port), timeout=1) as s:
-                    if s.recv(100).startswith(b"220"):
-                        return
-            except OSError:
-                time.sleep(0.05)
-        self.stop()
-        raise RuntimeError("vsftpd did not answer on its port")
 
     def text(self):
         self.log.flush()

@@ -9,7 +9,9 @@ packages=(
   qt6-base-dev libcurl4-openssl-dev libgtest-dev libgmock-dev libbenchmark-dev
   # test servers (php-cli: the query script for web hosting), the real window on a virtual display, screenshots
   python3 python3-pyftpdlib curl php-cli
-  # the FTP server the download benchmark (tools/bench-downloads.py) measures against
+  # the query script as web hosting runs it, for the hosting load test (tools/load-test-hosting.py)
+  nginx php-fpm
+  # the FTP server the download benchmark (tools/bench-downloads.py) and the hosting load test measure against
   vsftpd
   xvfb xauth xdotool imagemagick fonts-liberation
   # the Windows build (and the PE test images), its tests under Wine
