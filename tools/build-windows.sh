@@ -4,6 +4,7 @@
 # run under Wine: cd build-windows && ctest
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
+. "$root/tools/compiler-cache.sh"
 build=${QOR_WINDOWS_BUILD_DIR:-$root/build-windows}
-cmake -S "$root" -B "$build" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake" "$@" >/dev/null
+cmake -S "$root" -B "$build" -G Ninja "${compiler_cache[@]}" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake" "$@" >/dev/null
 cmake --build "$build"

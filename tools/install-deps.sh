@@ -5,7 +5,7 @@ set -euo pipefail
 # Everything tools/test.sh, tools/demo.sh and tools/build-windows.sh use.
 packages=(
   # the Linux build and its tests
-  cmake ninja-build g++ pkg-config git
+  cmake ninja-build g++ pkg-config git ccache
   qt6-base-dev libcurl4-openssl-dev libgtest-dev libgmock-dev libbenchmark-dev
   # test servers (php-cli: the query script for web hosting), the real window on a virtual display, screenshots
   python3 python3-pyftpdlib curl php-cli

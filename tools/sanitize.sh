@@ -7,8 +7,9 @@
 # sanitizers, and they already ran once).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
+. "$root/tools/compiler-cache.sh"
 build=${QOR_SANITIZE_BUILD_DIR:-$root/build-sanitize}
-cmake -S "$root" -B "$build" -G Ninja -DQOR_SANITIZE=ON -DQOR_BUILD_BENCHMARKS=OFF -DCMAKE_BUILD_TYPE=Debug >/dev/null
+cmake -S "$root" -B "$build" -G Ninja "${compiler_cache[@]}" -DQOR_SANITIZE=ON -DQOR_BUILD_BENCHMARKS=OFF -DCMAKE_BUILD_TYPE=Debug >/dev/null
 cmake --build "$build"
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=0:halt_on_error=1:detect_stack_use_after_return=1
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1

@@ -8,6 +8,9 @@
 #   4. every fuzz target over its committed corpus and for a short while,
 #   5. the static checks.
 # `tools/test.sh --quick` runs step 1 only. Each stage prints its time.
+# Nothing is skipped on a warm machine: compilers run through ccache when it is
+# installed (tools/compiler-cache.sh), and clang-tidy reuses only clean results
+# whose inputs are unchanged (tools/static-checks.sh).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${QOR_BUILD_DIR:-$root/build}
