@@ -133,6 +133,10 @@ bool upload_release(const UploadRequest& request, const Catalogue& catalogue, st
 
   const Catalogue published = published_catalogue(connection, account.catalogue_to, err);
   const ChangePlan plan = plan_changes(published, catalogue);
+  if (!plan.changes_anything()) {
+    if (request.progress) out << "nothing to upload: the published catalogue is the release's\n";
+    return true;
+  }
   const auto on_server = listed_sizes(connection);
 
   // 1. Every new or changed file under its temporary name; the published
