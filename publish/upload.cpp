@@ -44,6 +44,7 @@ class LocalCopy {
     out << text;
     out.flush();
     written_ = static_cast<bool>(out);
+    size_ = text.size();
   }
   LocalCopy(const LocalCopy&) = delete;
   LocalCopy& operator=(const LocalCopy&) = delete;
@@ -52,6 +53,7 @@ class LocalCopy {
     fs::remove(path_, ignored);
   }
   bool written() const { return written_; }
+  std::uint64_t size() const { return size_; }
   std::string utf8() const {
     const std::u8string text = path_.u8string();
     return {text.begin(), text.end()};
@@ -60,6 +62,7 @@ class LocalCopy {
  private:
   fs::path path_;
   bool written_ = false;
+  std::uint64_t size_ = 0;
 };
 
 // Where a record's file lies in the release.
@@ -182,10 +185,8 @@ bool upload_release(const UploadRequest& request, const Catalogue& catalogue, st
   if (sent) sent = transfer::rename(connection, catalogue_temporary, account.catalogue_to);
   if (!sent) return fail(sent.failure(), "the files are in place, the catalogue is not yet: run the same upload again");
   if (request.progress)
-    out << "catalogue " << account.catalogue_to << "  "
-        << rate_text(fs::file_size(fs::path(std::u8string(copy.utf8().begin(), copy.utf8().end()))),
-                     Clock::now() - started)
-        << "\n";
+    out << "catalogue " << account.catalogue_to << "  " << copy.size() << " bytes  "
+        << rate_text(copy.size(), Clock::now() - started) << "\n";
 
   // 4. Files the release no longer has, only when asked: a client that read
   //    the catalogue before still fetches them.
