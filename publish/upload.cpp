@@ -10,14 +10,13 @@
 
 #include "publish/catalogue_json.hpp"
 #include "publish/change_plan.hpp"
+#include "publish/release_names.hpp"
 
 namespace qor::publish {
 namespace {
 
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
-
-constexpr const char* kTemporaryPrefix = "~qor-upload-";
 
 class TextSink : public ByteSink {
  public:
@@ -117,7 +116,7 @@ Catalogue published_catalogue(const InternetHandle* connection, const std::strin
 }  // namespace
 
 std::string temporary_name(const std::string& file, const FileStamp& stamp) {
-  return kTemporaryPrefix + std::to_string(stamp.bytes) + "-" + std::to_string(stamp.written) + "-" + file;
+  return std::string(kUploadPrefix) + std::to_string(stamp.bytes) + "-" + std::to_string(stamp.written) + "-" + file;
 }
 
 bool upload_release(const UploadRequest& request, const Catalogue& catalogue, std::ostream& out, std::ostream& err) {
@@ -179,7 +178,7 @@ bool upload_release(const UploadRequest& request, const Catalogue& catalogue, st
   //    that is not there yet.
   const LocalCopy copy(catalogue_json(catalogue));
   if (!copy.written()) return fail(Failure{"cannot write a copy of the catalogue"}, "the catalogue is not yet up");
-  const std::string catalogue_temporary = std::string(kTemporaryPrefix) + "catalogue.json";
+  const std::string catalogue_temporary = std::string(kUploadPrefix) + "catalogue.json";
   const Clock::time_point started = Clock::now();
   Status sent = transfer::put_file(connection, copy.utf8(), catalogue_temporary);
   if (sent) sent = transfer::rename(connection, catalogue_temporary, account.catalogue_to);
