@@ -117,5 +117,24 @@ bool find_next(FindHandle* find, WIN32_FIND_DATA& data);
 Status get_file(const InternetHandle* connection, const std::string& remote_name, ByteSink& sink,
                 const KeepGoing& keep_going = {});
 
+// Uploads, for the vendor's publishing tool. A remote name here is a name in
+// the login folder, or a path from it ("../php_scripts/catalogue.json"), sent
+// with the bytes get_file would ask for it; one holding a control character
+// is refused before anything is sent, as it could add commands.
+
+// Stores the local file `local_path` (UTF-8) in binary under `remote_name`,
+// replacing what the server holds there; succeeds only when the server
+// confirmed every byte. The deadline is that of a download of the file's size.
+Status put_file(const InternetHandle* connection, const std::string& local_path, const std::string& remote_name,
+                const KeepGoing& keep_going = {});
+
+// RNFR `from`, RNTO `to`: the server replaces `to` at once, so a reader sees
+// the old file or the new one, never a part.
+Status rename(const InternetHandle* connection, const std::string& from, const std::string& to,
+              const KeepGoing& keep_going = {});
+
+// DELE `remote_name`.
+Status remove(const InternetHandle* connection, const std::string& remote_name, const KeepGoing& keep_going = {});
+
 }  // namespace transfer
 }  // namespace qor

@@ -8,6 +8,24 @@
 #include "publish/publish_command.hpp"
 
 #ifdef _WIN32
+#include <io.h>
+#include <stdio.h>
+#else
+#include <unistd.h>
+#endif
+
+namespace {
+// The upload's progress is for a person watching, not for a log.
+bool stdout_is_terminal() {
+#ifdef _WIN32
+  return _isatty(_fileno(stdout)) != 0;
+#else
+  return isatty(STDOUT_FILENO) != 0;
+#endif
+}
+}  // namespace
+
+#ifdef _WIN32
 // The wide command line, so that paths outside the ANSI code page arrive whole.
 int wmain(int argc, wchar_t** argv) {
   std::vector<std::string> arguments;
@@ -15,8 +33,10 @@ int wmain(int argc, wchar_t** argv) {
     const std::u8string text = std::filesystem::path(argv[i]).u8string();
     arguments.emplace_back(text.begin(), text.end());
   }
-  return qor::publish::run_publish(arguments, std::cout, std::cerr);
+  return qor::publish::run_publish(arguments, std::cout, std::cerr, stdout_is_terminal());
 }
 #else
-int main(int argc, char** argv) { return qor::publish::run_publish({argv + 1, argv + argc}, std::cout, std::cerr); }
+int main(int argc, char** argv) {
+  return qor::publish::run_publish({argv + 1, argv + argc}, std::cout, std::cerr, stdout_is_terminal());
+}
 #endif

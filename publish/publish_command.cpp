@@ -11,6 +11,7 @@
 #include "publish/change_plan.hpp"
 #include "publish/publish_settings.hpp"
 #include "publish/release_scan.hpp"
+#include "publish/upload.hpp"
 
 namespace qor::publish {
 namespace {
@@ -21,7 +22,10 @@ fs::path path_of(const std::string& utf8) { return fs::path(std::u8string(utf8.b
 
 struct Options {
   std::string release, settings, output, published;
+  std::string server, user, password, catalogue_to;
   bool dry_run = false;
+  bool upload = false;
+  bool remove_gone = false;
   bool help = false;
 };
 
@@ -41,7 +45,19 @@ std::optional<Options> parse(const std::vector<std::string>& arguments, std::str
       o.help = true;
     else if (a == "--dry-run")
       o.dry_run = true;
-    else if (a == "--settings") {
+    else if (a == "--upload")
+      o.upload = true;
+    else if (a == "--remove-gone")
+      o.remove_gone = true;
+    else if (a == "--server") {
+      if (!value(o.server)) return std::nullopt;
+    } else if (a == "--user") {
+      if (!value(o.user)) return std::nullopt;
+    } else if (a == "--password") {
+      if (!value(o.password)) return std::nullopt;
+    } else if (a == "--catalogue-to") {
+      if (!value(o.catalogue_to)) return std::nullopt;
+    } else if (a == "--settings") {
       if (!value(o.settings)) return std::nullopt;
     } else if (a == "--output") {
       if (!value(o.output)) return std::nullopt;
@@ -64,8 +80,13 @@ std::optional<Options> parse(const std::vector<std::string>& arguments, std::str
     error = "no settings file given (--settings)";
   else if (o.dry_run && o.published.empty())
     error = "a dry run compares with the published catalogue (--published)";
-  else if (!o.dry_run && o.output.empty())
-    error = "no catalogue to write given (--output)";
+  else if (o.dry_run && o.upload)
+    error = "--dry-run and --upload exclude each other";
+  else if (!o.dry_run && !o.upload && o.output.empty())
+    error = "no catalogue to write given (--output) and no --upload";
+  else if (!o.upload &&
+           (o.remove_gone || !o.server.empty() || !o.user.empty() || !o.password.empty() || !o.catalogue_to.empty()))
+    error = "--server, --user, --password, --catalogue-to and --remove-gone go with --upload";
   if (!error.empty()) return std::nullopt;
   while (o.release.size() > 1 && (o.release.back() == '/' || o.release.back() == '\\')) o.release.pop_back();
   return o;
@@ -157,11 +178,20 @@ std::string publish_usage() {
          "checks it and writes the catalogue the update server answers from; with\n"
          "--dry-run writes nothing and prints what would change against the published\n"
          "catalogue (added, changed, removed, unchanged).\n"
+         "       qor_publish --settings FILE --upload [--server HOST[:PORT] --user NAME\n"
+         "                   --password WORD] [--catalogue-to PATH] [--remove-gone]\n"
+         "                   [--output CATALOGUE] RELEASE\n"
+         "--upload publishes to the FTP server ([upload] of the settings, or the options):\n"
+         "new and changed files under temporary names, then renamed into place, then the\n"
+         "catalogue (to PATH from the login folder, default catalogue.json), then, with\n"
+         "--remove-gone, the files no longer in the release removed. Run again after a\n"
+         "failure: it resumes.\n"
          "Exit codes: 0 done (warnings allowed), 1 the checks found errors, 2 wrong\n"
-         "command line, 3 a file could not be read or written.\n";
+         "command line, 3 a file could not be read or written, 4 the upload failed.\n";
 }
 
-int run_publish(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err) {
+int run_publish(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err, bool terminal,
+                const TransferLimits& limits) {
   std::string error;
   const auto options = parse(arguments, error);
   if (!options) {
@@ -206,11 +236,30 @@ int run_publish(const std::vector<std::string>& arguments, std::ostream& out, st
     err << "qor_publish: nothing written\n";
     return kChecksFailed;
   }
-  if (!write_whole(options->output, catalogue_json(catalogue), error)) {
+  if (!options->output.empty() && !write_whole(options->output, catalogue_json(catalogue), error)) {
     err << "qor_publish: " << error << "\n";
     return kInputOutput;
   }
-  return kPublished;
+  if (!options->upload) return kPublished;
+  UploadRequest request;
+  request.account = settings.upload;
+  const auto choose = [](std::string& into, const std::string& given) {
+    if (!given.empty()) into = given;
+  };
+  choose(request.account.server, options->server);
+  choose(request.account.user, options->user);
+  choose(request.account.password, options->password);
+  choose(request.account.catalogue_to, options->catalogue_to);
+  if (request.account.catalogue_to.empty()) request.account.catalogue_to = "catalogue.json";
+  if (request.account.server.empty() || request.account.user.empty()) {
+    err << "qor_publish: no FTP server or user to upload to (--server/--user or [upload] of the settings)\n";
+    return kUsage;
+  }
+  request.release = options->release;
+  request.remove_gone = options->remove_gone;
+  request.progress = terminal;
+  request.limits = limits;
+  return upload_release(request, catalogue, out, err) ? kPublished : kUploadFailed;
 }
 
 }  // namespace qor::publish

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/ftp_transfer.hpp"
+
 namespace qor::publish {
 
 // Exit codes, as the usage text tells them.
@@ -14,12 +16,15 @@ enum ExitCode : int {
   kChecksFailed = 1,  // the release or its settings have errors; nothing written
   kUsage = 2,         // the command line is wrong
   kInputOutput = 3,   // a file could not be read or written
+  kUploadFailed = 4,  // the upload failed; a call again resumes it
 };
 
 std::string publish_usage();
 
 // `arguments` without the program's name, in UTF-8. Findings and failures
-// go to `err`, the dry run's plan to `out`.
-int run_publish(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err);
+// go to `err`, the dry run's plan and (when `terminal`) the upload's
+// progress to `out`.
+int run_publish(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err, bool terminal = false,
+                const TransferLimits& limits = {});
 
 }  // namespace qor::publish

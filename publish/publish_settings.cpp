@@ -41,7 +41,7 @@ bool is_colour(const std::string& value) {
 
 PublishSettings read_publish_settings(const std::string& text, const std::string& source, Findings& findings) {
   PublishSettings settings;
-  enum class Section { None, Program, Transfer, InstallOnly, Captions } section = Section::None;
+  enum class Section { None, Program, Transfer, Upload, InstallOnly, Captions } section = Section::None;
   KeyValues* captions = nullptr;
   std::size_t start = text.starts_with("\xEF\xBB\xBF") ? 3 : 0;
   int line_no = 0;
@@ -65,6 +65,8 @@ PublishSettings read_publish_settings(const std::string& text, const std::string
         section = Section::Program;
       else if (name == "transfer")
         section = Section::Transfer;
+      else if (name == "upload")
+        section = Section::Upload;
       else if (name == "install-only")
         section = Section::InstallOnly;
       else if (name.starts_with("captions ") && !trimmed(std::string_view(name).substr(9)).empty()) {
@@ -95,7 +97,7 @@ PublishSettings read_publish_settings(const std::string& text, const std::string
       const std::string value = eq == std::string::npos ? "" : trimmed(std::string_view(line).substr(eq + 1));
       if (eq == std::string::npos) {
         findings.error(where, "expected \"key = value\"");
-      } else if (value.find('|') != std::string::npos && section != Section::Program) {
+      } else if (value.find('|') != std::string::npos && section != Section::Program && section != Section::Upload) {
         // The answers separate their fields with "|": the value would end there.
         findings.error(where, "\"|\" cannot stand in a value the client is told");
       } else if (section == Section::Program) {
@@ -114,6 +116,18 @@ PublishSettings read_publish_settings(const std::string& text, const std::string
           findings.error(where, "unknown key \"" + key + "\" in [transfer] (se fo us pa)");
         else
           settings.transfer.emplace_back(key, value);
+      } else if (section == Section::Upload) {
+        // The vendor's own account: the tool uses it, the catalogue never holds it.
+        if (key == "server")
+          settings.upload.server = value;
+        else if (key == "user")
+          settings.upload.user = value;
+        else if (key == "password")
+          settings.upload.password = value;
+        else if (key == "catalogue")
+          settings.upload.catalogue_to = value;
+        else
+          findings.error(where, "unknown key \"" + key + "\" in [upload] (server user password catalogue)");
       } else if (section == Section::Captions && captions) {
         if (!one_of(key, kCaptionKeys))
           findings.error(where, "unknown caption key \"" + key + "\"");

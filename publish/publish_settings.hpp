@@ -14,6 +14,15 @@ namespace qor::publish {
 
 using KeyValues = std::vector<std::pair<std::string, std::string>>;
 
+// Where and as whom `qor_publish --upload` publishes; never written into
+// the catalogue.
+struct UploadAccount {
+  std::string server;  // "host" or "host:port"
+  std::string user;
+  std::string password;
+  std::string catalogue_to;  // where the server part reads the catalogue, from the login folder
+};
+
 struct PublishSettings {
   std::vector<std::pair<std::string, KeyValues>> captions;  // language code -> caption keys in file order
   KeyValues transfer;                                       // se fo us pa, in file order
@@ -21,6 +30,7 @@ struct PublishSettings {
   std::string update_program;
   std::string charset = "utf-8";          // or "windows-1252"
   std::vector<std::string> install_only;  // release paths ("Daten\x.ini" or "Daten/x.ini")
+  UploadAccount upload;                   // [upload]
 };
 
 // Reads the settings; every line that cannot be taken is an error of

@@ -34,6 +34,7 @@ std::optional<std::string> refused_name(const std::string& name) {
   if (name.back() == '.' || name.back() == ' ') return "Windows drops a final dot or space from a name";
   if (is_device_name(name)) return "Windows reads this name as a device";
   if (is_download_leftover_name(name)) return "the client removes files of this name as its own broken-off downloads";
+  if (fold_case_text(name).starts_with(kUploadPrefix)) return "the upload gives names of this form to files going up";
   return std::nullopt;
 }
 

@@ -6,6 +6,7 @@
 
 #include <optional>
 #include <string>
+#include <string_view>
 
 namespace qor::publish {
 
@@ -13,7 +14,10 @@ namespace qor::publish {
 // UTF-8, control characters, "." and "..", the characters Windows holds in
 // no name (< > : " / \ | ? *; ":" also makes "C:" a drive), a final dot or
 // space (Windows drops it), the device names (CON, NUL, COM1, ...), and the
-// names the client takes for its own broken-off downloads.
+// names the client takes for its own broken-off downloads, and those the
+// upload gives its files while they go up (kUploadPrefix, any letter case).
 std::optional<std::string> refused_name(const std::string& name);
+
+inline constexpr std::string_view kUploadPrefix = "~qor-upload-";
 
 }  // namespace qor::publish

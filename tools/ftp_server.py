@@ -30,6 +30,11 @@ Fault knobs (for tests of the client's failure handling):
                     ("windows-1252"), not UTF-8
   log_commands=True one more log line per command: "COMMAND <line>" (the
                     password masked)
+  writable=True     the account may also upload, rename and delete (STOR,
+                    APPE, RNFR/RNTO, DELE, MKD); read-only without it
+  break_upload_after=N  an upload's data connection is broken off after N
+                    bytes reached the file and the transfer answered with
+                    426 (the part stays on disk); `breaks` limits it as above
 Listings are sent in name order (byte order), so tests know the server order.
 """
 
@@ -231,6 +236,40 @@ class _StallingDTP(_HoldingDTP):
             pass
 
 
+class _BreakingUpload:
+    """A file opened for upload that takes its first `limit` bytes, then
+    fails as a full disk would: the server answers 426 and keeps the part."""
+
+    def __init__(self, real, limit, breaks):
+        self._real = real
+        self._left = limit
+        self._breaks = breaks
+        self.name = real.name
+        self.closed = False
+
+    def write(self, data):
+        if self._breaks is None:
+            return self._real.write(data)
+        taken = data[: max(self._left, 0)]
+        self._real.write(taken)
+        self._left -= len(taken)
+        if len(taken) < len(data):
+            if not self._breaks.take():
+                self._breaks = None
+                return self._real.write(data[len(taken):])
+            raise OSError(28, "upload broken off")
+
+    def seek(self, *args):
+        return self._real.seek(*args)
+
+    def tell(self):
+        return self._real.tell()
+
+    def close(self):
+        self.closed = True
+        self._real.close()
+
+
 class _RefusingAuthorizer(DummyAuthorizer):
     def validate_authentication(self, username, password, handler):
         raise AuthenticationFailed("login refused")
@@ -240,11 +279,12 @@ def make_ftp_server(root, user, password, host="127.0.0.1", port=0, abort_after=
                     truncate_after=None, stall_after=None, idle_close=None, refuse_login=False,
                     dos_listing=False, endless_listing=False, trickle_listing=None, endless_download=False,
                     longer_download=None, charset=None, log_commands=False, size_answer=None,
-                    refuse_size=False, unlisted=None, breaks=None, rest=None):
+                    refuse_size=False, unlisted=None, breaks=None, rest=None, writable=False,
+                    break_upload_after=None):
     """An FTPServer serving `root` to one account; call serve_forever() on it.
     The bound port is server.address[1]."""
     authorizer = _RefusingAuthorizer() if refuse_login else DummyAuthorizer()
-    authorizer.add_user(user, password, root, perm="elr")
+    authorizer.add_user(user, password, root, perm="elradfmw" if writable else "elr")
 
     limit = None
     if abort_after is not None:
@@ -295,6 +335,8 @@ def make_ftp_server(root, user, password, host="127.0.0.1", port=0, abort_after=
                     return _LongerFile(f, None)
                 if longer_download is not None:
                     return _LongerFile(f, int(longer_download))
+            elif break_upload_after is not None:
+                return _BreakingUpload(f, int(break_upload_after), breaks_left)
             return f
 
     class Handler(FTPHandler):
@@ -384,6 +426,8 @@ def main():
     p.add_argument("--unlisted", metavar="NAME")
     p.add_argument("--breaks", type=int, metavar="K")
     p.add_argument("--rest", choices=["refuse", "ignore"])
+    p.add_argument("--writable", action="store_true")
+    p.add_argument("--break-upload-after", type=int, metavar="BYTES")
     a = p.parse_args()
 
     quiet = logging.getLogger("pyftpdlib")
@@ -396,7 +440,8 @@ def main():
                              trickle_listing=a.trickle_listing, endless_download=a.endless_download,
                              longer_download=a.longer_download, charset=a.charset,
                              log_commands=a.log_commands, size_answer=a.size_answer,
-                             refuse_size=a.refuse_size, unlisted=a.unlisted, breaks=a.breaks, rest=a.rest)
+                             refuse_size=a.refuse_size, unlisted=a.unlisted, breaks=a.breaks, rest=a.rest,
+                             writable=a.writable, break_upload_after=a.break_upload_after)
     signal.signal(signal.SIGTERM, _stop)
     _log("LISTENING ftp %d" % server.address[1])
     _log("READY")

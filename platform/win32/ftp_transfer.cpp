@@ -7,6 +7,9 @@
 #include "platform/ftp_transfer.hpp"
 
 #include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <functional>
 #include <optional>
 #include <string_view>
 #include <vector>
@@ -19,6 +22,7 @@
 #include "portable/transfer/listed_entries.hpp"
 #include "portable/transfer/listing_names.hpp"
 #include "portable/transfer/transfer_watch.hpp"
+#include "portable/transfer/upload_name.hpp"
 
 // The Windows API last: <windows.h> redefines names the project's headers declare.
 #include "platform/win32/call_worker.hpp"
@@ -528,6 +532,135 @@ Status get_file(const InternetHandle* connection, const std::string& remote_name
   const std::optional<std::uint64_t> listed_size = listed != nullptr ? listed->size : std::nullopt;
   const BusyConnection busy(connection->busy());
   return Download(*connection, what, sink, keep_going).run(name, listed_size, sink);
+}
+
+namespace {
+
+// Uploads, renames and deletes for the vendor's publishing tool, each call on
+// a worker of its own under a watch, as the downloads are.
+
+Status usable(const InternetHandle* connection, const std::string& what) {
+  if (connection == nullptr || !connection->is_connection()) return Failure{what + ": no connection"};
+  if (connection->busy()) return Failure{what + ": the connection is busy with another transfer"};
+  return {};
+}
+
+// One call on the connection's login that succeeds or fails with the
+// server's reply.
+Status one_call(const InternetHandle& connection, const std::string& what, const KeepGoing& keep_going,
+                std::function<BOOL(HINTERNET)> call) {
+  const BusyConnection busy(connection.busy());
+  TransferWatch watch(connection.limits(), keep_going, what);
+  CallWorker worker(watch);
+  auto login = connection.login(worker);
+  if (!login) return login.failure();
+  const InternetRef session = *login;
+  auto done =
+      worker.run<Outcome>([session, call] { return outcome_of(call(session->get()) != FALSE); }, 0, session.get());
+  if (!done) {
+    connection.drop_login();
+    return done.failure();
+  }
+  if (done->error != 0) return call_failure(what, *done);
+  return {};
+}
+
+}  // namespace
+
+Status put_file(const InternetHandle* connection, const std::string& local_path, const std::string& remote_name,
+                const KeepGoing& keep_going) {
+  const std::string what = "upload " + remote_name;
+  if (Status ok = usable(connection, what); !ok) return ok;
+  const std::string name = connection->names().bytes_for(remote_name);
+  if (!fit_for_commands(name)) return Failure{what + ": the name holds a control character"};
+  const std::filesystem::path path(std::u8string(local_path.begin(), local_path.end()));
+  std::error_code ec;
+  const std::uintmax_t size = std::filesystem::file_size(path, ec);
+  if (ec) return Failure{what + ": cannot read " + local_path + ": " + ec.message()};
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return Failure{what + ": cannot open " + local_path};
+
+  const BusyConnection busy(connection->busy());
+  TransferWatch watch(connection->limits(), keep_going, what);
+  watch.announced = [size] { return static_cast<std::uint64_t>(size); };
+  CallWorker worker(watch);
+  auto login = connection->login(worker);
+  if (!login) return login.failure();
+  const InternetRef session = *login;
+  auto opened = worker.run<std::pair<InternetRef, Outcome>>(
+      [session, name] {
+        HINTERNET file = FtpOpenFileA(session->get(), name.c_str(), GENERIC_WRITE, FTP_TRANSFER_TYPE_BINARY, 0);
+        Outcome outcome = outcome_of(file != nullptr);
+        return std::pair{shared(file), std::move(outcome)};
+      },
+      0, session.get());
+  if (!opened) {
+    connection->drop_login();
+    return opened.failure();
+  }
+  if (!opened->first) return call_failure(what, opened->second);
+  const InternetRef file = opened->first;
+  // Shared with the call, which may outlive this upload.
+  const auto buffer = std::make_shared<std::vector<char>>(kPieceSize);
+  std::uint64_t sent = 0;
+  for (;;) {
+    in.read(buffer->data(), kPieceSize);
+    if (in.bad()) {
+      connection->drop_login();
+      return Failure{what + ": reading " + local_path + " failed"};
+    }
+    const auto piece = static_cast<DWORD>(in.gcount());
+    if (piece == 0) break;
+    auto written = worker.run<Outcome>(
+        [file, buffer, piece] {
+          DWORD done = 0;
+          const bool whole = InternetWriteFile(file->get(), buffer->data(), piece, &done) != FALSE && done == piece;
+          return outcome_of(whole);
+        },
+        sent, file.get());
+    if (!written || written->error != 0) {
+      connection->drop_login();
+      if (!written) return written.failure();
+      return call_failure(what + " after " + std::to_string(sent) + " bytes", *written);
+    }
+    sent += piece;
+  }
+  // Closing reads the server's last word on the transfer.
+  auto closed = worker.run<std::string>(
+      [file] {
+        file->close();
+        return win32::last_server_reply();
+      },
+      sent);
+  if (!closed) {
+    connection->drop_login();
+    return closed.failure();
+  }
+  if (is_refusal(*closed)) return Failure{what + ": the server refused the upload (" + *closed + ")"};
+  if (sent != size) return Failure{what + ": " + std::to_string(sent) + " of " + std::to_string(size) + " bytes sent"};
+  return {};
+}
+
+Status rename(const InternetHandle* connection, const std::string& from, const std::string& to,
+              const KeepGoing& keep_going) {
+  const std::string what = "rename " + from + " to " + to;
+  if (Status ok = usable(connection, what); !ok) return ok;
+  const std::string old_name = connection->names().bytes_for(from);
+  const std::string new_name = connection->names().bytes_for(to);
+  if (!fit_for_commands(old_name) || !fit_for_commands(new_name))
+    return Failure{what + ": a name holds a control character"};
+  return one_call(*connection, what, keep_going, [old_name, new_name](HINTERNET session) {
+    return FtpRenameFileA(session, old_name.c_str(), new_name.c_str());
+  });
+}
+
+Status remove(const InternetHandle* connection, const std::string& remote_name, const KeepGoing& keep_going) {
+  const std::string what = "remove " + remote_name;
+  if (Status ok = usable(connection, what); !ok) return ok;
+  const std::string name = connection->names().bytes_for(remote_name);
+  if (!fit_for_commands(name)) return Failure{what + ": the name holds a control character"};
+  return one_call(*connection, what, keep_going,
+                  [name](HINTERNET session) { return FtpDeleteFileA(session, name.c_str()); });
 }
 
 }  // namespace transfer

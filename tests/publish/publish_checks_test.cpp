@@ -59,15 +59,37 @@ TEST(PublishChecks, OneNameInTwoFoldersInAnyLetterCaseIsAnErrorNamingBoth) {
 }
 
 TEST(PublishChecks, NamesTheClientOrWindowsWouldNotTakeAreRefusedWithTheirReason) {
-  for (const char* name :
-       {"a\x01.dll",   "a\t.txt", "..",      ".",       "",     "C:",       "a:b.txt",  "a|b.dll",
-        "x?.jpg",      "a*.dll",  "a<b",     "a>b",     "a\"b", "a\\b.dll", "a/b.dll",  "name.",
-        "name ",       "CON",     "con.txt", "NUL.db3", "COM1", "lpt9.dll", "AUX .txt", ".qor-download-AbC123",
-        "\xff\xfe.dll"}) {
+  for (const char* name : {"a\x01.dll",
+                           "a\t.txt",
+                           "..",
+                           ".",
+                           "",
+                           "C:",
+                           "a:b.txt",
+                           "a|b.dll",
+                           "x?.jpg",
+                           "a*.dll",
+                           "a<b",
+                           "a>b",
+                           "a\"b",
+                           "a\\b.dll",
+                           "a/b.dll",
+                           "name.",
+                           "name ",
+                           "CON",
+                           "con.txt",
+                           "NUL.db3",
+                           "COM1",
+                           "lpt9.dll",
+                           "AUX .txt",
+                           ".qor-download-AbC123",
+                           "\xff\xfe.dll",
+                           "~qor-upload-5-1796768192-a.dll",
+                           "~QOR-Upload-x"}) {
     EXPECT_TRUE(publish::refused_name(name).has_value()) << name;
   }
   for (const char* name : {"a.dll", ".hidden", "CONSOLE.txt", "COM10", "Größe.jpg", "a b.txt", "qor_base.db3",
-                           ".qor-download-AbC12", "..a"}) {
+                           ".qor-download-AbC12", "..a", "~qor-upload.dll"}) {
     EXPECT_FALSE(publish::refused_name(name).has_value()) << name << ": " << *publish::refused_name(name);
   }
 }

@@ -1,6 +1,9 @@
 #include "platform/linux/curl/ftp_session.hpp"
 
 #include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <system_error>
 #include <utility>
 
 #include "portable/transfer/download_bounds.hpp"
@@ -381,6 +384,93 @@ Status FtpSession::retrieve(const std::string& name, const std::string& shown, s
   if (rc != CURLE_OK) return failure(what, rc);
   // A short file never counts as arrived.
   if (auto short_file = bounds.fall_short(context.announced(), context.received)) return *short_file;
+  return {};
+}
+
+// --- uploads, for the vendor's publishing tool ---
+
+namespace {
+
+struct SourceContext {
+  std::ifstream& in;
+  bool failed = false;
+};
+
+std::size_t from_file(char* buffer, std::size_t size, std::size_t count, void* user) {
+  auto& context = *static_cast<SourceContext*>(user);
+  context.in.read(buffer, static_cast<std::streamsize>(size * count));
+  if (context.in.bad()) {
+    context.failed = true;
+    return CURL_READFUNC_ABORT;
+  }
+  return static_cast<std::size_t>(context.in.gcount());
+}
+
+}  // namespace
+
+Status FtpSession::store(const std::string& local_path, const std::string& name, const std::string& shown,
+                         const KeepGoing& keep_going) {
+  const std::string what = "upload " + shown;
+  if (busy_) return Failure{what + ": the connection is busy with another transfer"};
+  const std::filesystem::path path(std::u8string(local_path.begin(), local_path.end()));
+  std::error_code ec;
+  const std::uintmax_t size = std::filesystem::file_size(path, ec);
+  if (ec) return Failure{what + ": cannot read " + local_path + ": " + ec.message(), ec.value()};
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return Failure{what + ": cannot open " + local_path};
+  const Busy busy(busy_);
+  CURL* h = easy_.get();
+  const std::unique_ptr<char, CurlFree> escaped{curl_easy_escape(h, name.data(), static_cast<int>(name.size()))};
+  if (!escaped) return Failure{what + ": the name cannot be sent"};
+  SourceContext context{in};
+  curl_easy_setopt(h, CURLOPT_URL, (base_url_ + "/" + escaped.get()).c_str());
+  curl_easy_setopt(h, CURLOPT_TRANSFERTEXT, 0L);
+  curl_easy_setopt(h, CURLOPT_UPLOAD, 1L);
+  curl_easy_setopt(h, CURLOPT_INFILESIZE_LARGE, static_cast<curl_off_t>(size));
+  curl_easy_setopt(h, CURLOPT_READFUNCTION, from_file);
+  curl_easy_setopt(h, CURLOPT_READDATA, &context);
+  TransferWatch watch(limits_, keep_going, what);
+  watch.announced = [size] { return static_cast<std::uint64_t>(size); };
+  // Repeated on a fresh connection only when nothing was sent (perform).
+  const CURLcode rc = perform(watch, [&] {
+    in.clear();
+    in.seekg(0);
+    return static_cast<bool>(in);
+  });
+  curl_easy_setopt(h, CURLOPT_UPLOAD, 0L);
+  curl_easy_setopt(h, CURLOPT_READFUNCTION, nullptr);
+  curl_easy_setopt(h, CURLOPT_READDATA, nullptr);
+  curl_easy_setopt(h, CURLOPT_INFILESIZE_LARGE, static_cast<curl_off_t>(-1));
+  if (context.failed) return Failure{what + ": reading " + local_path + " failed"};
+  if (rc != CURLE_OK) return failure(what, rc);
+  curl_off_t sent = 0;
+  curl_easy_getinfo(h, CURLINFO_SIZE_UPLOAD_T, &sent);
+  if (static_cast<std::uintmax_t>(sent) != size)
+    return Failure{what + ": " + std::to_string(sent) + " of " + std::to_string(size) + " bytes sent"};
+  return {};
+}
+
+Status FtpSession::command(const std::vector<std::string>& commands, const std::string& what,
+                           const KeepGoing& keep_going) {
+  if (busy_) return Failure{what + ": the connection is busy with another transfer"};
+  const Busy busy(busy_);
+  std::unique_ptr<curl_slist, SlistFree> list;
+  for (const std::string& line : commands) {
+    curl_slist* more = curl_slist_append(list.get(), line.c_str());
+    if (more == nullptr) return Failure{what + ": libcurl cannot be used"};
+    if (!list) list.reset(more);
+  }
+  CURL* h = easy_.get();
+  // A body-less request on the login folder carries the commands.
+  curl_easy_setopt(h, CURLOPT_URL, (base_url_ + "/").c_str());
+  curl_easy_setopt(h, CURLOPT_NOBODY, 1L);
+  curl_easy_setopt(h, CURLOPT_QUOTE, list.get());
+  curl_easy_setopt(h, CURLOPT_WRITEFUNCTION, discard);
+  TransferWatch watch(limits_, keep_going, what);
+  const CURLcode rc = perform(watch, [] { return true; });
+  curl_easy_setopt(h, CURLOPT_QUOTE, nullptr);
+  curl_easy_setopt(h, CURLOPT_NOBODY, 0L);
+  if (rc != CURLE_OK) return failure(what, rc);
   return {};
 }
 

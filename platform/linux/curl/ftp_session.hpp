@@ -48,6 +48,15 @@ class FtpSession {
   Status retrieve(const std::string& name, const std::string& shown, std::optional<std::uint64_t> listed_size,
                   ByteSink& sink, const KeepGoing& keep_going);
 
+  // Stores the local file at `local_path` (binary) as `name` (a path from the
+  // login folder, bytes as on the wire); `shown` names it in reasons.
+  Status store(const std::string& local_path, const std::string& name, const std::string& shown,
+               const KeepGoing& keep_going);
+
+  // Sends `commands` one after the other on the control connection, each
+  // line as it is; the first refused (4xx/5xx) ends them as a failure.
+  Status command(const std::vector<std::string>& commands, const std::string& what, const KeepGoing& keep_going);
+
  private:
   // Made by login alone.
   struct Token {

@@ -11,6 +11,7 @@
 #include "portable/text/text_encoding.hpp"
 #include "portable/transfer/listed_entries.hpp"
 #include "portable/transfer/listing_names.hpp"
+#include "portable/transfer/upload_name.hpp"
 
 namespace qor {
 
@@ -114,6 +115,47 @@ Status get_file(const InternetHandle* connection, const std::string& remote_name
   const ListingNames::Entry* listed = names.find(remote_name);
   return connection->session()->retrieve(names.bytes_for(remote_name), remote_name,
                                          listed != nullptr ? listed->size : std::nullopt, sink, keep_going);
+}
+
+namespace {
+
+// The session of a connection, or why there is none to use.
+Result<FtpSession*> session_for(const InternetHandle* connection, const std::string& what) {
+  if (connection == nullptr || connection->session() == nullptr) return Failure{what + ": no connection"};
+  return connection->session();
+}
+
+}  // namespace
+
+Status put_file(const InternetHandle* connection, const std::string& local_path, const std::string& remote_name,
+                const KeepGoing& keep_going) {
+  const std::string what = "upload " + remote_name;
+  auto session = session_for(connection, what);
+  if (!session) return session.failure();
+  const std::string name = connection->names().bytes_for(remote_name);
+  if (!fit_for_commands(name)) return Failure{what + ": the name holds a control character"};
+  return (*session)->store(local_path, name, remote_name, keep_going);
+}
+
+Status rename(const InternetHandle* connection, const std::string& from, const std::string& to,
+              const KeepGoing& keep_going) {
+  const std::string what = "rename " + from + " to " + to;
+  auto session = session_for(connection, what);
+  if (!session) return session.failure();
+  const std::string old_name = connection->names().bytes_for(from);
+  const std::string new_name = connection->names().bytes_for(to);
+  if (!fit_for_commands(old_name) || !fit_for_commands(new_name))
+    return Failure{what + ": a name holds a control character"};
+  return (*session)->command({"RNFR " + old_name, "RNTO " + new_name}, what, keep_going);
+}
+
+Status remove(const InternetHandle* connection, const std::string& remote_name, const KeepGoing& keep_going) {
+  const std::string what = "remove " + remote_name;
+  auto session = session_for(connection, what);
+  if (!session) return session.failure();
+  const std::string name = connection->names().bytes_for(remote_name);
+  if (!fit_for_commands(name)) return Failure{what + ": the name holds a control character"};
+  return (*session)->command({"DELE " + name}, what, keep_going);
 }
 
 }  // namespace transfer

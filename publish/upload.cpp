@@ -1,0 +1,210 @@
+#include "publish/upload.hpp"
+
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <random>
+#include <sstream>
+
+#include "publish/catalogue_json.hpp"
+#include "publish/change_plan.hpp"
+#include "publish/release_names.hpp"
+
+namespace qor::publish {
+namespace {
+
+namespace fs = std::filesystem;
+using Clock = std::chrono::steady_clock;
+
+class TextSink : public ByteSink {
+ public:
+  Status write(const char* data, std::size_t size) override {
+    // A catalogue is small; anything far larger is not one.
+    if (text.size() + size > (std::size_t{64} << 20)) return Failure{"the published catalogue is too large"};
+    text.append(data, size);
+    return {};
+  }
+  Status rewind() override {
+    text.clear();
+    return {};
+  }
+  std::string text;
+};
+
+// The catalogue goes up from a file of its own, removed afterwards.
+class LocalCopy {
+ public:
+  explicit LocalCopy(const std::string& text) {
+    std::random_device random;
+    path_ = fs::temp_directory_path() / ("qor-publish-" + std::to_string(random()) + ".json");
+    std::ofstream out(path_, std::ios::binary | std::ios::trunc);
+    out << text;
+    out.flush();
+    written_ = static_cast<bool>(out);
+    size_ = text.size();
+  }
+  LocalCopy(const LocalCopy&) = delete;
+  LocalCopy& operator=(const LocalCopy&) = delete;
+  ~LocalCopy() {
+    std::error_code ignored;
+    fs::remove(path_, ignored);
+  }
+  bool written() const { return written_; }
+  std::uint64_t size() const { return size_; }
+  std::string utf8() const {
+    const std::u8string text = path_.u8string();
+    return {text.begin(), text.end()};
+  }
+
+ private:
+  fs::path path_;
+  bool written_ = false;
+  std::uint64_t size_ = 0;
+};
+
+// Where a record's file lies in the release.
+std::string source_of(const std::string& release, const PackageRecord& r) {
+  std::string place = r.pa;
+  for (char& c : place)
+    if (c == '\\') c = '/';
+  if (!place.empty()) place += '/';
+  if (r.st == 10) place += "SQLite3/";
+  return release + "/" + place + r.fn;
+}
+
+std::string rate_text(std::uint64_t bytes, Clock::duration took) {
+  const double seconds = std::max(std::chrono::duration<double>(took).count(), 0.001);
+  char text[32];
+  std::snprintf(text, sizeof text, "%.1f KiB/s", static_cast<double>(bytes) / 1024.0 / seconds);
+  return text;
+}
+
+// What the login folder holds, by name: the sizes of temporary files left
+// by an earlier call.
+std::map<std::string, std::uint64_t> listed_sizes(const InternetHandle* connection) {
+  std::map<std::string, std::uint64_t> sizes;
+  WIN32_FIND_DATA data;
+  auto find = transfer::find_first(connection, data);
+  if (!find) return sizes;
+  do {
+    if ((data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0)
+      sizes[data.cFileName] = (std::uint64_t{data.nFileSizeHigh} << 32) | data.nFileSizeLow;
+  } while (transfer::find_next(find->get(), data));
+  return sizes;
+}
+
+// The catalogue published now; an empty one where none can be read, which
+// makes every file new: the safe side (nothing is then removed).
+Catalogue published_catalogue(const InternetHandle* connection, const std::string& where, std::ostream& err) {
+  TextSink sink;
+  if (Status fetched = transfer::get_file(connection, where, sink); !fetched) {
+    err << "qor_publish: no published catalogue read at " << where << " (" << fetched.failure().reason
+        << "); every file goes up\n";
+    return {};
+  }
+  auto read = read_catalogue_json(sink.text);
+  if (!read) {
+    err << "qor_publish: the published catalogue " << where << ": " << read.failure().reason
+        << "; every file goes up\n";
+    return {};
+  }
+  return std::move(*read);
+}
+
+}  // namespace
+
+std::string temporary_name(const std::string& file, const FileStamp& stamp) {
+  return std::string(kUploadPrefix) + std::to_string(stamp.bytes) + "-" + std::to_string(stamp.written) + "-" + file;
+}
+
+bool upload_release(const UploadRequest& request, const Catalogue& catalogue, std::ostream& out, std::ostream& err) {
+  const UploadAccount& account = request.account;
+  const auto fail = [&](const Failure& failure, const char* state) {
+    err << "qor_publish: " << failure.reason << "\n"
+        << "qor_publish: " << state << "\n";
+    return false;
+  };
+  constexpr const char* kUntouched = "the published files are as they were; the next call resumes";
+  auto internet = transfer::open("qor_publish", request.limits);
+  if (!internet) return fail(internet.failure(), kUntouched);
+  auto connected = transfer::connect(*internet, account.server, account.user, account.password);
+  if (!connected) return fail(connected.failure(), kUntouched);
+  const InternetHandle* connection = connected->get();
+
+  const Catalogue published = published_catalogue(connection, account.catalogue_to, err);
+  const ChangePlan plan = plan_changes(published, catalogue);
+  if (!plan.changes_anything()) {
+    if (request.progress) out << "nothing to upload: the published catalogue is the release's\n";
+    return true;
+  }
+  const auto on_server = listed_sizes(connection);
+
+  // 1. Every new or changed file under its temporary name; the published
+  //    files stay as they are until all are there.
+  struct Placing {
+    std::string temporary, file;
+  };
+  std::vector<Placing> placings;
+  for (const PlannedFile& f : plan.files) {
+    if (f.change != Change::Added && f.change != Change::Changed) continue;
+    const auto stamp = catalogue.files.find(f.after->fn);
+    if (stamp == catalogue.files.end()) return fail(Failure{"no size known for " + f.after->fn}, kUntouched);
+    const std::string temporary = temporary_name(f.after->fn, stamp->second);
+    placings.push_back({temporary, f.after->fn});
+    const auto left = on_server.find(temporary);
+    if (left != on_server.end() && left->second == static_cast<std::uint64_t>(stamp->second.bytes)) {
+      if (request.progress) out << "on server " << f.after->fn << "  " << stamp->second.bytes << " bytes\n";
+      continue;
+    }
+    const Clock::time_point started = Clock::now();
+    if (Status sent = transfer::put_file(connection, source_of(request.release, *f.after), temporary); !sent)
+      return fail(sent.failure(), kUntouched);
+    if (request.progress)
+      out << "sent      " << f.after->fn << "  " << stamp->second.bytes << " bytes  "
+          << rate_text(static_cast<std::uint64_t>(stamp->second.bytes), Clock::now() - started) << "\n"
+          << std::flush;
+  }
+
+  // 2. All into place, one rename each.
+  for (const Placing& p : placings) {
+    if (Status renamed = transfer::rename(connection, p.temporary, p.file); !renamed)
+      return fail(renamed.failure(),
+                  "some files are in place, the catalogue is not yet: run the same upload again to finish it");
+  }
+
+  // 3. The catalogue last, the same way, so that no record names a file
+  //    that is not there yet.
+  const LocalCopy copy(catalogue_json(catalogue));
+  if (!copy.written()) return fail(Failure{"cannot write a copy of the catalogue"}, "the catalogue is not yet up");
+  const std::string catalogue_temporary = std::string(kUploadPrefix) + "catalogue.json";
+  const Clock::time_point started = Clock::now();
+  Status sent = transfer::put_file(connection, copy.utf8(), catalogue_temporary);
+  if (sent) sent = transfer::rename(connection, catalogue_temporary, account.catalogue_to);
+  if (!sent) return fail(sent.failure(), "the files are in place, the catalogue is not yet: run the same upload again");
+  if (request.progress)
+    out << "catalogue " << account.catalogue_to << "  " << copy.size() << " bytes  "
+        << rate_text(copy.size(), Clock::now() - started) << "\n";
+
+  // 4. Files the release no longer has, only when asked: a client that read
+  //    the catalogue before still fetches them.
+  bool removed_all = true;
+  for (const PlannedFile& f : plan.files) {
+    if (f.change != Change::Removed) continue;
+    if (!request.remove_gone) {
+      if (request.progress) out << "left      " << f.file << " (no longer in the release; --remove-gone)\n";
+      continue;
+    }
+    if (Status removed = transfer::remove(connection, f.file); !removed) {
+      err << "qor_publish: " << removed.failure().reason << "\n";
+      removed_all = false;
+    } else if (request.progress) {
+      out << "removed   " << f.file << "\n";
+    }
+  }
+  if (!removed_all) err << "qor_publish: published; some files no longer in the release are still on the server\n";
+  return removed_all;
+}
+
+}  // namespace qor::publish
