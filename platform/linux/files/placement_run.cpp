@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "platform/linux/files/replacement_file.hpp"
+#include "portable/stop_point.hpp"
 #include "portable/transfer/placement_journal.hpp"
 
 namespace qor {
@@ -84,7 +85,9 @@ class PosixPlacementRun final : public PlacementRun {
     // The bytes are durable before any name points at them, and the
     // journal is before the first rename.
     Status ready = written_to_.sync("flush the downloads to the disk in " + root_path_);
+    if (ready) stop_point(kStopAfterFlush);
     if (ready) ready = write_journal(entries);
+    if (ready) stop_point(kStopAfterJournal);
     for (std::size_t i = 0; i < held.size(); ++i) {
       if (!held[i].file) continue;
       if (!ready) {
@@ -93,6 +96,7 @@ class PosixPlacementRun final : public PlacementRun {
       }
       results[i] = held[i].file->place(held[i].placement);
       held[i].file.reset();
+      stop_point(kStopAfterRename);
     }
     return results;
   }
@@ -103,6 +107,7 @@ class PosixPlacementRun final : public PlacementRun {
     // A journal left behind by a failed flush is read at the next start:
     // its renames are done, so it only goes then.
     if (!synced) return synced;
+    stop_point(kStopBeforeJournalGoes);
     journal_written_ = false;
     if (::unlinkat(root_.get(), kPlacementJournalName, 0) != 0 && errno != ENOENT)
       return failure_from_errno("remove the placement journal in " + root_path_, errno);
