@@ -4,37 +4,19 @@
 #include <string>
 
 namespace qor {
-namespace {
 
-struct Wanted {
-  std::string name;
+void stop_point(std::string_view name, long occurrence) {
+  // Read at each point, not once: a test sets it in the process it stops.
+  const char* wanted = std::getenv("QOR_STOP_AT");
+  if (wanted == nullptr || !std::string_view(wanted).starts_with(name)) return;
+  const std::string_view rest = std::string_view(wanted).substr(name.size());
   long at = 1;
-  long reached = 0;
-};
-
-// Read once: the variable does not change while the program runs.
-Wanted* wanted() {
-  static Wanted* const point = [] () -> Wanted* {
-    const char* text = std::getenv("QOR_STOP_AT");
-    if (text == nullptr || *text == '\0') return nullptr;
-    static Wanted parsed;
-    std::string value = text;
-    if (const auto colon = value.find(':'); colon != std::string::npos) {
-      parsed.at = std::strtol(value.c_str() + colon + 1, nullptr, 10);
-      value.resize(colon);
-    }
-    parsed.name = value;
-    return &parsed;
-  }();
-  return point;
-}
-
-}  // namespace
-
-void stop_point(std::string_view name) {
-  Wanted* point = wanted();
-  if (point == nullptr || point->name != name) return;
-  if (++point->reached == point->at) std::_Exit(kStoppedAtPoint);
+  if (rest.starts_with(':')) {
+    at = std::strtol(std::string(rest.substr(1)).c_str(), nullptr, 10);
+  } else if (!rest.empty()) {
+    return;  // another point whose name begins the same
+  }
+  if (occurrence == at) std::_Exit(kStoppedAtPoint);
 }
 
 }  // namespace qor

@@ -137,7 +137,12 @@ def every_page(sc, port):
 def full_run(sc):
     """A first run through every panel, a second with nothing to do, a third
     with one newer file."""
-    server = update_server(sc.procs, sc.published)
+    three_runs(sc, update_server(sc.procs, sc.published))
+
+
+def three_runs(sc, server):
+    """full_run's three runs against server: its "http" port answers the
+    queries, its log holds the FTP side's RETR lines."""
     port = server.ports["http"]
     before, _ = file_state(sc.program)
 
@@ -614,12 +619,18 @@ def main():
     parser.add_argument("--keep", action="store_true", help="keep the screenshots of passing scenarios too")
     parser.add_argument("--only", nargs="*", choices=sorted(SCENARIOS), help="run only these scenarios")
     args = parser.parse_args()
+    return run_on_display(SCENARIOS, args.only or list(SCENARIOS), args.client, args.artefacts, args.keep)
+
+
+def run_on_display(scenarios, names, client, artefacts, keep):
+    """The named scenarios on one private display, each in a copy of the
+    template; returns the exit status."""
     signal.signal(signal.SIGTERM, lambda *_: sys.exit(143))  # through the clean-up below
     # A zone with an offset from UTC, so a UTC/local mix-up in stamping shows.
     if os.path.exists("/usr/share/zoneinfo/Europe/Berlin"):
         os.environ["TZ"] = "Europe/Berlin"
         time.tzset()
-    artefacts = os.path.abspath(args.artefacts)
+    artefacts = os.path.abspath(artefacts)
     os.makedirs(artefacts, exist_ok=True)
 
     procs = Processes()
@@ -627,14 +638,13 @@ def main():
     template = tempfile.mkdtemp(prefix="template-", dir=artefacts)
     try:
         display = start_xvfb(procs)
-        make_template(template, os.path.abspath(args.client))
-        failed = run_scenarios(SCENARIOS, args.only or list(SCENARIOS),
-                               lambda name, own: Scenario(name, args.client, artefacts, display, own),
-                               template, args.keep)
+        make_template(template, os.path.abspath(client))
+        failed = run_scenarios(scenarios, names, lambda name, own: Scenario(name, client, artefacts, display, own),
+                               template, keep)
     finally:
         procs.stop_all()
         shutil.rmtree(template, ignore_errors=True)
-    return report_scenarios(failed, len(args.only or SCENARIOS))
+    return report_scenarios(failed, len(names))
 
 
 if __name__ == "__main__":

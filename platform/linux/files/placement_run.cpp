@@ -88,6 +88,7 @@ class PosixPlacementRun final : public PlacementRun {
     if (ready) stop_point(kStopAfterFlush);
     if (ready) ready = write_journal(entries);
     if (ready) stop_point(kStopAfterJournal);
+    std::size_t renamed = 0;
     for (std::size_t i = 0; i < held.size(); ++i) {
       if (!held[i].file) continue;
       if (!ready) {
@@ -96,7 +97,7 @@ class PosixPlacementRun final : public PlacementRun {
       }
       results[i] = held[i].file->place(held[i].placement);
       held[i].file.reset();
-      stop_point(kStopAfterRename);
+      stop_point(kStopAfterRename, static_cast<long>(++renamed));
     }
     return results;
   }
