@@ -111,6 +111,7 @@ class Win32PlacementRun final : public PlacementRun {
     stop_point(kStopAfterFlush);
     const Status ready = write_journal(entries);
     if (ready) stop_point(kStopAfterJournal);
+    std::size_t renamed = 0;
     for (std::size_t i = 0; i < held.size(); ++i) {
       if (!held[i].file) continue;
       if (!ready) {
@@ -125,7 +126,7 @@ class Win32PlacementRun final : public PlacementRun {
         folders_.add(folder);
         if (const auto written = last_write_of(target)) placed_.push_back({target, *written});
       }
-      stop_point(kStopAfterRename);
+      stop_point(kStopAfterRename, static_cast<long>(++renamed));
     }
     return results;
   }
