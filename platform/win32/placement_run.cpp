@@ -50,10 +50,16 @@ class Folders {
       if (known == folder) return;
     known_.push_back(folder);
   }
-  // Makes the renames into each durable.
+  // Makes the renames into each durable. A file system that cannot flush a
+  // folder (or will not open one for writing: some network shares) keeps the
+  // names as its own journal does; that is no failure of the run.
   Status flush(const std::string& what) const {
-    for (const std::string& folder : known_)
-      if (Status flushed = flush_entry(folder, what); !flushed) return flushed;
+    for (const std::string& folder : known_) {
+      const Status flushed = flush_entry(folder, what);
+      const long code = flushed ? 0 : flushed.failure().code;
+      if (code != 0 && code != ERROR_INVALID_FUNCTION && code != ERROR_NOT_SUPPORTED && code != ERROR_ACCESS_DENIED)
+        return flushed;
+    }
     return {};
   }
   void clear() { known_.clear(); }
