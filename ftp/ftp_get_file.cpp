@@ -50,17 +50,17 @@ FetchOutcome ftp_get_file(FormHost& host, FileSystem& file_system, const std::st
 }
 
 FetchOutcome ftp_get_file(FormHost& host, FileSystem& file_system, const std::string& file_name,
-                          const std::string& local_folder, Placement placement, PlacementRun& run) {
+                          const std::string& local_folder, const Placing& placing, PlacementRun& run) {
   TransferFailures failures(host);
-  return ftp_get_file(host, file_system, file_name, local_folder, placement, failures, run);
+  return ftp_get_file(host, file_system, file_name, local_folder, placing, failures, run);
 }
 
 FetchOutcome ftp_get_file(FormHost& host, FileSystem& file_system, const std::string& file_name,
-                          const std::string& local_folder, Placement placement, TransferFailures& failures,
+                          const std::string& local_folder, const Placing& placing, TransferFailures& failures,
                           PlacementRun& run) {
   auto arrived = arrive(file_system, file_name, local_folder, keep_window_going(host));
   if (!arrived && abandoned(file_name, arrived.failure())) return FetchOutcome::Abandoned;
-  Status held = arrived ? run.hold(std::move(*arrived), placement) : Status(arrived.failure());
+  Status held = arrived ? run.hold(std::move(*arrived), placing) : Status(arrived.failure());
   if (!held) return tell_placement(file_name, local_folder, held.failure(), failures);
   return FetchOutcome::Held;
 }

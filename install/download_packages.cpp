@@ -1,6 +1,7 @@
 // The download run: fetches every package of List3 into its place, stamps
 // date-versioned files with their version date, and shows a growing bar.
 #include <optional>
+#include <string>
 #include <vector>
 
 #include "filetime/filetime_steps.hpp"
@@ -28,15 +29,38 @@ Failure no_place(const PackageFields& fields) {
   return Failure{"the folder \"" + fields.path + "\" lies outside the program folder"};
 }
 
-// A file that arrived whole and waits for its run's placement, with what
-// happens to it once placed.
+// A file that arrived whole and waits for its run's placement.
 struct Arrival {
-  const CheckedRecord* checked;
-  PackagePlace place;
-  bool existed;
+  std::string file;
+  std::string local_folder;
 };
 
-// Fetches one due package into the run; true when it arrived and waits there.
+// How the package goes to its place and what it carries there. A replaced
+// file keeps its bits from the transfer; a new program needs its execute
+// bits to start; the user's databases are never programs. A date-versioned
+// file carries its version date, set before it shows under its name; a file
+// that is not placed (a failed transfer leaves the old file, a place taken
+// meanwhile holds the user's) carries nothing of it, as stamping either
+// would pass it off as the new version and it would never be fetched again.
+Placing placing_of(const PackageFields& fields, const std::string& local_file, bool existed, bool only_if_absent) {
+  Placing placing;
+  placing.placement = only_if_absent ? Placement::OnlyIfAbsent : Placement::Replace;
+  placing.startable = fields.kind == "exe" && !existed && !is_user_database(fields.file);
+  if (is_date_versioned(fields.kind, fields.file)) {
+    // A missing stamp only makes the next run fetch the file again, so the
+    // run goes on without a box.
+    if (const auto date = read_version_date(fields.version)) {
+      if (auto stamp = stamp_for(local_file, *date, true)) {
+        placing.last_write = *stamp;
+      } else {
+        report_failure("stamp", stamp.failure());
+      }
+    }
+  }
+  return placing;
+}
+
+// Fetches one due package into the run; the arrival when it waits there.
 std::optional<Arrival> fetch_one(QOR_sync_FRM& form, const FetchFile& fetch, TransferFailures& failures,
                                  PlacementRun& run, const CheckedRecord& checked) {
   const PackageFields& fields = checked.fields;
@@ -54,48 +78,24 @@ std::optional<Arrival> fetch_one(QOR_sync_FRM& form, const FetchFile& fetch, Tra
   // have appeared since the check (the application made one, the user put a
   // backup back): those are put only where the place is still empty.
   const bool only_if_absent = is_user_database(fields.file) || checked.found_missing || !existed;
-  const Placement placement = only_if_absent ? Placement::OnlyIfAbsent : Placement::Replace;
-  if (fetch(fields.file, place->local_folder, placement, run) != FetchOutcome::Held) return std::nullopt;
-  return Arrival{&checked, std::move(*place), existed};
+  const Placing placing = placing_of(fields, place->local_file, existed, only_if_absent);
+  if (fetch(fields.file, place->local_folder, placing, run) != FetchOutcome::Held) return std::nullopt;
+  return Arrival{fields.file, place->local_folder};
 }
 
-// What follows a placement: a failed one leaves the old file, and a place
-// taken meanwhile holds the user's; stamping either would pass it off as the
-// new version, and it would never be fetched again.
-void after_placement(QOR_sync_FRM& form, TransferFailures& failures, const Arrival& arrival,
-                     const Result<Committed>& placed) {
-  const PackageFields& fields = arrival.checked->fields;
-  if (tell_placement(fields.file, arrival.place.local_folder, placed, failures) != FetchOutcome::Placed) return;
-
-  // A replaced file keeps its bits from the transfer; a new program needs
-  // its execute bits to start. The user's databases are never programs.
-  if (fields.kind == "exe" && !arrival.existed && !is_user_database(fields.file)) {
-    if (const Status startable = form.file_system->make_startable(arrival.place.local_file); !startable)
-      report_failure("new program", startable.failure());
-  }
-  if (is_date_versioned(fields.kind, fields.file)) {
-    // The file is in place either way; a missing stamp only makes the next
-    // run fetch it again, so the run goes on without a box.
-    if (const auto date = read_version_date(fields.version)) {
-      if (const Status stamped = set_file_write_time(*form.file_system, arrival.place.local_file, *date, true);
-          !stamped)
-        report_failure("stamp", stamped.failure());
-    }
-  }
-}
-
-// Puts every file the run holds in place with one wait for the disk, then
-// stamps them in the order of the list, and makes the stamps durable.
-void place_arrivals(QOR_sync_FRM& form, TransferFailures& failures, PlacementRun& run, std::vector<Arrival>& arrivals) {
+// Puts every file the run holds in place with one wait for the disk, tells
+// each outcome in the order of the list, and makes the renames durable.
+void place_arrivals(TransferFailures& failures, PlacementRun& run, std::vector<Arrival>& arrivals) {
   if (arrivals.empty()) return;
   const std::vector<Result<Committed>> placed = run.place_all();
-  for (std::size_t i = 0; i < arrivals.size(); ++i) after_placement(form, failures, arrivals[i], placed.at(i));
+  for (std::size_t i = 0; i < arrivals.size(); ++i)
+    tell_placement(arrivals[i].file, arrivals[i].local_folder, placed.at(i), failures);
   if (const Status settled = run.settle(); !settled) {
     // The files are in place, but the disk did not confirm them: the user
     // is told, and the next run checks them again.
     report_failure("download run", settled.failure());
     for (std::size_t i = 0; i < arrivals.size(); ++i)
-      if (placed.at(i) && *placed.at(i) == Committed::Placed) failures.failed(arrivals[i].checked->fields.file);
+      if (placed.at(i) && *placed.at(i) == Committed::Placed) failures.failed(arrivals[i].file);
   }
   arrivals.clear();
 }
@@ -136,10 +136,10 @@ void download_packages(QOR_sync_FRM& form, const FetchFile& fetch, TransferFailu
     const auto checked = form.checked_records.find(row);
     if (row < 0 || row >= form.List1.ListCount() || checked == form.checked_records.end()) continue;
     if (auto arrival = fetch_one(form, fetch, failures, *run, checked->second)) arrivals.push_back(std::move(*arrival));
-    if (run->held() >= kHeldAtMost) place_arrivals(form, failures, *run, arrivals);
+    if (run->held() >= kHeldAtMost) place_arrivals(failures, *run, arrivals);
   }
   // Files that arrived before the window was closed are put in place too.
-  place_arrivals(form, failures, *run, arrivals);
+  place_arrivals(failures, *run, arrivals);
   failures.finish();
 }
 

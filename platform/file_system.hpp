@@ -15,6 +15,7 @@
 
 #include <chrono>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -52,6 +53,16 @@ class ReplacementFile : public ByteSink {
   virtual Result<Committed> commit(Placement placement) = 0;
 };
 
+// How a held file goes to its place, and what it carries once it shows
+// under its name: its stamp and execute permission are set on the file
+// before the rename, so that no name ever shows the file without them, also
+// after a stop between the renames.
+struct Placing {
+  Placement placement = Placement::Replace;
+  std::optional<FILETIME> last_write;  // UTC, whole seconds: the time it carries instead of its arrival
+  bool startable = false;              // execute permission where the platform has one
+};
+
 // The files of one download run, put in place together. Each file's bytes
 // start on their way to the disk as soon as it is complete; the run waits
 // for the disk once for all of them, writes down in a journal in the program
@@ -65,17 +76,16 @@ class PlacementRun {
  public:
   virtual ~PlacementRun() = default;
   // Takes a replacement file whose bytes have all arrived; it is put in
-  // place by place_all(). Fails (and drops the file, the old one staying)
-  // when the file cannot be closed whole.
-  virtual Status hold(std::unique_ptr<ReplacementFile> file, Placement placement) = 0;
+  // place by place_all() as `placing` says. Fails (and drops the file, the
+  // old one staying) when the file cannot be finished so.
+  virtual Status hold(std::unique_ptr<ReplacementFile> file, const Placing& placing) = 0;
   // How many files wait for place_all().
   virtual std::size_t held() const = 0;
   // One wait for the disk for every held file, the journal, then each file
   // put at its place as commit() would; one result per held file, in the
   // order held. None is held afterwards.
   virtual std::vector<Result<Committed>> place_all() = 0;
-  // Makes what was done to the placed files since (their last-write times,
-  // execute permission) and the renames durable, and removes the journal.
+  // Makes the renames durable, and removes the journal.
   virtual Status settle() = 0;
 };
 

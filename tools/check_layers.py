@@ -20,7 +20,9 @@ SOURCE = (".cpp", ".hpp", ".h", ".c")
 SKIP = ("build", ".git")
 IMPLEMENTATIONS = ("platform/linux", "platform/win32", "window/qt", "window/win32")
 # Folders that see the interfaces only.
-INTERFACE_ONLY = ("portable", "platform", "window", "server", "ftp", "install", "filetime")
+INTERFACE_ONLY = ("portable", "platform", "window", "server", "ftp", "install", "filetime", "publish")
+# The publishing tool reads files as the client does and has no window.
+NO_WINDOW = ("publish",)
 INCLUDE = re.compile(r'^\s*#\s*include\s+"([^"]+)"', re.M)
 
 
@@ -50,6 +52,8 @@ def layer_faults(graph):
             if top in INTERFACE_ONLY and "/bench" not in "/" + source + "/" and not under(source, "platform/linux") \
                     and not under(source, "platform/win32"):
                 faults.append(f"{where}: {source}/ must not include from {target}/ (an implementation)")
+        if source.split("/")[0] in NO_WINDOW and under(target, "window"):
+            faults.append(f"{where}: {source}/ must not include from {target}/ (it has no window)")
     return faults
 
 

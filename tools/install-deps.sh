@@ -9,6 +9,8 @@ packages=(
   qt6-base-dev libcurl4-openssl-dev libgtest-dev libgmock-dev libbenchmark-dev
   # test servers (php-cli: the query script for web hosting), the real window on a virtual display, screenshots
   python3 python3-pyftpdlib curl php-cli
+  # the FTP server the download benchmark (tools/bench-downloads.py) measures against
+  vsftpd
   xvfb xauth xdotool imagemagick fonts-liberation
   # the Windows build (and the PE test images), its tests under Wine
   g++-mingw-w64-x86-64 g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 googletest wine wine64

@@ -148,12 +148,12 @@ TEST_F(FaultTest, ServerGoneBetweenTwoFilesFailsTheRestAndTheNextQuery) {
   QOR_sync_FRM& form = *run->form;
   int fetched = 0;
   form.steps.download_packages = [&] {
-    download_packages(
-        form, [&](const std::string& name, const std::string& folder, Placement placement, PlacementRun& placements) {
-          const FetchOutcome arrived = ftp_get_file(run->host, *form.file_system, name, folder, placement, placements);
-          if (++fetched == 1) server->stop();
-          return arrived;
-        });
+    download_packages(form, [&](const std::string& name, const std::string& folder, const Placing& placing,
+                                PlacementRun& placements) {
+      const FetchOutcome arrived = ftp_get_file(run->host, *form.file_system, name, folder, placing, placements);
+      if (++fetched == 1) server->stop();
+      return arrived;
+    });
   };
   click_through();
   ASSERT_EQ(run->host.messages.size(), 2u);

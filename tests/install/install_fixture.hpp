@@ -76,17 +76,17 @@ struct CopyingFetch {
   std::vector<std::string> failing;  // names that fail to arrive
 
   FetchFile fn(FileSystem& file_system) {
-    return [this, &file_system](const std::string& name, const std::string& folder, Placement placement,
+    return [this, &file_system](const std::string& name, const std::string& folder, const Placing& placing,
                                 PlacementRun& run) {
       calls.push_back(folder + "|" + name);
-      placements.push_back(placement);
+      placements.push_back(placing.placement);
       for (const auto& f : failing)
         if (f == name) return FetchOutcome::Failed;
       std::ifstream in(std::filesystem::path(source) / name, std::ios::binary);
       const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
       auto target = file_system.replace_file(folder + "/" + name);
       if (!in || !target || !(*target)->write(bytes.data(), bytes.size())) return FetchOutcome::Failed;
-      if (!run.hold(std::move(*target), placement)) return FetchOutcome::Failed;
+      if (!run.hold(std::move(*target), placing)) return FetchOutcome::Failed;
       return FetchOutcome::Held;
     };
   }

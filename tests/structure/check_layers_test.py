@@ -58,6 +58,17 @@ class CheckLayers(unittest.TestCase):
             self.assertEqual(status, 1, source)
             self.assertIn("must not include from platform/linux/files/", out)
 
+    def test_the_publishing_tool_reads_files_as_the_client_does_but_has_no_window(self):
+        files = dict(SOUND)
+        files["publish/catalogue.cpp"] = ["platform/file_system.hpp", "portable/result/result.hpp"]
+        status, out = check(tree(files))
+        self.assertEqual(status, 0, out)
+        for target in ("window/form.hpp", "window/qt/view.cpp", "platform/linux/files/local.cpp"):
+            files["publish/catalogue.cpp"] = ["platform/file_system.hpp", target]
+            status, out = check(tree(files))
+            self.assertEqual(status, 1, target)
+            self.assertIn("publish/catalogue.cpp:2: publish/ must not include from " + target.rsplit("/", 1)[0], out)
+
     def test_platform_holds_interfaces_only_and_includes_name_their_folder(self):
         files = dict(SOUND)
         files["platform/helper.cpp"] = []

@@ -50,12 +50,12 @@ class PosixPlacementRun final : public PlacementRun {
  public:
   PosixPlacementRun(UniqueFd root, std::string root_path) : root_(std::move(root)), root_path_(std::move(root_path)) {}
 
-  Status hold(std::unique_ptr<ReplacementFile> file, Placement placement) override {
+  Status hold(std::unique_ptr<ReplacementFile> file, const Placing& placing) override {
     auto* own = dynamic_cast<PosixReplacementFile*>(file.get());
     if (own == nullptr) return Failure{"hold a file: it was not started by this file system"};
-    if (Status finished = own->finish(); !finished) return finished;
+    if (Status finished = own->finish(placing); !finished) return finished;
     file.release();
-    held_.push_back({std::unique_ptr<PosixReplacementFile>(own), placement});
+    held_.push_back({std::unique_ptr<PosixReplacementFile>(own), placing.placement});
     return {};
   }
 

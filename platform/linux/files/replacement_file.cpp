@@ -10,6 +10,7 @@
 #include <filesystem>
 
 #include "platform/linux/files/program_folder_root.hpp"
+#include "platform/linux/files/stamp_file.hpp"
 #include "portable/transfer/download_names.hpp"
 
 namespace qor {
@@ -203,9 +204,15 @@ Result<Committed> PosixReplacementFile::commit(Placement placement) {
   return outcome;
 }
 
-Status PosixReplacementFile::finish() {
+Status PosixReplacementFile::finish(const Placing& placing) {
   if (fd_ < 0) return Failure{"finish " + target_ + ": not open"};
+  // Execute permission wherever read permission is granted.
+  if (placing.startable) mode_ |= (mode_ & 0444) >> 2;
   if (::fchmod(fd_, mode_) != 0) return failed("flush", errno);
+  if (placing.last_write) {
+    const timespec times[2] = {{0, UTIME_OMIT}, {unix_time_of(*placing.last_write), 0}};
+    if (::futimens(fd_, times) != 0) return failed("stamp", errno);
+  }
   // A length of 0 reaches to the end of the file.
   if (const int error = sync_range(fd_, submitted_, submitted_, SYNC_FILE_RANGE_WRITE)) return failed("write", error);
   submitted_ = written_;

@@ -51,8 +51,9 @@ class PosixReplacementFile final : public ReplacementFile {
 
   // The steps of commit() for a run that waits for the disk once for many
   // files (placement_run.hpp). finish(): every byte has arrived; the file
-  // gets its permission bits and its write-back starts, not waited for.
-  Status finish();
+  // gets its permission bits (execute permission too when it is to be
+  // startable) and its stamp, and its write-back starts, not waited for.
+  Status finish(const Placing& placing);
   // Waits until the bytes are written to the disk, telling a write error
   // (the disk's own cache is the run's to flush).
   Status wait_until_written();

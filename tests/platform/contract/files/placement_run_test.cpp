@@ -7,8 +7,10 @@
 #include <gtest/gtest.h>
 
 #include <cctype>
+#include <chrono>
 #include <cstdlib>
 #include <memory>
+#include <optional>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -25,11 +27,11 @@ using PlacementRuns = FileSystemSuite;
 
 // Starts a replacement of `path` with `content` and hands it to the run.
 void hold(FileSystem& files, PlacementRun& run, const std::string& path, const std::string& content,
-          Placement placement) {
+          Placement placement, std::optional<FILETIME> stamp = std::nullopt) {
   auto target = files.replace_file(path);
   ASSERT_TRUE(target) << target.failure().reason;
   ASSERT_TRUE((*target)->write(content.data(), content.size()));
-  const Status held = run.hold(std::move(*target), placement);
+  const Status held = run.hold(std::move(*target), Placing{placement, stamp, false});
   ASSERT_TRUE(held) << held.failure().reason;
 }
 
@@ -97,6 +99,23 @@ TEST_F(PlacementRuns, HeldFilesShowOnlyOnceTheRunPlacesThemAndThePlacesTakenKeep
   EXPECT_TRUE(empty->place_all().empty());
   EXPECT_TRUE(empty->settle());
   EXPECT_EQ(file_names(dir.path()), (std::vector<std::string>{"kunden.db3", "old.exe", "sub"}));
+}
+
+// The stamp is on the file before it shows under its name; a file that is
+// not placed passes none of it on to the file kept there.
+TEST_F(PlacementRuns, AFileShowsUnderItsNameAlreadyStampedAndAPlaceTakenKeepsItsTime) {
+  write_file(dir / "kunden.db3", "the user's own");
+  const auto users_time = times_of(dir / "kunden.db3").write;
+  const auto run = files->start_placement_run();
+  hold(*files, *run, dir.path() + "\\a.dll", "library", Placement::Replace, file_time_of(1796652309));
+  hold(*files, *run, dir.path() + "\\kunden.db3", "the server's", Placement::OnlyIfAbsent, file_time_of(1796652309));
+  const auto placed = run->place_all();
+  ASSERT_EQ(placed.size(), 2u);
+  ASSERT_TRUE(placed[0]) << placed[0].failure().reason;
+  EXPECT_EQ(times_of(dir / "a.dll").write, std::chrono::system_clock::time_point(std::chrono::seconds(1796652309)));
+  EXPECT_EQ(times_of(dir / "kunden.db3").write, users_time);
+  EXPECT_EQ(read_file(dir / "kunden.db3"), "the user's own");
+  EXPECT_TRUE(run->settle());
 }
 
 TEST_F(PlacementRuns, ARunGivenUpBeforeItsPlacementLeavesTheOldFilesAndNoTrace) {
