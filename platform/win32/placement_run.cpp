@@ -68,26 +68,16 @@ class Folders {
   std::vector<std::string> known_;
 };
 
-std::optional<::FILETIME> last_write_of(const std::wstring& path) {
-  WIN32_FILE_ATTRIBUTE_DATA data{};
-  if (!GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data)) return std::nullopt;
-  return data.ftLastWriteTime;
-}
-
-bool same_time(const ::FILETIME& a, const ::FILETIME& b) {
-  return a.dwLowDateTime == b.dwLowDateTime && a.dwHighDateTime == b.dwHighDateTime;
-}
-
 class Win32PlacementRun final : public PlacementRun {
  public:
   explicit Win32PlacementRun(ProgramFolderRoot root) : root_(std::move(root)) {}
 
-  Status hold(std::unique_ptr<ReplacementFile> file, Placement placement) override {
+  Status hold(std::unique_ptr<ReplacementFile> file, const Placing& placing) override {
     auto* own = dynamic_cast<Win32ReplacementFile*>(file.get());
     if (own == nullptr) return Failure{"hold a file: it was not started by this file system"};
-    if (Status finished = own->finish(); !finished) return finished;
+    if (Status finished = own->finish(placing); !finished) return finished;
     file.release();
-    held_.push_back({std::unique_ptr<Win32ReplacementFile>(own), placement});
+    held_.push_back({std::unique_ptr<Win32ReplacementFile>(own), placing.placement});
     return {};
   }
 
@@ -125,42 +115,22 @@ class Win32PlacementRun final : public PlacementRun {
         continue;
       }
       const std::string folder = held[i].file->folder();
-      const std::wstring target = to_wide(held[i].file->target());
       results[i] = held[i].file->place(held[i].placement);
       held[i].file.reset();
-      if (results[i] && *results[i] == Committed::Placed) {
-        folders_.add(folder);
-        if (const auto written = last_write_of(target)) placed_.push_back({target, *written});
-      }
+      if (results[i] && *results[i] == Committed::Placed) folders_.add(folder);
       stop_point(kStopAfterRename, static_cast<long>(++renamed));
     }
     return results;
   }
 
   // MOVEFILE_WRITE_THROUGH promises a flushed move only where the move
-  // copies, and a time set on a file stays in the cache like its bytes: both
-  // are made durable here. A file whose last-write time changed since it was
-  // placed (a stamp) is flushed again, its record with it; then each folder
-  // renamed into is flushed once, which commits its entries. The other files
-  // are not flushed again: that would double the run's waits for the disk.
+  // copies: each folder renamed into is flushed once here, which commits
+  // its entries. The files' bytes and stamps went with their own flushes.
   Status settle() override {
     if (!journal_written_) return {};
-    for (const Placed& placed : placed_) {
-      const auto now = last_write_of(placed.path);
-      if (!now || same_time(*now, placed.written)) continue;
-      // A file another program holds without letting it be written keeps its
-      // stamp in the cache until the system writes it; a stamp lost with a
-      // crash only makes the next run fetch the file again.
-      if (Status flushed = flush_entry(to_utf8(placed.path), "flush the stamp of"); !flushed) {
-        const long code = flushed.failure().code;
-        if (code == ERROR_SHARING_VIOLATION || code == ERROR_ACCESS_DENIED) continue;
-        return flushed;
-      }
-    }
     // A journal left behind by a failed flush is read at the next start:
     // its renames are done, so it only goes then.
     if (Status flushed = folders_.flush("flush the placed files' names in"); !flushed) return flushed;
-    placed_.clear();
     folders_.clear();
     stop_point(kStopBeforeJournalGoes);
     journal_written_ = false;
@@ -176,10 +146,6 @@ class Win32PlacementRun final : public PlacementRun {
   struct Held {
     std::unique_ptr<Win32ReplacementFile> file;
     Placement placement;
-  };
-  struct Placed {
-    std::wstring path;
-    ::FILETIME written;
   };
 
   static void drop(Held& held, Result<Committed>& result, Failure why) {
@@ -214,7 +180,6 @@ class Win32PlacementRun final : public PlacementRun {
 
   ProgramFolderRoot root_;
   std::vector<Held> held_;
-  std::vector<Placed> placed_;
   Folders folders_;
   bool journal_written_ = false;
 };

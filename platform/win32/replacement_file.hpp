@@ -34,8 +34,9 @@ class Win32ReplacementFile final : public ReplacementFile {
 
   // The steps of commit() for a run that flushes many files before it
   // renames any (placement_run.hpp). finish(): every byte has arrived; the
-  // file stays open, shared with nobody, until flushed.
-  Status finish();
+  // file gets the last-write time it is to carry and stays open, shared
+  // with nobody, until flushed.
+  Status finish(const Placing& placing);
   // Gives the file the attributes it keeps from the one it replaces, flushes
   // its bytes to the disk and closes it.
   Status flush();
