@@ -54,8 +54,9 @@ class PosixPlacementRun final : public PlacementRun {
     auto* own = dynamic_cast<PosixReplacementFile*>(file.get());
     if (own == nullptr) return Failure{"hold a file: it was not started by this file system"};
     if (Status finished = own->finish(placing); !finished) return finished;
-    file.release();
-    held_.push_back({std::unique_ptr<PosixReplacementFile>(own), placing.placement});
+    std::unique_ptr<PosixReplacementFile> owned(own);
+    (void)file.release();  // now owned by `owned`
+    held_.push_back({std::move(owned), placing.placement});
     return {};
   }
 
@@ -104,7 +105,7 @@ class PosixPlacementRun final : public PlacementRun {
 
   Status settle() override {
     if (!journal_written_) return {};
-    const Status synced = written_to_.sync("flush the placed files to the disk in " + root_path_);
+    Status synced = written_to_.sync("flush the placed files to the disk in " + root_path_);
     // A journal left behind by a failed flush is read at the next start:
     // its renames are done, so it only goes then.
     if (!synced) return synced;
