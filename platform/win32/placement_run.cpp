@@ -76,8 +76,9 @@ class Win32PlacementRun final : public PlacementRun {
     auto* own = dynamic_cast<Win32ReplacementFile*>(file.get());
     if (own == nullptr) return Failure{"hold a file: it was not started by this file system"};
     if (Status finished = own->finish(placing); !finished) return finished;
-    file.release();
-    held_.push_back({std::unique_ptr<Win32ReplacementFile>(own), placing.placement});
+    std::unique_ptr<Win32ReplacementFile> owned(own);
+    (void)file.release();  // now owned by `owned`
+    held_.push_back({std::move(owned), placing.placement});
     return {};
   }
 
