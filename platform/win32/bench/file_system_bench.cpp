@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -109,7 +110,8 @@ bool place_files_in_runs(int n) {
     const bool existed = files->FileExists(path);
     auto target = files->replace_file(path);
     if (!target || !(*target)->write("bytes", 5)) return false;
-    if (!run->hold(std::move(*target), {existed ? qor::Placement::Replace : qor::Placement::OnlyIfAbsent}))
+    if (!run->hold(std::move(*target),
+                   {existed ? qor::Placement::Replace : qor::Placement::OnlyIfAbsent, std::nullopt, false}))
       return false;
     if (run->held() >= 200 && !place_held()) return false;
   }

@@ -16,6 +16,7 @@
 #include <fstream>
 #include <iterator>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -83,7 +84,7 @@ int main() {
   qor::Status done = replacement ? (*replacement)->write(content.data(), content.size()) : replacement.failure();
   if (done && has(args, "--run")) {
     const auto run = file_system->start_placement_run();
-    done = run->hold(std::move(*replacement), {qor::Placement::Replace});
+    done = run->hold(std::move(*replacement), {qor::Placement::Replace, std::nullopt, false});
     if (done) {
       const auto placed = run->place_all();
       done = placed.at(0) ? run->settle() : qor::Status(placed.at(0).failure());
