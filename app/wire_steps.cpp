@@ -26,8 +26,9 @@ Steps make_program_steps(QOR_sync_FRM& form, const std::string& update_server, c
     TransferFailures failures(form.host());
     download_packages(
         form,
-        [&form, &failures](const std::string& file_name, const std::string& local_folder, Placement placement) {
-          return ftp_get_file(form.host(), *form.file_system, file_name, local_folder, placement, failures);
+        [&form, &failures](const std::string& file_name, const std::string& local_folder, const Placing& placing,
+                           PlacementRun& run) {
+          return ftp_get_file(form.host(), *form.file_system, file_name, local_folder, placing, failures, run);
         },
         failures);
   };

@@ -30,6 +30,12 @@ std::optional<FILETIME> system_time_to_file_time(const SYSTEMTIME& st);
 // 0 for a date outside is_stampable_date.
 FILETIME date_to_file_time(const DateValue& date);
 
+// The last-write time (UTC) a file stamped with `date` carries, converted as
+// set_file_write_time converts it; the reason when there is none. `path`
+// names the file in the reason.
+Result<FILETIME> stamp_for(const std::string& path, const DateValue& date, bool date_is_local,
+                           std::chrono::system_clock::time_point now = std::chrono::system_clock::now());
+
 // Sets only the last-write time (access and other times stay), milliseconds
 // 0. With date_is_local the date is taken as local time and converted with
 // the UTC offset in effect at `now`, not the offset of the date itself, so

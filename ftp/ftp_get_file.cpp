@@ -12,8 +12,9 @@
 namespace qor {
 namespace {
 
-Result<Committed> fetch(FileSystem& file_system, const std::string& file_name, const std::string& local_folder,
-                        const KeepGoing& keep_going, Placement placement) {
+// The file's bytes in its replacement file, or why they are not.
+Result<std::unique_ptr<ReplacementFile>> arrive(FileSystem& file_system, const std::string& file_name,
+                                                const std::string& local_folder, const KeepGoing& keep_going) {
   if (!is_bare_file_name(file_name)) return Failure{"\"" + file_name + "\" names no file of the login folder"};
   auto target = file_system.replace_file(local_folder + "/" + file_name);
   if (!target) return target.failure();
@@ -21,7 +22,15 @@ Result<Committed> fetch(FileSystem& file_system, const std::string& file_name, c
   const auto connection = shared_variables().ftp.ftp_handle;
   const Status arrived = transfer::get_file(connection.get(), file_name, **target, keep_going);
   if (!arrived) return arrived.failure();
-  return (*target)->commit(placement);
+  return target;
+}
+
+bool abandoned(const std::string& file_name, const Failure& failure) {
+  if (failure.code != transfer::kAbandoned) return false;
+  // The user closed the window: the temporary file went with the
+  // transfer, and there is nobody left to tell.
+  report_failure("transfer of " + file_name, Failure{"abandoned, the window was closed"});
+  return true;
 }
 
 }  // namespace
@@ -34,25 +43,26 @@ FetchOutcome ftp_get_file(FormHost& host, FileSystem& file_system, const std::st
 
 FetchOutcome ftp_get_file(FormHost& host, FileSystem& file_system, const std::string& file_name,
                           const std::string& local_folder, Placement placement, TransferFailures& failures) {
-  const Result<Committed> arrived = fetch(file_system, file_name, local_folder, keep_window_going(host), placement);
-  if (!arrived && arrived.failure().code == transfer::kAbandoned) {
-    // The user closed the window: the temporary file went with the
-    // transfer, and there is nobody left to tell.
-    report_failure("transfer of " + file_name, Failure{"abandoned, the window was closed"});
-    return FetchOutcome::Abandoned;
-  }
-  if (!arrived) {
-    report_failure("transfer of " + file_name, arrived.failure());
-    failures.failed(file_name);
-    return FetchOutcome::Failed;
-  }
-  if (*arrived == Committed::PlaceTaken) {
-    // Not a failure the user has to act on: the file they have is kept.
-    report_failure("transfer of " + file_name,
-                   Failure{local_path(local_folder + "/" + file_name) + " appeared meanwhile and is kept"});
-    return FetchOutcome::PlaceTaken;
-  }
-  return FetchOutcome::Placed;
+  auto arrived = arrive(file_system, file_name, local_folder, keep_window_going(host));
+  if (!arrived && abandoned(file_name, arrived.failure())) return FetchOutcome::Abandoned;
+  const Result<Committed> placed = arrived ? (*arrived)->commit(placement) : Result<Committed>(arrived.failure());
+  return tell_placement(file_name, local_folder, placed, failures);
+}
+
+FetchOutcome ftp_get_file(FormHost& host, FileSystem& file_system, const std::string& file_name,
+                          const std::string& local_folder, const Placing& placing, PlacementRun& run) {
+  TransferFailures failures(host);
+  return ftp_get_file(host, file_system, file_name, local_folder, placing, failures, run);
+}
+
+FetchOutcome ftp_get_file(FormHost& host, FileSystem& file_system, const std::string& file_name,
+                          const std::string& local_folder, const Placing& placing, TransferFailures& failures,
+                          PlacementRun& run) {
+  auto arrived = arrive(file_system, file_name, local_folder, keep_window_going(host));
+  if (!arrived && abandoned(file_name, arrived.failure())) return FetchOutcome::Abandoned;
+  Status held = arrived ? run.hold(std::move(*arrived), placing) : Status(arrived.failure());
+  if (!held) return tell_placement(file_name, local_folder, held.failure(), failures);
+  return FetchOutcome::Held;
 }
 
 }  // namespace qor

@@ -43,5 +43,13 @@ FetchOutcome ftp_get_file(FormHost& host, FileSystem& file_system, const std::st
 // `failures`, which limits the boxes.
 FetchOutcome ftp_get_file(FormHost& host, FileSystem& file_system, const std::string& file_name,
                           const std::string& local_folder, Placement placement, TransferFailures& failures);
+// The same for a file of a placement run: a file that arrived whole is held
+// by `run` (Held) and put in place by the run's place_all() as `placing`
+// says, which the caller tells with tell_placement.
+FetchOutcome ftp_get_file(FormHost& host, FileSystem& file_system, const std::string& file_name,
+                          const std::string& local_folder, const Placing& placing, TransferFailures& failures,
+                          PlacementRun& run);
+FetchOutcome ftp_get_file(FormHost& host, FileSystem& file_system, const std::string& file_name,
+                          const std::string& local_folder, const Placing& placing, PlacementRun& run);
 
 }  // namespace qor

@@ -1,5 +1,9 @@
 // The download run: fetches every package of List3 into its place, stamps
 // date-versioned files with their version date, and shows a growing bar.
+#include <optional>
+#include <string>
+#include <vector>
+
 #include "filetime/filetime_steps.hpp"
 #include "install/install_steps.hpp"
 #include "install/package_fields.hpp"
@@ -13,6 +17,10 @@
 namespace qor {
 namespace {
 
+// Files held for one wait for the disk at most: each holds its descriptors
+// open until then.
+constexpr std::size_t kHeldAtMost = 200;
+
 // Why a package has no place: its file name, or its sub-path.
 Failure no_place(const PackageFields& fields) {
   if (!names_one_file(fields.file)) return Failure{"\"" + fields.file + "\" names no file of the login folder"};
@@ -21,15 +29,48 @@ Failure no_place(const PackageFields& fields) {
   return Failure{"the folder \"" + fields.path + "\" lies outside the program folder"};
 }
 
-void install_one(QOR_sync_FRM& form, const FetchFile& fetch, TransferFailures& failures, const CheckedRecord& checked) {
+// A file that arrived whole and waits for its run's placement.
+struct Arrival {
+  std::string file;
+  std::string local_folder;
+};
+
+// How the package goes to its place and what it carries there. A replaced
+// file keeps its bits from the transfer; a new program needs its execute
+// bits to start; the user's databases are never programs. A date-versioned
+// file carries its version date, set before it shows under its name; a file
+// that is not placed (a failed transfer leaves the old file, a place taken
+// meanwhile holds the user's) carries nothing of it, as stamping either
+// would pass it off as the new version and it would never be fetched again.
+Placing placing_of(const PackageFields& fields, const std::string& local_file, bool existed, bool only_if_absent) {
+  Placing placing;
+  placing.placement = only_if_absent ? Placement::OnlyIfAbsent : Placement::Replace;
+  placing.startable = fields.kind == "exe" && !existed && !is_user_database(fields.file);
+  if (is_date_versioned(fields.kind, fields.file)) {
+    // A missing stamp only makes the next run fetch the file again, so the
+    // run goes on without a box.
+    if (const auto date = read_version_date(fields.version)) {
+      if (auto stamp = stamp_for(local_file, *date, true)) {
+        placing.last_write = *stamp;
+      } else {
+        report_failure("stamp", stamp.failure());
+      }
+    }
+  }
+  return placing;
+}
+
+// Fetches one due package into the run; the arrival when it waits there.
+std::optional<Arrival> fetch_one(QOR_sync_FRM& form, const FetchFile& fetch, TransferFailures& failures,
+                                 PlacementRun& run, const CheckedRecord& checked) {
   const PackageFields& fields = checked.fields;
-  const auto place = package_place(form.program_folder, fields.file, fields.path, fields.placement);
+  auto place = package_place(form.program_folder, fields.file, fields.path, fields.placement);
   if (!place) {
     // Listed as due, yet nothing can be fetched for it: the user must not
     // take silence for success, and nothing is written.
     report_failure("transfer of " + fields.file, no_place(fields));
     failures.failed(fields.file);
-    return;
+    return std::nullopt;
   }
 
   const bool existed = form.file_system->FileExists(place->local_file);
@@ -37,26 +78,26 @@ void install_one(QOR_sync_FRM& form, const FetchFile& fetch, TransferFailures& f
   // have appeared since the check (the application made one, the user put a
   // backup back): those are put only where the place is still empty.
   const bool only_if_absent = is_user_database(fields.file) || checked.found_missing || !existed;
-  // A failed transfer leaves the old file, and a place taken meanwhile holds
-  // the user's: stamping either would pass it off as the new version, and it
-  // would never be fetched again.
-  const Placement placement = only_if_absent ? Placement::OnlyIfAbsent : Placement::Replace;
-  if (fetch(fields.file, place->local_folder, placement) != FetchOutcome::Placed) return;
+  const Placing placing = placing_of(fields, place->local_file, existed, only_if_absent);
+  if (fetch(fields.file, place->local_folder, placing, run) != FetchOutcome::Held) return std::nullopt;
+  return Arrival{fields.file, place->local_folder};
+}
 
-  // A replaced file keeps its bits from the transfer; a new program needs
-  // its execute bits to start. The user's databases are never programs.
-  if (fields.kind == "exe" && !existed && !is_user_database(fields.file)) {
-    if (const Status startable = form.file_system->make_startable(place->local_file); !startable)
-      report_failure("new program", startable.failure());
+// Puts every file the run holds in place with one wait for the disk, tells
+// each outcome in the order of the list, and makes the renames durable.
+void place_arrivals(TransferFailures& failures, PlacementRun& run, std::vector<Arrival>& arrivals) {
+  if (arrivals.empty()) return;
+  const std::vector<Result<Committed>> placed = run.place_all();
+  for (std::size_t i = 0; i < arrivals.size(); ++i)
+    tell_placement(arrivals[i].file, arrivals[i].local_folder, placed.at(i), failures);
+  if (const Status settled = run.settle(); !settled) {
+    // The files are in place, but the disk did not confirm them: the user
+    // is told, and the next run checks them again.
+    report_failure("download run", settled.failure());
+    for (std::size_t i = 0; i < arrivals.size(); ++i)
+      if (placed.at(i) && *placed.at(i) == Committed::Placed) failures.failed(arrivals[i].file);
   }
-  if (is_date_versioned(fields.kind, fields.file)) {
-    // The file is in place either way; a missing stamp only makes the next
-    // run fetch it again, so the run goes on without a box.
-    if (const auto date = read_version_date(fields.version)) {
-      if (const Status stamped = set_file_write_time(*form.file_system, place->local_file, *date, true); !stamped)
-        report_failure("stamp", stamped.failure());
-    }
-  }
+  arrivals.clear();
 }
 
 }  // namespace
@@ -80,6 +121,8 @@ void download_packages(QOR_sync_FRM& form, const FetchFile& fetch, TransferFailu
   form.Picture2.Visible = true;
   form.host().DoEvents();
 
+  const auto run = form.file_system->start_placement_run();
+  std::vector<Arrival> arrivals;
   const int count = form.List3.ListCount();
   for (int i = 0; i < count; ++i) {
     if (i > 0) form.Picture2.Width = static_cast<float>(i * progress_step);
@@ -92,8 +135,11 @@ void download_packages(QOR_sync_FRM& form, const FetchFile& fetch, TransferFailu
     // was looked for; an item the check did not put there is left alone.
     const auto checked = form.checked_records.find(row);
     if (row < 0 || row >= form.List1.ListCount() || checked == form.checked_records.end()) continue;
-    install_one(form, fetch, failures, checked->second);
+    if (auto arrival = fetch_one(form, fetch, failures, *run, checked->second)) arrivals.push_back(std::move(*arrival));
+    if (run->held() >= kHeldAtMost) place_arrivals(failures, *run, arrivals);
   }
+  // Files that arrived before the window was closed are put in place too.
+  place_arrivals(failures, *run, arrivals);
   failures.finish();
 }
 

@@ -15,10 +15,11 @@ class TransferFailures;
 
 void check_package_due(QOR_sync_FRM& form);
 
-// Fetches one file into a folder and puts it there as `placement` says;
-// ftp_get_file in the program, a double in tests.
-using FetchFile =
-    std::function<FetchOutcome(const std::string& file_name, const std::string& local_folder, Placement placement)>;
+// Fetches one file into a folder, to be put there as `placing` says by the
+// download run's placement run (Held), which puts every held file in place
+// with one wait for the disk; ftp_get_file in the program, a double in tests.
+using FetchFile = std::function<FetchOutcome(const std::string& file_name, const std::string& local_folder,
+                                             const Placing& placing, PlacementRun& run)>;
 void download_packages(QOR_sync_FRM& form, const FetchFile& fetch);
 // The same, with the run's failures told through `failures` (the fetch tells
 // its own there too): a box for each of the first few, one message at the

@@ -15,7 +15,9 @@
 
 #include <chrono>
 #include <memory>
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "platform/byte_sink.hpp"
 #include "platform/find_data.hpp"
@@ -49,6 +51,42 @@ class ReplacementFile : public ByteSink {
   // without MOVEFILE_REPLACE_EXISTING). An entry that stands at the place
   // as a symbolic link by then is left as it is and the commit fails.
   virtual Result<Committed> commit(Placement placement) = 0;
+};
+
+// How a held file goes to its place, and what it carries once it shows
+// under its name: its stamp and execute permission are set on the file
+// before the rename, so that no name ever shows the file without them, also
+// after a stop between the renames.
+struct Placing {
+  Placement placement = Placement::Replace;
+  std::optional<FILETIME> last_write;  // UTC, whole seconds: the time it carries instead of its arrival
+  bool startable = false;              // execute permission where the platform has one
+};
+
+// The files of one download run, put in place together. Each file's bytes
+// start on their way to the disk as soon as it is complete; the run waits
+// for the disk once for all of them, writes down in a journal in the program
+// folder which temporary file goes where, then renames them in the order
+// they were held. A file is never visible under its name before its bytes
+// are durable. If the program or the machine stops between the first and
+// the last rename, the next start finishes the renames from the journal
+// (finish_interrupted_run), so the folder never holds a mix the run did not
+// mean for longer than that.
+class PlacementRun {
+ public:
+  virtual ~PlacementRun() = default;
+  // Takes a replacement file whose bytes have all arrived; it is put in
+  // place by place_all() as `placing` says. Fails (and drops the file, the
+  // old one staying) when the file cannot be finished so.
+  virtual Status hold(std::unique_ptr<ReplacementFile> file, const Placing& placing) = 0;
+  // How many files wait for place_all().
+  virtual std::size_t held() const = 0;
+  // One wait for the disk for every held file, the journal, then each file
+  // put at its place as commit() would; one result per held file, in the
+  // order held. None is held afterwards.
+  virtual std::vector<Result<Committed>> place_all() = 0;
+  // Makes the renames durable, and removes the journal.
+  virtual Status settle() = 0;
 };
 
 class FileSystem {
@@ -92,6 +130,16 @@ class FileSystem {
   // no link is followed. Fails with the reason of the first file or folder
   // that could not be handled; the others are still handled.
   virtual Status remove_download_leftovers() = 0;
+
+  // A run of placements (see PlacementRun) in this program folder.
+  virtual std::unique_ptr<PlacementRun> start_placement_run() = 0;
+  // Finishes the renames of a run that stopped between its first and its
+  // last, as its journal lists them, and removes the journal: a file meant
+  // to replace is put in place; a file meant only for an empty place is put
+  // there only if the place is still empty, else dropped. Nothing else is
+  // touched. Without a journal, nothing happens. Fails with the reason of
+  // the first entry that could not be finished; the others are still done.
+  virtual Status finish_interrupted_run() = 0;
 };
 
 // The file system of this machine for a program in `program_folder`.

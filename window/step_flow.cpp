@@ -64,6 +64,10 @@ void QOR_sync_FRM::Form_Load() {
   Label7(7).Caption = "FEHLER: keine Internetverbindung\r\nERROR: no internet connection";
   file_system = services_.make_file_system(services_.executable_folder);
   program_folder = services_.executable_folder + "\\";
+  // A run stopped between its renames is finished before anything reads
+  // the folder.
+  if (const Status finished = file_system->finish_interrupted_run(); !finished)
+    report_failure("interrupted download run", finished.failure());
 }
 
 void QOR_sync_FRM::Image1_Click(int Index) {

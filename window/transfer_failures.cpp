@@ -40,4 +40,20 @@ void TransferFailures::finish() {
   gathered_.clear();
 }
 
+FetchOutcome tell_placement(const std::string& file_name, const std::string& local_folder,
+                            const Result<Committed>& placed, TransferFailures& failures) {
+  if (!placed) {
+    report_failure("transfer of " + file_name, placed.failure());
+    failures.failed(file_name);
+    return FetchOutcome::Failed;
+  }
+  if (*placed == Committed::PlaceTaken) {
+    // Not a failure the user has to act on: the file they have is kept.
+    report_failure("transfer of " + file_name,
+                   Failure{local_path(local_folder + "/" + file_name) + " appeared meanwhile and is kept"});
+    return FetchOutcome::PlaceTaken;
+  }
+  return FetchOutcome::Placed;
+}
+
 }  // namespace qor

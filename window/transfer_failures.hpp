@@ -7,6 +7,9 @@
 #include <string>
 #include <vector>
 
+#include "platform/file_system.hpp"
+#include "portable/result/result.hpp"
+#include "window/fetch_outcome.hpp"
 #include "window/form_host.hpp"
 
 namespace qor {
@@ -31,5 +34,11 @@ class TransferFailures {
   int boxes_ = 0;
   std::vector<std::string> gathered_;
 };
+
+// Tells how putting file_name into local_folder ended: a failure on standard
+// error and through `failures`; a place found taken (OnlyIfAbsent) on
+// standard error only, as the user's file is kept.
+FetchOutcome tell_placement(const std::string& file_name, const std::string& local_folder,
+                            const Result<Committed>& placed, TransferFailures& failures);
 
 }  // namespace qor

@@ -131,9 +131,12 @@ RunFigures one_run(const Options& options) {
     qor::TransferFailures failures(host);
     qor::download_packages(
         form,
-        [&](const std::string& file, const std::string& local_folder, qor::Placement placement) {
-          const auto outcome = qor::ftp_get_file(host, *form.file_system, file, local_folder, placement, failures);
-          figures.placed += outcome == qor::FetchOutcome::Placed;
+        [&](const std::string& file, const std::string& local_folder, const qor::Placing& placing,
+            qor::PlacementRun& run) {
+          const auto outcome = qor::ftp_get_file(host, *form.file_system, file, local_folder, placing, failures, run);
+          // Held files are placed by the run; a failed placement is told on
+          // standard error and through failures.
+          figures.placed += outcome == qor::FetchOutcome::Held;
           return outcome;
         },
         failures);

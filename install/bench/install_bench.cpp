@@ -116,9 +116,9 @@ void BM_DownloadRunBookkeeping(benchmark::State& state) {
   qor::parse_package_records(form);
   std::int64_t fetched = 0;
   for (auto _ : state) {
-    qor::download_packages(form, [&](const std::string&, const std::string&, qor::Placement) {
+    qor::download_packages(form, [&](const std::string&, const std::string&, const qor::Placing&, qor::PlacementRun&) {
       ++fetched;
-      return qor::FetchOutcome::Placed;
+      return qor::FetchOutcome::PlaceTaken;  // nothing to place
     });
   }
   state.counters["fetched"] = benchmark::Counter(static_cast<double>(fetched), benchmark::Counter::kAvgIterations);
@@ -189,17 +189,16 @@ void BM_PlaceNewFiles(benchmark::State& state) {
       form.List1.AddItem("id=" + std::to_string(i) + "|fn=f" + std::to_string(i) + ".txt|ve=|pa=Daten|ja=1|st=0");
     qor::parse_package_records(form);
     state.ResumeTiming();
-    qor::download_packages(form, [&](const std::string& file, const std::string& folder, qor::Placement placement) {
+    qor::download_packages(form, [&](const std::string& file, const std::string& folder, const qor::Placing& placing,
+                                     qor::PlacementRun& run) {
       std::string path = folder;
       path += "/";
       path += file;
       auto target = form.file_system->replace_file(path);
       if (!target || !(*target)->write("bytes", 5)) return qor::FetchOutcome::Failed;
-      const auto committed = (*target)->commit(placement);
-      if (!committed) return qor::FetchOutcome::Failed;
-      if (*committed == qor::Committed::PlaceTaken) return qor::FetchOutcome::PlaceTaken;
+      if (!run.hold(std::move(*target), placing)) return qor::FetchOutcome::Failed;
       ++placed;
-      return qor::FetchOutcome::Placed;
+      return qor::FetchOutcome::Held;
     });
   }
   state.counters["placed"] = benchmark::Counter(static_cast<double>(placed), benchmark::Counter::kAvgIterations);

@@ -9,6 +9,7 @@
 #include "platform/win32/download_leftovers.hpp"
 #include "platform/win32/file_time.hpp"
 #include "platform/win32/pe_file.hpp"
+#include "platform/win32/placement_run.hpp"
 #include "platform/win32/program_folder_root.hpp"
 #include "platform/win32/replacement_file.hpp"
 #include "platform/win32/stamp_file.hpp"
@@ -167,6 +168,10 @@ class LocalFileSystem final : public FileSystem {
       return win32::windows_failure("list the program folder " + root_.path(), ERROR_PATH_NOT_FOUND);
     return win32::remove_download_leftovers_in(root_.path());
   }
+
+  std::unique_ptr<PlacementRun> start_placement_run() override { return win32::start_placement_run(root_); }
+
+  Status finish_interrupted_run() override { return win32::finish_interrupted_run(root_); }
 
  private:
   // A file of its own at its place, not one a link leads to.

@@ -24,42 +24,76 @@ constexpr DWORD kMoveInPlace = MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUG
 // Never over an entry that is there: the swap itself looks at the place.
 constexpr DWORD kMoveIntoEmptyPlace = MOVEFILE_WRITE_THROUGH;
 
-class Win32ReplacementFile final : public ReplacementFile {
- public:
-  explicit Win32ReplacementFile(EntryBelow entry)
-      : held_(std::move(entry.held)),
-        shown_(entry.path),
-        target_(to_wide(entry.path)),
-        folder_(std::move(entry.folder)),
-        exists_(entry.exists),
-        attributes_(entry.attributes) {}
-  Win32ReplacementFile(const Win32ReplacementFile&) = delete;
-  Win32ReplacementFile& operator=(const Win32ReplacementFile&) = delete;
-  ~Win32ReplacementFile() override { discard(); }
+// Failures of the move carry the target as the user knows it.
+Failure move_failed(const std::string& what, const std::string& shown, DWORD error) {
+  return windows_failure(what + " " + shown, error);
+}
 
-  Status open();
-  Status write(const char* data, std::size_t size) override;
-  Status rewind() override;
-  std::optional<DiskSpace> disk_space() const override;
-  Result<Committed> commit(Placement placement) override;
+// One attempt: a file in use (sharing violation, access denied) fails now
+// and stays as it was; the next run tries again.
+Status put_in_place(const std::wstring& temp, const std::wstring& target, const std::string& shown) {
+  if (MoveFileExW(temp.c_str(), target.c_str(), kMoveInPlace)) return {};
+  const DWORD error = GetLastError();
+  return move_failed("replace", shown, error);
+}
 
- private:
-  Failure failed(const std::string& what, DWORD error) const { return windows_failure(what + " " + shown_, error); }
-  Status put_in_place();
-  Status put_running_program_in_place();
-  Result<Committed> put_into_empty_place();
-  void discard();
+// The place is looked at again just before the swap, and the swap itself
+// never replaces: a file that appeared at any moment before stays. The file
+// system matches the name regardless of letter case.
+Result<Committed> put_into_empty_place(const std::wstring& temp, const std::wstring& target, const std::string& shown) {
+  if (GetFileAttributesW(target.c_str()) != INVALID_FILE_ATTRIBUTES) return Committed::PlaceTaken;
+  if (MoveFileExW(temp.c_str(), target.c_str(), kMoveIntoEmptyPlace)) return Committed::Placed;
+  const DWORD error = GetLastError();
+  if (error == ERROR_ALREADY_EXISTS || error == ERROR_FILE_EXISTS) return Committed::PlaceTaken;
+  return move_failed("move into", shown, error);
+}
 
-  std::vector<UniqueHandle> held_;  // the folders on the way, until the file is in place
-  std::string shown_;               // the target as on disk, for reasons
-  std::wstring target_;
-  std::string folder_;
-  bool exists_;
-  DWORD attributes_;
-  std::wstring temp_;
-  UniqueHandle file_;
-  DWORD kept_attributes_ = 0;
-};
+Status put_running_program_in_place(const std::wstring& temp, const std::wstring& target, const std::string& shown) {
+  const std::wstring aside = set_aside_path(target);
+  if (!MoveFileExW(target.c_str(), aside.c_str(), kMoveInPlace)) {
+    const DWORD error = GetLastError();
+    return move_failed("set aside the running program", shown, error);
+  }
+  if (MoveFileExW(temp.c_str(), target.c_str(), kMoveInPlace)) return {};
+  const DWORD error = GetLastError();
+  // The program must not go missing: it comes back to its name.
+  MoveFileExW(aside.c_str(), target.c_str(), kMoveInPlace);
+  return move_failed("replace the running program", shown, error);
+}
+
+}  // namespace
+
+Result<Committed> move_into_place(const std::wstring& temp, const std::wstring& target, const std::string& shown,
+                                  Placement placement) {
+  if (const DWORD now = GetFileAttributesW(target.c_str());
+      now != INVALID_FILE_ATTRIBUTES && (now & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
+    // A link put at the place meanwhile stays as it is.
+    return Failure{"replace " + reparse_point_in_the_way(shown).reason, kReparsePointInTheWay};
+  }
+  if (placement == Placement::OnlyIfAbsent) return put_into_empty_place(temp, target, shown);
+  const Status placed = is_running_executable(target) ? put_running_program_in_place(temp, target, shown)
+                                                      : put_in_place(temp, target, shown);
+  if (!placed) return placed.failure();
+  return Committed::Placed;
+}
+
+Win32ReplacementFile::Win32ReplacementFile(EntryBelow entry)
+    : held_(std::move(entry.held)),
+      shown_(entry.path),
+      target_(to_wide(entry.path)),
+      folder_(std::move(entry.folder)),
+      name_(std::move(entry.name)),
+      exists_(entry.exists),
+      attributes_(entry.attributes) {}
+
+Failure Win32ReplacementFile::failed(const std::string& what, DWORD error) const {
+  return windows_failure(what + " " + shown_, error);
+}
+
+std::string Win32ReplacementFile::temporary_name() const {
+  const auto slash = temp_.find_last_of(L"/\\");
+  return to_utf8(slash == std::wstring::npos ? temp_ : temp_.substr(slash + 1));
+}
 
 Status Win32ReplacementFile::open() {
   if (exists_) {
@@ -130,30 +164,50 @@ Status Win32ReplacementFile::rewind() {
 }
 
 Result<Committed> Win32ReplacementFile::commit(Placement placement) {
-  if (!file_) return Failure{"commit " + shown_ + ": not open"};
-  Status status;
+  if (Status flushed = flush(); !flushed) {
+    discard();
+    return flushed.failure();
+  }
+  return place(placement);
+}
+
+// Any file can be started here: `startable` asks for nothing. A time set
+// through the handle is the file's from then on: no later write or close
+// changes it, and the flush takes it to the disk with the bytes.
+Status Win32ReplacementFile::finish(const Placing& placing) {
+  if (!file_) return Failure{"finish " + shown_ + ": not open"};
+  if (placing.last_write) {
+    const ::FILETIME last_write{placing.last_write->dwLowDateTime, placing.last_write->dwHighDateTime};
+    if (!SetFileTime(file_.get(), nullptr, nullptr, &last_write)) {
+      const DWORD error = GetLastError();
+      return failed("stamp", error);
+    }
+  }
+  return {};
+}
+
+Status Win32ReplacementFile::flush() {
+  if (!file_) return Failure{"flush " + shown_ + ": not open"};
+  // Through the open handle, so that the flush covers the attributes too.
+  if (kept_attributes_ != 0) {
+    FILE_BASIC_INFO basic{};  // times of 0 stay as they are
+    basic.FileAttributes = kept_attributes_;
+    SetFileInformationByHandle(file_.get(), FileBasicInfo, &basic, sizeof basic);
+  }
   if (!FlushFileBuffers(file_.get())) {
     const DWORD error = GetLastError();
-    status = failed("flush", error);
+    return failed("flush", error);
   }
-  if (!file_.close() && status) {
+  if (!file_.close()) {
     const DWORD error = GetLastError();
-    status = failed("close", error);
+    return failed("close", error);
   }
-  if (status && kept_attributes_ != 0) SetFileAttributesW(temp_.c_str(), kept_attributes_);
-  Result<Committed> outcome = Committed::Placed;
-  if (!status) {
-    outcome = status.failure();
-  } else if (const DWORD now = GetFileAttributesW(target_.c_str());
-             now != INVALID_FILE_ATTRIBUTES && (now & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
-    // A link put at the place meanwhile stays as it is.
-    outcome = Failure{"replace " + reparse_point_in_the_way(shown_).reason, kReparsePointInTheWay};
-  } else if (placement == Placement::OnlyIfAbsent) {
-    outcome = put_into_empty_place();
-  } else if (Status placed = is_running_executable(target_) ? put_running_program_in_place() : put_in_place();
-             !placed) {
-    outcome = placed.failure();
-  }
+  return {};
+}
+
+Result<Committed> Win32ReplacementFile::place(Placement placement) {
+  if (temp_.empty() || file_) return Failure{"place " + shown_ + ": not flushed"};
+  const Result<Committed> outcome = move_into_place(temp_, target_, shown_, placement);
   if (!outcome || *outcome == Committed::PlaceTaken) {
     discard();
     return outcome;
@@ -162,40 +216,6 @@ Result<Committed> Win32ReplacementFile::commit(Placement placement) {
   held_.clear();
   return outcome;
 }
-
-// One attempt: a file in use (sharing violation, access denied) fails now
-// and stays as it was; the next run tries again.
-Status Win32ReplacementFile::put_in_place() {
-  if (MoveFileExW(temp_.c_str(), target_.c_str(), kMoveInPlace)) return {};
-  const DWORD error = GetLastError();
-  return failed("replace", error);
-}
-
-// The place is looked at again just before the swap, and the swap itself
-// never replaces: a file that appeared at any moment before stays. The file
-// system matches the name regardless of letter case.
-Result<Committed> Win32ReplacementFile::put_into_empty_place() {
-  if (GetFileAttributesW(target_.c_str()) != INVALID_FILE_ATTRIBUTES) return Committed::PlaceTaken;
-  if (MoveFileExW(temp_.c_str(), target_.c_str(), kMoveIntoEmptyPlace)) return Committed::Placed;
-  const DWORD error = GetLastError();
-  if (error == ERROR_ALREADY_EXISTS || error == ERROR_FILE_EXISTS) return Committed::PlaceTaken;
-  return failed("move into", error);
-}
-
-Status Win32ReplacementFile::put_running_program_in_place() {
-  const std::wstring aside = set_aside_path(target_);
-  if (!MoveFileExW(target_.c_str(), aside.c_str(), kMoveInPlace)) {
-    const DWORD error = GetLastError();
-    return failed("set aside the running program", error);
-  }
-  if (MoveFileExW(temp_.c_str(), target_.c_str(), kMoveInPlace)) return {};
-  const DWORD error = GetLastError();
-  // The program must not go missing: it comes back to its name.
-  MoveFileExW(aside.c_str(), target_.c_str(), kMoveInPlace);
-  return failed("replace the running program", error);
-}
-
-}  // namespace
 
 Result<std::unique_ptr<ReplacementFile>> start_replacement(EntryBelow entry) {
   if (entry.name.empty()) return Failure{"replace " + entry.path + ": not a regular file"};

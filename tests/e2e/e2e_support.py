@@ -279,11 +279,13 @@ class Scenario:
         # The font message boxes are drawn in (e2e_screens.message_width).
         self.message_font = None
 
-    def start_client(self, http_port, run=1):
+    def start_client(self, http_port, run=1, env=None):
+        """env: variables added to the client's environment."""
         self.client_log = os.path.join(self.work, "client-%d.log" % run)
         with open(self.client_log, "wb") as log:
             self.client = self.procs.start([os.path.join(self.program, "QOR_sync_PRO"), "--update-server",
-                                            "127.0.0.1:%d" % http_port], env=self.env, stdout=log, stderr=log)
+                                            "127.0.0.1:%d" % http_port], env=dict(self.env, **(env or {})),
+                                           stdout=log, stderr=log)
         try:
             window = su.ClientWindow(self.desktop, sample_packages.COLOURS, timeout=60)
         except TimeoutError as e:

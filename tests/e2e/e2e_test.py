@@ -37,6 +37,12 @@ STEP_TIMEOUT = 180  # a step on a loaded two-core machine, transfers included
 CLOSE_BOUND = 15  # seconds from the close to the end of the process, on a loaded machine
 
 
+# The run's journal in the program folder, and the exit code of a client
+# stopped at a point QOR_STOP_AT names.
+JOURNAL = ".qor-placement-journal"
+STOPPED_AT_POINT = 86
+
+
 def settled_page(watch, leaving, timeout, what):
     """Waits for a page other than `leaving` and the header strip, and
     returns it once two readings in a row agree."""
@@ -590,6 +596,58 @@ def home_style(sc):
     nothing_due_run(sc, server)
 
 
+def placement_journal(program):
+    """The entries of the run's journal as (folder, temporary name, target)."""
+    with open(os.path.join(program, JOURNAL)) as f:
+        lines = f.read().splitlines()
+    expect(lines[0] == "qor placement journal 1" and lines[-1] == "end", "the journal is not whole: %r" % lines)
+    return [tuple(line.split("\t")[1:]) for line in lines[1:-1]]
+
+
+def stopped_between_renames(sc):
+    """The client stopped dead after the second rename of its install run, as
+    a crash would stop it: the folder holds a mix and the run's journal. The
+    next start finishes the renames before anything reads the folder, and
+    its run then ends as a whole first run does."""
+    server = update_server(sc.procs, sc.published)
+    port = server.ports["http"]
+    before, _ = file_state(sc.program)
+    window = sc.start_client(port, env={"QOR_STOP_AT": "placement-renamed:2"})
+    watch = PageWatch(sc, window)
+    first_pages(sc, window, watch)
+    code = sc.wait_client_exit()
+    expect(code == STOPPED_AT_POINT, "the client ended with exit code %d, not at its stop point" % code)
+    entries = placement_journal(sc.program)
+    waiting = [(folder, target) for folder, temporary, target in entries
+               if os.path.exists(os.path.join(sc.program, folder, temporary))]
+    expect(len(waiting) == len(entries) - 2, "%d of %d files wait for their rename after the stop"
+           % (len(waiting), len(entries)))
+
+    window = sc.start_client(port, run=2)
+    wait_for(lambda: not os.path.exists(os.path.join(sc.program, JOURNAL)), 30, "the next start to finish the run")
+    published = {r["fn"]: r for r in checks.records(sc.published)}
+    for folder, target in waiting:
+        with open(os.path.join(sc.program, folder, target), "rb") as f, \
+                open(os.path.join(sc.published, target), "rb") as g:
+            expect(f.read() == g.read() or target not in published, "%s/%s is not the run's file" % (folder, target))
+    watch = PageWatch(sc, window)
+    click_flag(sc, window, watch)
+    leaving = ("language",)
+    while True:
+        page = settled_page(watch, leaving, STEP_TIMEOUT, "the next page of the second start")
+        if page == "finish":
+            break
+        window.click(su.PAGE_BUTTON)
+        leaving = (page, "package")
+    finish(sc, window)
+    after, _ = file_state(sc.program)
+    checks.check_installed(sc.published, before, after)
+    leftovers = [p for p in after if os.path.basename(p).startswith(".qor-")]
+    expect(not leftovers, "files of the stopped run are left: %s" % leftovers)
+    print("  stopped_between_renames: %d of %d renames finished at the next start, its run then whole"
+          % (len(waiting), len(entries)))
+
+
 SCENARIOS = {
     "full_run": full_run,
     "offline": offline,
@@ -600,6 +658,7 @@ SCENARIOS = {
     "close_while_server_stalls": close_while_server_stalls,
     "close_on_message": close_on_message,
     "home_style": home_style,
+    "stopped_between_renames": stopped_between_renames,
 }
 
 

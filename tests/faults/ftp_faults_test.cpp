@@ -148,8 +148,9 @@ TEST_F(FaultTest, ServerGoneBetweenTwoFilesFailsTheRestAndTheNextQuery) {
   QOR_sync_FRM& form = *run->form;
   int fetched = 0;
   form.steps.download_packages = [&] {
-    download_packages(form, [&](const std::string& name, const std::string& folder, Placement placement) {
-      const FetchOutcome arrived = ftp_get_file(run->host, *form.file_system, name, folder, placement);
+    download_packages(form, [&](const std::string& name, const std::string& folder, const Placing& placing,
+                                PlacementRun& placements) {
+      const FetchOutcome arrived = ftp_get_file(run->host, *form.file_system, name, folder, placing, placements);
       if (++fetched == 1) server->stop();
       return arrived;
     });

@@ -24,7 +24,7 @@ class DownloadRun : public ::testing::Test, public test::InstallFixture {
                           "upper.dll", "nodate.dll", "base.db3", "qor_buch.db3"})
       test::write_file(remote / f, "new");
   }
-  void run() { download_packages(*form, fetch.fn()); }
+  void run() { download_packages(*form, fetch.fn(*form->file_system)); }
 
   test::TempDir remote;
   test::CopyingFetch fetch;
@@ -173,7 +173,7 @@ TEST_F(DownloadRun, ListsChangedWhileEventsRunEndTheRunWithoutHarm) {
 // further file is fetched, and the update list that would follow never runs.
 TEST_F(DownloadRun, ClosingTheWindowEndsTheRunAndNoStepFollows) {
   build_lists({"fn=a.txt|ar=txt", "fn=b.txt|ar=txt", "fn=c.txt|ar=txt"}, 0);
-  auto fetch_fn = fetch.fn();
+  auto fetch_fn = fetch.fn(*form->file_system);
   int update_lists = 0;
   form->steps.download_packages = [&] { download_packages(*form, fetch_fn); };
   form->steps.list_update_packages = [&] { ++update_lists; };
@@ -191,7 +191,7 @@ TEST_F(DownloadRun, ClosingTheWindowEndsTheRunAndNoStepFollows) {
 
 TEST_F(DownloadRun, ClicksOnTheDownloadButtonsDuringARunStartNoSecondRun) {
   build_lists({"fn=a.txt|ar=txt", "fn=b.txt|ar=txt"}, 0);
-  auto fetch_fn = fetch.fn();
+  auto fetch_fn = fetch.fn(*form->file_system);
   form->steps.download_packages = [&] { download_packages(*form, fetch_fn); };
   host.on_yield = [&] {
     form->Label3(1).Click();

@@ -68,9 +68,8 @@ TEST_F(FtpDownloadRun, PlacesAndStampsEachFileGoesOnPastAFailedOneAndLeavesOnlyT
   ASSERT_EQ(due(), (std::vector<std::string>{"a.dll", "gone.dll", "b.jpg", "qor_base.db3"}));
 
   const test::StderrCapture errors;
-  download_packages(*form, [&](const std::string& name, const std::string& folder, Placement placement) {
-    return ftp_get_file(host, *fs, name, folder, placement);
-  });
+  download_packages(*form, [&](const std::string& name, const std::string& folder, const Placing& placing,
+                               PlacementRun& run) { return ftp_get_file(host, *fs, name, folder, placing, run); });
 
   EXPECT_EQ(host.texts(), (std::vector<std::string>{"Übertragunsfehler"}));
   // The one failure says which file and why.
@@ -104,9 +103,8 @@ TEST_F(FtpDownloadRun, AFileTheServerNamesInWindows1252IsFetchedOnceAndThenCurre
   connect({"--charset", "windows-1252"});
   build_lists(records, 1);
   ASSERT_EQ(due(), std::vector<std::string>{name});
-  download_packages(*form, [&](const std::string& file, const std::string& folder, Placement placement) {
-    return ftp_get_file(host, *fs, file, folder, placement);
-  });
+  download_packages(*form, [&](const std::string& file, const std::string& folder, const Placing& placing,
+                               PlacementRun& run) { return ftp_get_file(host, *fs, file, folder, placing, run); });
   EXPECT_TRUE(host.messages.empty()) << host.messages.front().text;
   EXPECT_EQ(test::read_file(at(name)), "overview");
   build_lists(records, 1);

@@ -4,6 +4,8 @@
 #pragma once
 
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <map>
 #include <memory>
 #include <string>
@@ -65,26 +67,27 @@ struct InstallFixture {
   std::vector<std::string> due() const { return form->List3.texts(); }
 };
 
-// Copies a file from `source` into the local folder (not over a file there
-// when only an empty place will do); notes every call and its placement.
+// Copies a file from `source` into the download run, which puts it in the
+// local folder as the placement says; notes every call and its placement.
 struct CopyingFetch {
   std::string source;
   std::vector<std::string> calls;
   std::vector<Placement> placements;
   std::vector<std::string> failing;  // names that fail to arrive
 
-  FetchFile fn() {
-    return [this](const std::string& name, const std::string& folder, Placement placement) {
+  FetchFile fn(FileSystem& file_system) {
+    return [this, &file_system](const std::string& name, const std::string& folder, const Placing& placing,
+                                PlacementRun& run) {
       calls.push_back(folder + "|" + name);
-      placements.push_back(placement);
-      namespace fs = std::filesystem;
+      placements.push_back(placing.placement);
       for (const auto& f : failing)
         if (f == name) return FetchOutcome::Failed;
-      std::error_code ec;
-      const auto options =
-          placement == Placement::Replace ? fs::copy_options::overwrite_existing : fs::copy_options::skip_existing;
-      if (fs::copy_file(fs::path(source) / name, fs::path(folder) / name, options, ec)) return FetchOutcome::Placed;
-      return ec ? FetchOutcome::Failed : FetchOutcome::PlaceTaken;
+      std::ifstream in(std::filesystem::path(source) / name, std::ios::binary);
+      const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+      auto target = file_system.replace_file(folder + "/" + name);
+      if (!in || !target || !(*target)->write(bytes.data(), bytes.size())) return FetchOutcome::Failed;
+      if (!run.hold(std::move(*target), placing)) return FetchOutcome::Failed;
+      return FetchOutcome::Held;
     };
   }
 };

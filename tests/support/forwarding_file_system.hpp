@@ -29,6 +29,8 @@ class ForwardingFileSystem : public FileSystem {
   }
   Status make_startable(const std::string& path) override { return real_->make_startable(path); }
   Status remove_download_leftovers() override { return real_->remove_download_leftovers(); }
+  std::unique_ptr<PlacementRun> start_placement_run() override { return real_->start_placement_run(); }
+  Status finish_interrupted_run() override { return real_->finish_interrupted_run(); }
 
  private:
   std::unique_ptr<FileSystem> real_;

@@ -15,6 +15,7 @@
 #include "platform/linux/files/download_leftovers.hpp"
 #include "platform/linux/files/executable.hpp"
 #include "platform/linux/files/pe_file.hpp"
+#include "platform/linux/files/placement_run.hpp"
 #include "platform/linux/files/program_folder_root.hpp"
 #include "platform/linux/files/replacement_file.hpp"
 #include "platform/linux/files/stamp_file.hpp"
@@ -140,6 +141,10 @@ class LocalFileSystem final : public FileSystem {
     if (root_.fd() < 0) return root_.walk("").failure();
     return remove_download_leftovers_in(root_.fd(), root_.path());
   }
+
+  std::unique_ptr<PlacementRun> start_placement_run() override { return qor::start_placement_run(root_); }
+
+  Status finish_interrupted_run() override { return qor::finish_interrupted_run(root_); }
 
  private:
   Failure outside(const std::string& what, const std::string& path) const {

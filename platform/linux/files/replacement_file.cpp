@@ -10,6 +10,7 @@
 #include <filesystem>
 
 #include "platform/linux/files/program_folder_root.hpp"
+#include "platform/linux/files/stamp_file.hpp"
 #include "portable/transfer/download_names.hpp"
 
 namespace qor {
@@ -194,13 +195,49 @@ Result<Committed> PosixReplacementFile::commit(Placement placement) {
   } else if (::fchmod(fd_, mode_) != 0 || ::fsync(fd_) != 0) {
     status = failed("flush", errno);
   }
+  if (!status) {
+    discard();
+    return status.failure();
+  }
+  Result<Committed> outcome = place(placement);
+  if (outcome && *outcome == Committed::Placed) sync_folder(folder_.get());
+  return outcome;
+}
+
+Status PosixReplacementFile::finish(const Placing& placing) {
+  if (fd_ < 0) return Failure{"finish " + target_ + ": not open"};
+  // Execute permission wherever read permission is granted.
+  if (placing.startable) mode_ |= (mode_ & 0444) >> 2;
+  if (::fchmod(fd_, mode_) != 0) return failed("flush", errno);
+  if (placing.last_write) {
+    const timespec times[2] = {{0, UTIME_OMIT}, {unix_time_of(*placing.last_write), 0}};
+    if (::futimens(fd_, times) != 0) return failed("stamp", errno);
+  }
+  // A length of 0 reaches to the end of the file.
+  if (const int error = sync_range(fd_, submitted_, submitted_, SYNC_FILE_RANGE_WRITE)) return failed("write", error);
+  submitted_ = written_;
+  return {};
+}
+
+Status PosixReplacementFile::wait_until_written() {
+  if (fd_ < 0) return Failure{"flush " + target_ + ": not open"};
+  flush_.wait();
+  if (flush_.failed()) return failed("flush", EIO);
+  // Unlike the other waits, this one must not pass an error over: it is the
+  // last look at this file's write-back before the rename.
+  const unsigned wait_for_disk = SYNC_FILE_RANGE_WAIT_BEFORE | SYNC_FILE_RANGE_WRITE | SYNC_FILE_RANGE_WAIT_AFTER;
+  if (::sync_file_range(fd_, 0, 0, wait_for_disk) != 0) return failed("flush", errno);
+  return {};
+}
+
+Result<Committed> PosixReplacementFile::place(Placement placement) {
+  if (fd_ < 0) return Failure{"place " + target_ + ": not open"};
   const int closed = ::close(fd_);
   const int close_error = errno;
   fd_ = -1;
-  if (status && closed != 0) status = failed("close", close_error);
   Result<Committed> outcome = Committed::Placed;
-  if (!status) {
-    outcome = status.failure();
+  if (closed != 0) {
+    outcome = failed("close", close_error);
   } else if (placement == Placement::Replace) {
     if (Status swapped = swap_into_place(); !swapped) outcome = swapped.failure();
   } else {
@@ -211,7 +248,6 @@ Result<Committed> PosixReplacementFile::commit(Placement placement) {
     return outcome;
   }
   temp_.clear();
-  sync_folder(folder_.get());
   return outcome;
 }
 

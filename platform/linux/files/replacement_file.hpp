@@ -49,6 +49,23 @@ class PosixReplacementFile final : public ReplacementFile {
   // The permission bits the file gets, instead of those of the file it replaces.
   void set_mode(mode_t mode) { mode_ = mode; }
 
+  // The steps of commit() for a run that waits for the disk once for many
+  // files (placement_run.hpp). finish(): every byte has arrived; the file
+  // gets its permission bits (execute permission too when it is to be
+  // startable) and its stamp, and its write-back starts, not waited for.
+  Status finish(const Placing& placing);
+  // Waits until the bytes are written to the disk, telling a write error
+  // (the disk's own cache is the run's to flush).
+  Status wait_until_written();
+  // Closes the file and renames it into place, flushing nothing.
+  Result<Committed> place(Placement placement);
+  // The open folder the file goes into, the temporary name in it, the
+  // target's name there and its full path.
+  int folder() const { return folder_.get(); }
+  const std::string& temporary_name() const { return temp_; }
+  const std::string& name() const { return name_; }
+  const std::string& target() const { return target_; }
+
  private:
   Status write_back();
   Status swap_into_place();

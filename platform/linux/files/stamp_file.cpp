@@ -18,10 +18,12 @@ constexpr std::int64_t kUnixEpochIn1601Seconds = 11'644'473'600;
 
 }  // namespace
 
-Status stamp_last_write_time_at(int folder, const std::string& name, const std::string& shown, const FILETIME& utc) {
+time_t unix_time_of(const FILETIME& utc) {
   const std::uint64_t ticks = (std::uint64_t{utc.dwHighDateTime} << 32) | utc.dwLowDateTime;
-  const std::int64_t unix_seconds = static_cast<std::int64_t>(ticks / kTicksPerSecond) - kUnixEpochIn1601Seconds;
+  return static_cast<time_t>(static_cast<std::int64_t>(ticks / kTicksPerSecond) - kUnixEpochIn1601Seconds);
+}
 
+Status stamp_last_write_time_at(int folder, const std::string& name, const std::string& shown, const FILETIME& utc) {
   struct stat before {};
   if (::fstatat(folder, name.c_str(), &before, AT_SYMLINK_NOFOLLOW) != 0)
     return failure_from_errno("stamp " + shown, errno);
@@ -42,7 +44,7 @@ Status stamp_last_write_time_at(int folder, const std::string& name, const std::
   timespec times[2];
   times[0].tv_sec = 0;
   times[0].tv_nsec = UTIME_OMIT;
-  times[1].tv_sec = static_cast<time_t>(unix_seconds);
+  times[1].tv_sec = unix_time_of(utc);
   times[1].tv_nsec = 0;
   if (::futimens(file.get(), times) != 0) return failure_from_errno("stamp " + shown, errno);
   return {};

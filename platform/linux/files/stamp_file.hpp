@@ -1,6 +1,8 @@
 // Setting a file's last-write time on Linux.
 #pragma once
 
+#include <ctime>
+
 #include <string>
 
 #include "platform/find_data.hpp"
@@ -15,6 +17,8 @@ namespace qor {
 // path for reasons.
 Status stamp_last_write_time_at(int folder, const std::string& name, const std::string& shown, const FILETIME& utc);
 
+// The seconds since 1970 of a FILETIME (UTC).
+time_t unix_time_of(const FILETIME& utc);
 // The same for a full path (its folder may be reached through links).
 Status stamp_last_write_time(const std::string& path, const FILETIME& utc);
 

@@ -1,13 +1,14 @@
 // How long the Windows file-system object takes to make N new folders as the
 // folder step does (FolderExists, then CreateFolder) and to place N small
 // files in one folder as the download run does (FileExists, replace_file,
-// commit only where the place is empty), beside what the system alone takes
-// for the folders. The client makes a fixed number of calls per item, so its
+// commit only where the place is empty; or held in placement runs), beside
+// what the system alone takes for the folders. The client makes a fixed number of calls per item, so its
 // time per item should stay flat as N grows wherever the system's does.
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -92,6 +93,33 @@ bool place_files(int n) {
   return true;
 }
 
+// The same files as the download run puts them: held in runs of 200 (the
+// run's largest), each run placed and settled at once.
+bool place_files_in_runs(int n) {
+  const Folder folder(n);
+  const auto files = qor::make_local_file_system(folder.path());
+  const auto start = Clock::now();
+  auto run = files->start_placement_run();
+  const auto place_held = [&run] {
+    for (const auto& placed : run->place_all())
+      if (!placed || *placed != qor::Committed::Placed) return false;
+    return static_cast<bool>(run->settle());
+  };
+  for (int i = 0; i < n; ++i) {
+    const std::string path = folder.path() + "\\Daten\\f" + std::to_string(i) + ".txt";
+    const bool existed = files->FileExists(path);
+    auto target = files->replace_file(path);
+    if (!target || !(*target)->write("bytes", 5)) return false;
+    if (!run->hold(std::move(*target),
+                   {existed ? qor::Placement::Replace : qor::Placement::OnlyIfAbsent, std::nullopt, false}))
+      return false;
+    if (run->held() >= 200 && !place_held()) return false;
+  }
+  if (!place_held()) return false;
+  std::printf("PlaceNewFilesInRuns/%d %8.3f s\n", n, seconds_since(start));
+  return true;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -99,7 +127,7 @@ int main(int argc, char** argv) {
   for (int i = 1; i < argc; ++i) sizes.push_back(std::atoi(argv[i]));
   if (sizes.empty()) sizes = {1000, 4000, 10000};
   for (const int n : sizes) {
-    if (!create_folders(n) || !create_folders_by_the_system_alone(n) || !place_files(n)) {
+    if (!create_folders(n) || !create_folders_by_the_system_alone(n) || !place_files(n) || !place_files_in_runs(n)) {
       std::fprintf(stderr, "failed at %d\n", n);
       return 1;
     }

@@ -56,6 +56,27 @@ TEST(RunningProgram, ReplacesItselfAndTheNextStartRemovesTheOldOne) {
   EXPECT_EQ(test::file_names(app.dir.path()), (std::vector<std::string>{"QOR_sync_PRO.exe", "new.bin"}));
 }
 
+// The same in a run of placements, and when the next start finishes a run
+// that stopped before the program's rename: the program that does so is the
+// one to be replaced, and it sets itself aside.
+TEST(RunningProgram, ARunAndTheNextStartAfterAStoppedRunSetTheRunningProgramAside) {
+  Installation run;
+  ASSERT_EQ(run.run({"--replace", run.program, "--with", run.dir / "new.bin", "--run"}), 0u);
+  EXPECT_EQ(read_file(run.program), run.new_bytes);
+  EXPECT_EQ(read_file(run.program + ".old"), run.old_bytes);
+  EXPECT_FALSE(file_exists(run.dir / ".qor-placement-journal"));
+
+  Installation stopped;
+  test::write_file(stopped.dir / ".qor-download-abc123", stopped.new_bytes);
+  test::write_file(stopped.dir / ".qor-placement-journal",
+                   "qor placement journal 1\nR\t\t.qor-download-abc123\tQOR_sync_PRO.exe\nend\n");
+  ASSERT_EQ(stopped.run({"--finish", stopped.dir.path()}), 0u);
+  EXPECT_EQ(read_file(stopped.program), stopped.new_bytes);
+  EXPECT_EQ(read_file(stopped.program + ".old"), stopped.old_bytes);
+  EXPECT_EQ(test::file_names(stopped.dir.path()),
+            (std::vector<std::string>{"QOR_sync_PRO.exe", "QOR_sync_PRO.exe.old", "new.bin"}));
+}
+
 TEST(RunningProgram, WhatWasSetAsideStaysWhileTheOldProgramStillRuns) {
   Installation app;
   ChildProcess old_program(app.program, {"--replace", app.program, "--with", app.dir / "new.bin", "--hold"});

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
@@ -44,6 +45,12 @@ class FileSystemSuite : public ::testing::Test {
  private:
   std::vector<std::string> links_;
 };
+
+// The FILETIME of a moment given in seconds since 1970.
+inline FILETIME file_time_of(std::int64_t unix_seconds) {
+  const auto ticks = static_cast<std::uint64_t>(unix_seconds + 11'644'473'600) * 10'000'000;
+  return {static_cast<std::uint32_t>(ticks), static_cast<std::uint32_t>(ticks >> 32)};
+}
 
 // True when `text` holds `part`; the text shows in the failure.
 inline ::testing::AssertionResult holds(const std::string& text, const std::string& part) {

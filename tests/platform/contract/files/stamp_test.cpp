@@ -17,12 +17,6 @@ using std::chrono::system_clock;
 
 using Stamp = FileSystemSuite;
 
-// The FILETIME of a moment given in seconds since 1970.
-FILETIME file_time_of(std::int64_t unix_seconds) {
-  const auto ticks = static_cast<std::uint64_t>(unix_seconds + 11'644'473'600) * 10'000'000;
-  return {static_cast<std::uint32_t>(ticks), static_cast<std::uint32_t>(ticks >> 32)};
-}
-
 system_clock::time_point at(std::int64_t unix_seconds, std::int64_t nanoseconds = 0) {
   return system_clock::time_point(std::chrono::duration_cast<system_clock::duration>(
       std::chrono::seconds{unix_seconds} + std::chrono::nanoseconds{nanoseconds}));

@@ -5,7 +5,10 @@
 //   replace_self --replace <path> --with <file> [--hold]
 //       puts the bytes of <file> in place of <path> (its own file, usually)
 //       and ends with 0, or prints why not and ends with 1; with --hold it
-//       then waits to be ended
+//       then waits to be ended; with --run it does so in a placement run
+//   replace_self --finish <folder>
+//       finishes the placement run its journal in <folder> lists, as the
+//       client does at start; 0, or 1 with the reason
 //   replace_self --tidy
 //       removes what an earlier replacement set aside
 #include <cstdio>
@@ -13,6 +16,7 @@
 #include <fstream>
 #include <iterator>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -62,6 +66,12 @@ int main() {
     qor::remove_set_aside_executable();
     return 0;
   }
+  if (const std::string folder = value_after(args, "--finish"); !folder.empty()) {
+    const qor::Status finished = qor::make_local_file_system(folder)->finish_interrupted_run();
+    if (finished) return 0;
+    std::fprintf(stderr, "replace_self: %s\n", finished.failure().reason.c_str());
+    return 1;
+  }
   const std::string target = value_after(args, "--replace");
   const std::string content = bytes_of(value_after(args, "--with"));
   if (target.empty() || content.empty()) {
@@ -72,7 +82,14 @@ int main() {
   const auto file_system = qor::make_local_file_system(target.substr(0, target.find_last_of("\\/")));
   auto replacement = file_system->replace_file(target);
   qor::Status done = replacement ? (*replacement)->write(content.data(), content.size()) : replacement.failure();
-  if (done) {
+  if (done && has(args, "--run")) {
+    const auto run = file_system->start_placement_run();
+    done = run->hold(std::move(*replacement), {qor::Placement::Replace, std::nullopt, false});
+    if (done) {
+      const auto placed = run->place_all();
+      done = placed.at(0) ? run->settle() : qor::Status(placed.at(0).failure());
+    }
+  } else if (done) {
     const auto committed = (*replacement)->commit(qor::Placement::Replace);
     if (!committed) done = committed.failure();
   }
