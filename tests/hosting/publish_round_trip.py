@@ -10,6 +10,7 @@ Shared by publish_round_trip_test.py and the demo (tools/demo.sh --publish);
 import os
 import shutil
 import subprocess
+import time
 
 import e2e_checks as checks
 import e2e_screens as screens
@@ -19,17 +20,29 @@ from e2e_test import STEP_TIMEOUT, click_flag, finish, settled_page, wait_for_no
 from php_host import SCRIPT_PATH, PhpHost
 
 USER, PASSWORD = "qor", "demo"  # the clients' download account, which here may upload too
-CLIENT_FILES = {sp.CLIENT, checks.MAIN_APP_NOTE}  # in the program folder, never in a release
 NEW_TOOLS = (b"QOR tools library, the December release\n", "2026-12-05 16:45:30")
 NEW_TITLE_DATE = "2026-12-06 11:20:00"
 GONE = os.path.join("Daten", "liesmich.txt")
 
 
-def make_release(release, work):
+def main_program(windows):
+    return sp.WINDOWS_MAIN_PROGRAM if windows else sp.MAIN_PROGRAM
+
+
+def client_files(windows):
+    """In the program folder, never in a release: the client and the main application's note."""
+    return {sp.WINDOWS_CLIENT if windows else sp.CLIENT, checks.MAIN_APP_NOTE}
+
+
+def make_release(release, work, windows=False):
     """The program folder as it should look after the update: a helper
     program with a version resource, libraries, a picture in a sub-folder,
     the base database in SQLite3/, a text and an empty user database."""
-    sp.write(os.path.join(release, sp.MAIN_PROGRAM), sp.MAIN_PROGRAM_SCRIPT, 0o755)
+    if windows:
+        os.makedirs(release)
+        sp.build_windows_main_application(os.path.join(release, sp.WINDOWS_MAIN_PROGRAM))
+    else:
+        sp.write(os.path.join(release, sp.MAIN_PROGRAM), sp.MAIN_PROGRAM_SCRIPT, 0o755)
     sp.build_helper_exe(sp.HELPER_VERSION, os.path.join(release, "qor_helper.exe"), work)
     sp.build_icon_library(os.path.join(release, sp.ICON_LIBRARY), work)
     sp.stamp(os.path.join(release, sp.ICON_LIBRARY), sp.ICONS_DATE)
@@ -58,10 +71,11 @@ def change_release(release):
     os.remove(os.path.join(release, GONE))
 
 
-def write_settings(path, ftp_port):
+def write_settings(path, ftp_port, windows=False):
     # German with the test's captions (the flag the scripted user clicks),
     # English with the demo's; the colours the window is found by.
-    lines = ["[program]", "main = " + sp.MAIN_PROGRAM, "update = " + sp.CLIENT, "",
+    lines = ["[program]", "main = " + main_program(windows),
+             "update = " + (sp.WINDOWS_CLIENT if windows else sp.CLIENT), "",
              "[transfer]", "se = 127.0.0.1:%d" % ftp_port, "fo = /", "us = " + USER, "pa = " + PASSWORD]
     for lang, texts in (("de", dict(sp.CAPTIONS["de"], **screens.CAPTIONS)), ("en", sp.CAPTIONS["en"])):
         lines += ["", "[captions %s]" % lang] + ["%s = %s" % kv for kv in texts.items()]
@@ -116,12 +130,12 @@ def is_date_versioned(path):
     return name.endswith((".dll", ".jpg")) or name == "qor_base.db3"
 
 
-def check_equals_release(release, program, before):
+def check_equals_release(release, program, before, windows):
     """The program folder holds the release's bytes, with the release's
     last-write times on the date-versioned files; the user's database as it was."""
     want, _ = file_state(release)
     have, _ = file_state(program)
-    extra = set(have) - set(want) - CLIENT_FILES
+    extra = set(have) - set(want) - client_files(windows)
     expect(not extra, "files in the program folder the release does not have: %s" % sorted(extra))
     for path, (data, mtime) in want.items():
         expect(path in have, "%s of the release is not in the program folder" % path)
@@ -130,23 +144,29 @@ def check_equals_release(release, program, before):
             continue
         expect(have[path][0] == data, "%s does not hold the release's bytes" % path)
         if is_date_versioned(path):
-            expect(abs(have[path][1] - mtime) < 1, "%s: last write %s, the release's %s" % (path, have[path][1], mtime))
+            expect(abs(have[path][1] - mtime) < 1,
+                   "%s: last write %s, the release's %s" % (path, local(have[path][1]), local(mtime)))
 
 
 def fetched(ftp, mark):
     return sorted(line[5:] for line in ftp.log(mark) if line.startswith("RETR "))
 
 
-def round_trip(sc, publisher, php, say=print):
+def local(seconds):
+    return time.strftime("%Y-%m-%d %H:%M:%S", time.localtime(seconds))
+
+
+def round_trip(sc, publisher, php, say=print, windows=False):
     """The whole way, in sc (an e2e Scenario: its program folder holds the
-    older state, its work folder the rest)."""
+    older state, its work folder the rest); `windows`: sc runs the Windows
+    client, and the release holds its main application."""
     release, root = os.path.join(sc.work, "release"), os.path.join(sc.work, "ftp-root")
     settings = os.path.join(sc.work, "publish-settings.ini")
     os.makedirs(root)
-    make_release(release, sc.work)
+    make_release(release, sc.work, windows)
     ftp = LoggedServer(sc.procs, [PYTHON, os.path.join(TOOLS, "ftp_server.py"), "--root", root, "--user", USER,
                                   "--password", PASSWORD, "--writable", "--log-commands"])
-    write_settings(settings, ftp.ports["ftp"])
+    write_settings(settings, ftp.ports["ftp"], windows)
     sent = upload(publisher, settings, release, ftp)
     names = sorted(os.path.basename(p) for p in file_state(release)[0])
     expect(sent == names, "the first upload sent %s, not every file of the release %s" % (sent, names))
@@ -158,7 +178,7 @@ def round_trip(sc, publisher, php, say=print):
     mark = len(ftp.lines)
     pages = run_client(sc, host.port, 1)
     expect(pages[0] == "language" and pages[-1] == "finish" and "update" in pages, "first run, pages %s" % pages)
-    check_equals_release(release, sc.program, before)
+    check_equals_release(release, sc.program, before, windows)
     say("first run: pages %s; fetched %s; the program folder equals the release, the user's database kept"
         % (" > ".join(pages), ", ".join(fetched(ftp, mark))))
 
@@ -192,7 +212,7 @@ def round_trip(sc, publisher, php, say=print):
     expect(os.path.exists(gone), "the client removed %s, which the release dropped" % GONE)
     os.remove(gone)
     before.pop(GONE)
-    check_equals_release(release, sc.program, before)
+    check_equals_release(release, sc.program, before, windows)
     say("third run: pages %s; fetched exactly %s" % (" > ".join(pages), ", ".join(got)))
     log = host.log_text()
     expect(" [500]: " not in log and " [404]: " not in log, "the PHP script refused a query:\n" + log)

@@ -35,7 +35,7 @@ def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("--client", required=True)
     parser.add_argument("--publisher", required=True, help="the built qor_publish")
-    parser.add_argument("--screens", default=os.path.abspath("demo-screens"), help="where screenshots go")
+    parser.add_argument("--screens", default="demo-screens", help="where screenshots go")
     parser.add_argument("--php", help="the PHP command-line program (default: php on PATH)")
     args = parser.parse_args()
     php = find_php(args.php)
@@ -47,9 +47,13 @@ def main():
             print("The publish demo needs %s (tools/install-deps.sh installs it)." % tool)
             return 1
     publisher = os.path.abspath(args.publisher)
+    args.screens = os.path.abspath(args.screens)
     scenario = {"publish": lambda sc: round_trip(sc, publisher, php, lambda line: print("  " + line, flush=True))}
     print("The round trip: release folder -> qor_publish --upload -> FTP server + PHP query script -> client")
-    return run_on_display(scenario, ["publish"], args.client, args.screens, keep=True)
+    status = run_on_display(scenario, ["publish"], args.client, args.screens, keep=True)
+    print("Screenshots of every panel: %s; release, FTP root, program folder and logs: %s"
+          % (os.path.join(args.screens, "publish"), os.path.join(args.screens, "work-publish")))
+    return status
 
 
 if __name__ == "__main__":
