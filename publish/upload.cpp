@@ -36,14 +36,11 @@ class TextSink : public ByteSink {
 // The catalogue goes up from a file of its own, removed afterwards.
 class LocalCopy {
  public:
-  explicit LocalCopy(const std::string& text) {
-    std::random_device random;
-    path_ = fs::temp_directory_path() / ("qor-publish-" + std::to_string(random()) + ".json");
+  explicit LocalCopy(const std::string& text) : path_(fresh_path()), size_(text.size()) {
     std::ofstream out(path_, std::ios::binary | std::ios::trunc);
     out << text;
     out.flush();
     written_ = static_cast<bool>(out);
-    size_ = text.size();
   }
   LocalCopy(const LocalCopy&) = delete;
   LocalCopy& operator=(const LocalCopy&) = delete;
@@ -59,9 +56,14 @@ class LocalCopy {
   }
 
  private:
+  static fs::path fresh_path() {
+    std::random_device random;
+    return fs::temp_directory_path() / ("qor-publish-" + std::to_string(random()) + ".json");
+  }
+
   fs::path path_;
-  bool written_ = false;
   std::uint64_t size_ = 0;
+  bool written_ = false;
 };
 
 // Where a record's file lies in the release.
