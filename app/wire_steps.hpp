@@ -2,10 +2,12 @@
 // put where the window calls them by name.
 #pragma once
 
+#include <optional>
 #include <string>
 
 #include "platform/ftp_transfer.hpp"
 #include "platform/http_fetch.hpp"
+#include "portable/release/crypto_values.hpp"
 #include "window/QOR_sync_FRM.hpp"
 
 namespace qor {
@@ -16,7 +18,11 @@ struct NetworkLimits {
   TransferLimits ftp;
 };
 
-// `update_server` is "host" or "host:port".
-Steps make_program_steps(QOR_sync_FRM& form, const std::string& update_server, const NetworkLimits& limits = {});
+// `update_server` is "host" or "host:port". With `release_key` (the
+// vendor's public key the program was built with) the run trusts only what
+// the vendor's signed release says; without, the answers and files as they
+// come.
+Steps make_program_steps(QOR_sync_FRM& form, const std::string& update_server, const NetworkLimits& limits = {},
+                         const std::optional<crypto::PublicKey>& release_key = std::nullopt);
 
 }  // namespace qor
