@@ -14,7 +14,7 @@
 namespace qor {
 
 Steps make_program_steps(QOR_sync_FRM& form, const std::string& update_server, const NetworkLimits& limits,
-                         const std::optional<crypto::PublicKey>& release_key) {
+                         const std::optional<crypto::PublicKey>& release_key, MakeShell make_shell) {
   const UpdateServer server{update_server, limits.http};
   // Shared by the steps of one window: the release the run trusts.
   std::shared_ptr<release::SignedRelease> signed_release;
@@ -64,8 +64,8 @@ Steps make_program_steps(QOR_sync_FRM& form, const std::string& update_server, c
         failures);
   };
   // One shell object per finish action, released with it.
-  steps.finish = [&form, signed_release] {
-    const auto shell = make_desktop_shell();
+  steps.finish = [&form, signed_release, make_shell] {
+    const auto shell = make_shell();
     if (!signed_release) return finish_action(form, *shell);
     finish_action(
         form, *shell,
