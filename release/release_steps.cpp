@@ -202,10 +202,12 @@ Status matches_signed_release(const SignedRelease& release, FileSystem& file_sys
     return Failure{"the signed release " + std::to_string(manifest->sequence) + " has no file \"" + name + "\""};
   DiscardSink discard;
   HashingSink hashed(discard);
-  if (Status read = file_system.read_file(path, hashed, file->size); !read) return read;
+  const std::string not_signed = path + " is not the file of signed release " + std::to_string(manifest->sequence);
+  // Read no further than the signed size: a longer file is not the one.
+  if (Status read = file_system.read_file(path, hashed, file->size); !read)
+    return Failure{not_signed + ": " + read.failure().reason, read.failure().code};
   const auto digest = hashed.finish();
-  if (hashed.size() != file->size || digest != file->sha256)
-    return Failure{path + " is not the file of signed release " + std::to_string(manifest->sequence)};
+  if (hashed.size() != file->size || digest != file->sha256) return Failure{not_signed};
   return {};
 }
 

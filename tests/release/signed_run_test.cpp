@@ -97,7 +97,7 @@ TEST(SignedRun, AGoodReleaseIsInstalledKeptAndItsProgramStarted) {
 // The server's file is replaced after signing (same size or not): it is
 // fetched, fails its check, and the old file stays.
 TEST(SignedRun, AFileChangedAfterSigningIsNotPlacedAndTheOldOneStays) {
-  for (const std::string changed : {std::string("alpha of release 6"), std::string("a longer, different text")}) {
+  for (const std::string& changed : {std::string("alpha of release 6"), std::string("a longer, different text")}) {
     ProgramFolder program;
     UpdateServerProcess server(catalogue(), {}, signed_release(kReleaseFiles, release_of(5)));
     write_file(server.published("a.txt"), changed);
@@ -197,16 +197,27 @@ TEST(SignedRun, AnOlderReleaseAfterANewerOneIsRefusedAndTheAcceptedProgramStillS
   EXPECT_EQ(run.started.size(), 1u);
 }
 
+void expect_changed_program_not_started(const std::string& changed);
+
 // The main program changed on the disk after the release was accepted is
 // neither started nor given a shortcut; the user is told.
 TEST(SignedRun, AMainProgramChangedAfterSigningIsNotStarted) {
+  // Longer than signed, and as long as signed with other bytes.
+  for (const std::string& changed :
+       {std::string("the program, release 5 with something added"), std::string("THE PROGRAM, RELEASE 5")}) {
+    SCOPED_TRACE(changed);
+    expect_changed_program_not_started(changed);
+  }
+}
+
+void expect_changed_program_not_started(const std::string& changed) {
   TempDir program;
   UpdateServerProcess server(catalogue(), {}, signed_release(kReleaseFiles, release_of(5)));
   {
     ClientRun run(program.path(), server.address(), test_key());
     ASSERT_EQ(install_and_update(run), Texts{});
   }
-  write_file(program / "QOR_app.exe", "the program, release 5 with something added");
+  write_file(program / "QOR_app.exe", changed);
   ClientRun run(program.path(), server.address(), test_key());
   EXPECT_EQ(install_and_update(run), Texts{});
   const StderrCapture errors;
