@@ -648,6 +648,35 @@ def stopped_between_renames(sc):
           % (len(waiting), len(entries)))
 
 
+def refused_release(sc):
+    """The client built with the tests' release key (--client) against a
+    server that signs nothing: one "Übertragunsfehler" box with the refusal
+    line, then the finish panel; nothing fetched, placed or started."""
+    server = update_server(sc.procs, sc.published)
+    before, _ = file_state(sc.program)
+    window = sc.start_client(server.ports["http"])
+    watch = PageWatch(sc, window)
+    click_flag(sc, window, watch)
+    wait_for(lambda: sc.message_boxes(), STEP_TIMEOUT, "the box refusing the release")
+    boxes = sc.message_boxes()
+    expect(len(boxes) == 1, "%d message boxes for the refused release" % len(boxes))
+    width = screens.message_text_ink(*sc.close_message_box(boxes[0]))
+    transfer = screens.message_width("Übertragunsfehler", sc.message_font)
+    expect(width > transfer + screens.tolerance(transfer), "the refusal box shows no line beside its title")
+    page = settled_page(watch, ("language",), STEP_TIMEOUT, "the page after the refusal")
+    expect(page == "finish", "after the refused release the window shows the %s page" % page)
+    expect(not sc.message_boxes(), "a second box after the refusal")
+    finish(sc, window)
+    changed = changed_files(before, file_state(sc.program)[0])
+    expect(not changed, "the refused release changed %s" % changed)
+    fetched = [line for line in server.log() if line.startswith("RETR")]
+    expect(not fetched, "the refused release fetched %s" % fetched)
+    with open(sc.client_log, errors="replace") as f:
+        told = [line for line in f if line.startswith("QOR_sync_PRO: signed release: refused: ")]
+    expect(len(told) == 1, "standard error told the refusal %d times" % len(told))
+    print("  refused release: one box, the finish panel, nothing fetched or changed")
+
+
 SCENARIOS = {
     "full_run": full_run,
     "offline": offline,
@@ -659,6 +688,7 @@ SCENARIOS = {
     "close_on_message": close_on_message,
     "home_style": home_style,
     "stopped_between_renames": stopped_between_renames,
+    "refused_release": refused_release,
 }
 
 

@@ -114,6 +114,15 @@ TEST(ReleaseAcceptance, TheKeptReleaseIsProvedAgainWhenRead) {
   EXPECT_FALSE(read_accepted_file(other_key->public_key, kept));
 }
 
+// The program built for whole runs carries the public half of the pair the
+// tests sign with.
+TEST(ReleaseAcceptance, TheTestProgramsKeyIsThePublicHalfOfTheTestSigningKey) {
+  EXPECT_EQ(public_key_text(key()), QOR_TEST_RELEASE_KEY);
+  const auto read = read_public_key_text(QOR_TEST_RELEASE_KEY);
+  ASSERT_TRUE(read) << read.failure().reason;
+  EXPECT_EQ(*read, key());
+}
+
 // The release, accepted or refused, decides the lists; a refused one still
 // names the program accepted before.
 TEST(ReleaseAnswers, TheReleaseDecidesEachListAndAnyDifferenceIsSaid) {
