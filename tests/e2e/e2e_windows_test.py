@@ -169,6 +169,7 @@ SCENARIOS = {
     "close_mid_transfer": runs.close_mid_transfer,
     "close_while_server_stalls": runs.close_while_server_stalls,
     "close_on_message": runs.close_on_message,
+    "refused_release": runs.refused_release,
 }
 
 
