@@ -4,9 +4,9 @@ set -euo pipefail
 
 # Everything tools/test.sh, tools/demo.sh and tools/build-windows.sh use.
 packages=(
-  # the Linux build and its tests
+  # the Linux build and its tests (libssl-dev: libcrypto for signed releases)
   cmake ninja-build g++ pkg-config git ccache
-  qt6-base-dev libcurl4-openssl-dev libgtest-dev libgmock-dev libbenchmark-dev
+  qt6-base-dev libcurl4-openssl-dev libssl-dev libgtest-dev libgmock-dev libbenchmark-dev
   # test servers (php-cli: the query script for web hosting), the real window on a virtual display, screenshots
   python3 python3-pyftpdlib curl php-cli
   # the query script as web hosting runs it, for the hosting load test (tools/load-test-hosting.py)
