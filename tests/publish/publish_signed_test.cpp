@@ -339,8 +339,8 @@ TEST(SignedUpload, ReleaseFilesNamedLikeASignedReleasesOwnOrHoldingAKeyAreRefuse
   EXPECT_EQ(run.exit_code, publish::kChecksFailed);
   Texts where;
   for (const std::string& line : run.lines_starting("error: ")) where.push_back(line.substr(7, line.find(": ", 7) - 7));
-  EXPECT_EQ(where, (Texts{".qor-release-accepted", "qor-release-3.manifest", "Daten/QOR-Release-3.SIG",
-                          "Daten/old.qorkey", "Daten/signing.txt"}))
+  EXPECT_EQ(where, (Texts{".qor-release-accepted", "Daten/QOR-Release-3.SIG", "Daten/old.qorkey",
+                          "qor-release-3.manifest", "Daten/signing.txt"}))
       << run.err;
 
   vendor.release.write_settings(settings_text("[signing]\nkey =\nfile = x\n"));
