@@ -25,7 +25,7 @@ namespace fs = std::filesystem;
 fs::path path_of(const std::string& utf8) { return fs::path(std::u8string(utf8.begin(), utf8.end())); }
 
 // A key file is one short text; anything far larger is not one.
-constexpr std::uintmax_t kKeyFileCap = 64 * 1024;
+constexpr std::uintmax_t kKeyFileCap = std::uintmax_t{64} * 1024;
 
 #ifdef _WIN32
 int open_new(const fs::path& path) {
@@ -83,7 +83,7 @@ Result<crypto::KeyPair> read_key_file(const std::string& path) {
   if (!in) return Failure{"cannot read the key file " + path};
   auto key = release::read_private_key_file_text(text.str());
   if (!key) return Failure{"the key file " + path + " holds no release key: " + key.failure().reason};
-  return std::move(*key);
+  return *key;
 }
 
 }  // namespace qor::publish
