@@ -77,9 +77,9 @@ TEST(ProgramFile, ASmall64BitGuiProgramThatNeedsOnlySystemDlls) {
   // Stripped: no symbol table travels with it.
   EXPECT_EQ(nt->FileHeader.PointerToSymbolTable, 0u);
 
-  const std::set<std::string> system{"ADVAPI32.DLL", "COMCTL32.DLL", "GDI32.DLL",    "KERNEL32.DLL",
-                                     "MSVCRT.DLL",   "OLE32.DLL",    "OLEAUT32.DLL", "SHELL32.DLL",
-                                     "SHLWAPI.DLL",  "USER32.DLL",   "VERSION.DLL",  "WININET.DLL"};
+  const std::set<std::string> system{"ADVAPI32.DLL", "BCRYPT.DLL",  "COMCTL32.DLL", "GDI32.DLL",   "KERNEL32.DLL",
+                                     "MSVCRT.DLL",   "OLE32.DLL",   "OLEAUT32.DLL", "SHELL32.DLL", "SHLWAPI.DLL",
+                                     "USER32.DLL",   "VERSION.DLL", "WININET.DLL"};
   const std::set<std::string> imports = imported_dlls(image, *nt, nt_offset);
   EXPECT_FALSE(imports.empty());
   for (const std::string& dll : imports) EXPECT_TRUE(system.count(dll)) << dll << " is not a DLL of the system";

@@ -110,7 +110,8 @@ TEST(Ecdsa, KeysThatAreNoUncompressedPointOfTheCurveAreRefused) {
 
 TEST(Ecdsa, SignaturesOfEitherPlatformsLibraryVerify) {
   const auto& v = p256_vectors();
-  ASSERT_TRUE(v.signatures.count("openssl") && v.signatures.count("openssl-short"));
+  ASSERT_EQ(v.signatures.size(), 3u);
+  ASSERT_TRUE(v.signatures.count("openssl") && v.signatures.count("openssl-short") && v.signatures.count("cng"));
   for (const auto& [maker, signature] : v.signatures) {
     const Status verdict = verify_signature(v.key.public_key, v.message, signature);
     EXPECT_TRUE(verdict) << maker << ": " << verdict.failure().reason;
