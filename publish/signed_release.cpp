@@ -14,28 +14,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-struct Hashed {
-  std::uint64_t size = 0;
-  crypto::Sha256Digest sha256{};
-};
-
-Result<Hashed> hash_file(const std::string& path) {
-  std::ifstream in(fs::path(std::u8string(path.begin(), path.end())), std::ios::binary);
-  if (!in) return Failure{"cannot read " + path + " for its SHA-256"};
-  crypto::Sha256 hash;
-  Hashed hashed;
-  std::vector<char> piece(std::size_t{1} << 16);
-  while (in) {
-    in.read(piece.data(), static_cast<std::streamsize>(piece.size()));
-    const auto got = static_cast<std::size_t>(in.gcount());
-    hash.add(piece.data(), got);
-    hashed.size += got;
-  }
-  if (in.bad()) return Failure{"reading " + path + " for its SHA-256 failed"};
-  hashed.sha256 = hash.finish();
-  return hashed;
-}
-
 // Everything a manifest says of a release but its sequence and date.
 bool same_release(const release::ReleaseManifest& a, const release::ReleaseManifest& b) {
   if (a.main_program != b.main_program || a.new_folders != b.new_folders || a.install_records != b.install_records ||
@@ -50,6 +28,24 @@ bool same_release(const release::ReleaseManifest& a, const release::ReleaseManif
 }
 
 }  // namespace
+
+Result<release::ManifestFile> hashed_file(const std::string& name, const std::string& path) {
+  std::ifstream in(fs::path(std::u8string(path.begin(), path.end())), std::ios::binary);
+  if (!in) return Failure{"cannot read " + path + " for its SHA-256"};
+  crypto::Sha256 hash;
+  release::ManifestFile file;
+  file.name = name;
+  std::vector<char> piece(std::size_t{1} << 16);
+  while (in) {
+    in.read(piece.data(), static_cast<std::streamsize>(piece.size()));
+    const auto got = static_cast<std::size_t>(in.gcount());
+    hash.add(piece.data(), got);
+    file.size += got;
+  }
+  if (in.bad()) return Failure{"reading " + path + " for its SHA-256 failed"};
+  file.sha256 = hash.finish();
+  return file;
+}
 
 std::string answer_record(const PackageRecord& r) {
   return "id=" + std::to_string(r.id) + "|fn=" + r.fn + "|ve=" + r.ve + "|pa=" + r.pa + "|ar=" + r.ar +
@@ -80,13 +76,12 @@ Result<release::ReleaseManifest> manifest_of(const Catalogue& catalogue, const s
   for (const PackageRecord& r : catalogue.update) manifest.update_records.push_back(answer_record(r));
   for (const auto* list : {&catalogue.install, &catalogue.update}) {
     for (const PackageRecord& r : *list) {
-      const std::string path = release_root + "/" + r.source;
-      auto hashed = hash_file(path);
+      auto hashed = hashed_file(r.fn, release_root + "/" + r.source);
       if (!hashed) return hashed.failure();
       const auto stamp = catalogue.files.find(r.fn);
       if (stamp == catalogue.files.end() || static_cast<std::uint64_t>(stamp->second.bytes) != hashed->size)
         return Failure{r.source + " changed since the release was scanned: publish again"};
-      manifest.files.push_back({r.fn, hashed->size, hashed->sha256});
+      manifest.files.push_back(std::move(*hashed));
     }
   }
   return manifest;

@@ -33,6 +33,10 @@ std::string utc_date_text(std::chrono::system_clock::time_point when);
 Result<release::ReleaseManifest> manifest_of(const Catalogue& catalogue, const std::string& release_root,
                                              std::uint64_t sequence, const std::string& date);
 
+// The size and SHA-256 of a release file, read now, under its name in the
+// FTP folder.
+Result<release::ManifestFile> hashed_file(const std::string& name, const std::string& path);
+
 struct SignedManifest {
   std::string manifest;   // the text uploaded as manifest_file_name(sequence)
   std::string signature;  // the text uploaded as signature_file_name(sequence)

@@ -189,6 +189,7 @@ int upload_release(const UploadRequest& request, const Catalogue& catalogue, std
   const std::optional<std::uint64_t> previous = highest_published(on_server);
   std::uint64_t sequence = 0;
   std::optional<SignedManifest> signed_texts;
+  std::optional<release::ReleaseManifest> signed_release;
   if (request.signing_key) {
     if (request.sequence && previous && *request.sequence <= *previous) {
       err << "qor_publish: --sequence " << *request.sequence << " is not above the published release "
@@ -214,6 +215,7 @@ int upload_release(const UploadRequest& request, const Catalogue& catalogue, std
       return kInputOutput;
     }
     signed_texts = std::move(*signed_manifest);
+    signed_release = std::move(*manifest);
   }
 
   // 1. Every new or changed file under its temporary name; the published
@@ -240,6 +242,19 @@ int upload_release(const UploadRequest& request, const Catalogue& catalogue, std
       out << "sent      " << f.after->fn << "  " << stamp->second.bytes << " bytes  "
           << rate_text(static_cast<std::uint64_t>(stamp->second.bytes), Clock::now() - started) << "\n"
           << std::flush;
+  }
+
+  // 1b. Signed: a file changed while it went up would be placed under a
+  //     manifest that names other bytes, and every keyed client would refuse
+  //     it; the sent files are read once more before anything is placed.
+  if (signed_release) {
+    for (const PlannedFile& f : plan.files) {
+      if (f.change != Change::Added && f.change != Change::Changed) continue;
+      const auto now = hashed_file(f.after->fn, source_of(request.release, *f.after));
+      const release::ManifestFile* signed_file = signed_release->file(f.after->fn);
+      if (!now || !signed_file || now->size != signed_file->size || now->sha256 != signed_file->sha256)
+        return fail(Failure{f.after->source + " changed while the release went up: publish again"}, kUntouched);
+    }
   }
 
   // 2. All into place, one rename each.

@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <set>
+#include <sstream>
 
 #include "platform/http_fetch.hpp"
 #include "platform/release_crypto.hpp"
@@ -16,6 +17,7 @@
 #include "portable/release/release_manifest.hpp"
 #include "publish/key_file.hpp"
 #include "publish/publish_command.hpp"
+#include "publish/signed_release.hpp"
 #include "server/answer_grammar.hpp"
 #include "server/http_query.hpp"
 #include "tests/publish/publish_fixture.hpp"
@@ -85,7 +87,9 @@ release::ReleaseManifest verified_manifest(FtpFolder& ftp, std::uint64_t sequenc
 void expect_files_match(FtpFolder& ftp, const release::ReleaseManifest& manifest) {
   std::set<std::string> on_server;
   for (const std::string& name : ftp.names()) {
-    if (name != "catalogue.json" && !name.starts_with("qor-release-")) on_server.insert(name);
+    // Temporary files of an upload broken off stay until renamed or removed.
+    if (name != "catalogue.json" && !name.starts_with("qor-release-") && !name.starts_with("~qor-upload-"))
+      on_server.insert(name);
   }
   std::set<std::string> named;
   for (const auto& file : manifest.files) {
@@ -174,6 +178,81 @@ TEST(SignedUpload, TheSignatureAndTheFilesAsUploadedMatchTheManifestWhichGoesUpB
   EXPECT_LT(position(changes, "STOR ~qor-upload-qor-release-1.sig"), signature);
   EXPECT_LT(position(changes, "STOR ~qor-upload-qor-release-1.manifest"), manifest_placed);
   for (const std::string& c : changes) EXPECT_FALSE(c == "STOR qor-release-1.manifest" || c == "STOR catalogue.json");
+}
+
+// Progress output that changes a release file once the upload tells it was
+// sent: the moment between its upload and its placing.
+class ChangingOutput : public std::streambuf {
+ public:
+  ChangingOutput(std::string sent_line, std::string file, std::string content)
+      : sent_line_(std::move(sent_line)), file_(std::move(file)), content_(std::move(content)) {}
+  std::string text;
+
+ protected:
+  int overflow(int c) override {
+    if (c != EOF) append(std::string(1, static_cast<char>(c)));
+    return c;
+  }
+  std::streamsize xsputn(const char* s, std::streamsize n) override {
+    append(std::string(s, static_cast<std::size_t>(n)));
+    return n;
+  }
+
+ private:
+  void append(const std::string& more) {
+    text += more;
+    if (!changed_ && text.find(sent_line_) != std::string::npos) {
+      write_file(file_, content_);
+      changed_ = true;
+    }
+  }
+  std::string sent_line_, file_, content_;
+  bool changed_ = false;
+};
+
+TEST(SignedUpload, AFileChangedAfterItsHashIsNeverPlacedUnderTheManifest) {
+  SigningVendor vendor;
+  FtpFolder ftp;
+  ftp.start();
+  // Changed while it went up: the same size, other bytes.
+  ChangingOutput changing("sent      a.dll", inside(vendor.release.root(), "a.dll"), std::string(200000, 'z'));
+  std::ostream out(&changing);
+  std::ostringstream err;
+  const int code = publish::run_publish({"--settings", vendor.release.settings(), "--upload", "--server", ftp.address(),
+                                         "--user", kUploadUser, "--password", kUploadPassword, vendor.release.root()},
+                                        out, err, true);
+  EXPECT_EQ(code, publish::kUploadFailed) << err.str();
+  EXPECT_NE(err.str().find("a.dll changed while the release went up"), std::string::npos) << err.str();
+  for (const std::string& change : ftp.changes()) EXPECT_FALSE(change.starts_with("RNTO ")) << change;
+  for (const std::string& name : ftp.names()) EXPECT_TRUE(name.starts_with("~qor-upload-")) << name;
+
+  // The next call signs what it sends.
+  ASSERT_EQ(upload(vendor.release, ftp).exit_code, publish::kPublished);
+  const release::ReleaseManifest manifest = verified_manifest(ftp, 1, vendor.public_key);
+  expect_files_match(ftp, manifest);
+  EXPECT_EQ(read_file(ftp.file("a.dll")), std::string(200000, 'z'));
+}
+
+TEST(SignedUpload, AManifestIsRefusedForAFileChangedOrGoneSinceTheScan) {
+  TempDir release;
+  write_file(release / "a.dll", "seven b");
+  publish::Catalogue catalogue;
+  publish::PackageRecord record;
+  record.fn = "a.dll";
+  record.source = "a.dll";
+  catalogue.update.push_back(record);
+  catalogue.files["a.dll"] = publish::FileStamp{7, 0};
+  const auto manifest = publish::manifest_of(catalogue, release.path(), 3, "2026-12-09T08:30:00Z");
+  ASSERT_TRUE(manifest) << manifest.failure().reason;
+  ASSERT_EQ(manifest->files.size(), 1u);
+  EXPECT_EQ(manifest->files[0].sha256, crypto::sha256("seven b"));
+
+  write_file(release / "a.dll", "eight bb");
+  const auto grown = publish::manifest_of(catalogue, release.path(), 3, "2026-12-09T08:30:00Z");
+  ASSERT_FALSE(grown);
+  EXPECT_NE(grown.failure().reason.find("a.dll changed since the release was scanned"), std::string::npos);
+  fs::remove(release / "a.dll");
+  EXPECT_FALSE(publish::manifest_of(catalogue, release.path(), 3, "2026-12-09T08:30:00Z"));
 }
 
 TEST(SignedUpload, TheManifestsRecordsAreTheUpdateServersAnswersOneForOne) {
