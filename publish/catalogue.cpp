@@ -10,6 +10,7 @@
 #include "install/package_kinds.hpp"
 #include "install/package_place.hpp"
 #include "platform/date_form.hpp"
+#include "portable/release/release_key.hpp"
 #include "portable/text/letter_case.hpp"
 #include "portable/text/text_encoding.hpp"
 
@@ -28,6 +29,16 @@ std::string backslashed(const std::vector<std::string>& parts, std::size_t count
 std::string kind_of(const std::string& name) {
   const auto dot = name.rfind('.');
   return dot == std::string::npos || dot == 0 ? std::string() : to_lower_text(name.substr(dot + 1));
+}
+
+// A vendor's private release key, whatever its name: it must never go up.
+bool holds_private_key(const std::string& path, std::uintmax_t bytes) {
+  constexpr std::uintmax_t kKeyFileCap = 4096;
+  if (bytes > kKeyFileCap) return false;
+  std::ifstream in(std::filesystem::path(std::u8string(path.begin(), path.end())), std::ios::binary);
+  std::string text(static_cast<std::size_t>(bytes), '\0');
+  in.read(text.data(), static_cast<std::streamsize>(text.size()));
+  return static_cast<bool>(release::read_private_key_file_text(text));
 }
 
 bool readable(const std::string& path) {
@@ -136,6 +147,10 @@ Catalogue build_catalogue(const Release& release, const PublishSettings& setting
     if (!written || ec) {
       findings.error(relative, "its size or last-write time cannot be read" +
                                    (written ? std::string() : ": " + written.failure().reason));
+      continue;
+    }
+    if (holds_private_key(path, bytes)) {
+      findings.error(relative, "a private release key: it is never published (keep it outside the release)");
       continue;
     }
     const auto now = std::chrono::system_clock::now();

@@ -1,14 +1,18 @@
 #include "publish/publish_command.hpp"
 
+#include <charconv>
 #include <filesystem>
 #include <fstream>
 #include <optional>
 #include <sstream>
 
 #include "platform/file_system.hpp"
+#include "platform/release_crypto.hpp"
+#include "portable/release/release_key.hpp"
 #include "publish/catalogue.hpp"
 #include "publish/catalogue_json.hpp"
 #include "publish/change_plan.hpp"
+#include "publish/key_file.hpp"
 #include "publish/publish_settings.hpp"
 #include "publish/release_scan.hpp"
 #include "publish/upload.hpp"
@@ -23,6 +27,8 @@ fs::path path_of(const std::string& utf8) { return fs::path(std::u8string(utf8.b
 struct Options {
   std::string release, settings, output, published;
   std::string server, user, password, catalogue_to;
+  std::string key;
+  std::optional<std::uint64_t> sequence;
   bool dry_run = false;
   bool upload = false;
   bool remove_gone = false;
@@ -57,6 +63,18 @@ std::optional<Options> parse(const std::vector<std::string>& arguments, std::str
       if (!value(o.password)) return std::nullopt;
     } else if (a == "--catalogue-to") {
       if (!value(o.catalogue_to)) return std::nullopt;
+    } else if (a == "--key") {
+      if (!value(o.key)) return std::nullopt;
+    } else if (a == "--sequence") {
+      std::string text;
+      if (!value(text)) return std::nullopt;
+      std::uint64_t number = 0;
+      const auto [end, fault] = std::from_chars(text.data(), text.data() + text.size(), number);
+      if (fault != std::errc() || end != text.data() + text.size() || number == 0) {
+        error = "--sequence takes a number from 1 to 18446744073709551615, not \"" + text + "\"";
+        return std::nullopt;
+      }
+      o.sequence = number;
     } else if (a == "--settings") {
       if (!value(o.settings)) return std::nullopt;
     } else if (a == "--output") {
@@ -87,6 +105,10 @@ std::optional<Options> parse(const std::vector<std::string>& arguments, std::str
   else if (!o.upload &&
            (o.remove_gone || !o.server.empty() || !o.user.empty() || !o.password.empty() || !o.catalogue_to.empty()))
     error = "--server, --user, --password, --catalogue-to and --remove-gone go with --upload";
+  else if (o.sequence && !o.upload)
+    error = "--sequence goes with --upload";
+  else if (!o.key.empty() && !o.upload && !o.dry_run)
+    error = "--key goes with --upload or --dry-run (a catalogue written with --output is not signed)";
   if (!error.empty()) return std::nullopt;
   while (o.release.size() > 1 && (o.release.back() == '/' || o.release.back() == '\\')) o.release.pop_back();
   return o;
@@ -169,6 +191,48 @@ void print_plan(const ChangePlan& plan, std::ostream& out) {
       << plan.count(Change::Removed) << " removed, " << plan.count(Change::Unchanged) << " unchanged\n";
 }
 
+// The private key of the command line, else of the settings (a path there
+// is taken from the settings file's folder); none when neither names one.
+std::string key_path(const Options& options, const PublishSettings& settings) {
+  if (!options.key.empty()) return options.key;
+  if (settings.signing_key.empty()) return {};
+  const fs::path given = path_of(settings.signing_key);
+  if (given.is_absolute()) return settings.signing_key;
+  const std::u8string beside = (path_of(options.settings).parent_path() / given).u8string();
+  return {beside.begin(), beside.end()};
+}
+
+int run_keygen(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err) {
+  std::string file;
+  for (std::size_t i = 0; i < arguments.size(); ++i) {
+    if (arguments[i] == "--out" && i + 1 < arguments.size() && file.empty()) {
+      file = arguments[++i];
+    } else {
+      err << "qor_publish: keygen takes --out FILE only, not " << arguments[i] << "\n" << publish_usage();
+      return kUsage;
+    }
+  }
+  if (file.empty()) {
+    err << "qor_publish: keygen needs the file for the private key (--out FILE)\n" << publish_usage();
+    return kUsage;
+  }
+  auto key = crypto::generate_key_pair();
+  if (!key) {
+    err << "qor_publish: no key pair made: " << key.failure().reason << "\n";
+    return kInputOutput;
+  }
+  if (Status written = write_new_key_file(file, release::private_key_file_text(*key)); !written) {
+    err << "qor_publish: " << written.failure().reason << "\n";
+    return kInputOutput;
+  }
+  const std::string public_text = release::public_key_text(key->public_key);
+  out << "private key written to " << file << ": keep it to yourself, never in a release\n"
+      << "public key: " << public_text << "\n"
+      << "build the client with it:\n"
+      << "-DQOR_RELEASE_KEY=" << public_text << "\n";
+  return kPublished;
+}
+
 }  // namespace
 
 std::string publish_usage() {
@@ -186,12 +250,21 @@ std::string publish_usage() {
          "catalogue (to PATH from the login folder, default catalogue.json), then, with\n"
          "--remove-gone, the files no longer in the release removed. Run again after a\n"
          "failure: it resumes.\n"
+         "With a private key (--key FILE, or [signing] key = FILE in the settings) the\n"
+         "upload signs: after the files, qor-release-N.sig and qor-release-N.manifest\n"
+         "(N one above the highest published, or --sequence N), then the catalogue.\n"
+         "       qor_publish keygen --out FILE\n"
+         "makes a new key pair: the private key into FILE (never replaced), the public\n"
+         "key printed, with the line to build the client with it (-DQOR_RELEASE_KEY=...).\n"
          "Exit codes: 0 done (warnings allowed), 1 the checks found errors, 2 wrong\n"
-         "command line, 3 a file could not be read or written, 4 the upload failed.\n";
+         "command line, 3 a file (the settings, the key, a release file) could not be\n"
+         "read or written, 4 the upload failed.\n";
 }
 
 int run_publish(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err, bool terminal,
                 const TransferLimits& limits) {
+  if (!arguments.empty() && arguments.front() == "keygen")
+    return run_keygen({arguments.begin() + 1, arguments.end()}, out, err);
   std::string error;
   const auto options = parse(arguments, error);
   if (!options) {
@@ -209,6 +282,22 @@ int run_publish(const std::vector<std::string>& arguments, std::ostream& out, st
   }
   Findings findings;
   const PublishSettings settings = read_publish_settings(*settings_text, options->settings, findings);
+  // A key named but unreadable is the vendor's to mend before anything else:
+  // publishing unsigned instead would leave every keyed client refusing.
+  std::optional<crypto::KeyPair> signing_key;
+  if (const std::string key_file = key_path(*options, settings);
+      !key_file.empty() && (options->upload || options->dry_run)) {
+    auto key = read_key_file(key_file);
+    if (!key) {
+      err << "qor_publish: " << key.failure().reason << "\n";
+      return kInputOutput;
+    }
+    signing_key = *key;
+  }
+  if (options->sequence && !signing_key) {
+    err << "qor_publish: --sequence numbers a signed release: give the key (--key FILE or [signing] key)\n";
+    return kUsage;
+  }
   const Release release = scan_release(options->release, findings);
   const auto file_system = make_local_file_system(options->release + "/");
   const Catalogue catalogue = build_catalogue(release, settings, *file_system, findings);
@@ -230,6 +319,11 @@ int run_publish(const std::vector<std::string>& arguments, std::ostream& out, st
       out << "nothing published at " << options->published << " yet\n";
     }
     print_plan(plan_changes(published, catalogue), out);
+    if (signing_key) {
+      out << "signed    qor-release-N.manifest of " << catalogue.install.size() + catalogue.update.size()
+          << " files and its signature go up before the catalogue, N one above the published ones; key "
+          << release::public_key_text(signing_key->public_key) << "\n";
+    }
     return findings.has_errors() ? kChecksFailed : kPublished;
   }
   if (findings.has_errors()) {
@@ -259,7 +353,10 @@ int run_publish(const std::vector<std::string>& arguments, std::ostream& out, st
   request.remove_gone = options->remove_gone;
   request.progress = terminal;
   request.limits = limits;
-  return upload_release(request, catalogue, out, err) ? kPublished : kUploadFailed;
+  request.signing_key = signing_key;
+  request.sequence = options->sequence;
+  if (signing_key && terminal) out << "signing with " << release::public_key_text(signing_key->public_key) << "\n";
+  return upload_release(request, catalogue, out, err);
 }
 
 }  // namespace qor::publish

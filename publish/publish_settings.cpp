@@ -41,7 +41,7 @@ bool is_colour(const std::string& value) {
 
 PublishSettings read_publish_settings(const std::string& text, const std::string& source, Findings& findings) {
   PublishSettings settings;
-  enum class Section { None, Program, Transfer, Upload, InstallOnly, Captions } section = Section::None;
+  enum class Section { None, Program, Transfer, Upload, Signing, InstallOnly, Captions } section = Section::None;
   KeyValues* captions = nullptr;
   std::size_t start = text.starts_with("\xEF\xBB\xBF") ? 3 : 0;
   int line_no = 0;
@@ -67,6 +67,8 @@ PublishSettings read_publish_settings(const std::string& text, const std::string
         section = Section::Transfer;
       else if (name == "upload")
         section = Section::Upload;
+      else if (name == "signing")
+        section = Section::Signing;
       else if (name == "install-only")
         section = Section::InstallOnly;
       else if (name.starts_with("captions ") && !trimmed(std::string_view(name).substr(9)).empty()) {
@@ -97,7 +99,8 @@ PublishSettings read_publish_settings(const std::string& text, const std::string
       const std::string value = eq == std::string::npos ? "" : trimmed(std::string_view(line).substr(eq + 1));
       if (eq == std::string::npos) {
         findings.error(where, "expected \"key = value\"");
-      } else if (value.find('|') != std::string::npos && section != Section::Program && section != Section::Upload) {
+      } else if (value.find('|') != std::string::npos && section != Section::Program && section != Section::Upload &&
+                 section != Section::Signing) {
         // The answers separate their fields with "|": the value would end there.
         findings.error(where, "\"|\" cannot stand in a value the client is told");
       } else if (section == Section::Program) {
@@ -128,6 +131,14 @@ PublishSettings read_publish_settings(const std::string& text, const std::string
           settings.upload.catalogue_to = value;
         else
           findings.error(where, "unknown key \"" + key + "\" in [upload] (server user password catalogue)");
+      } else if (section == Section::Signing) {
+        // The vendor's private key signs the release; it is read, never published.
+        if (key == "key" && !value.empty())
+          settings.signing_key = value;
+        else if (key == "key")
+          findings.error(where, "no key file named");
+        else
+          findings.error(where, "unknown key \"" + key + "\" in [signing] (key)");
       } else if (section == Section::Captions && captions) {
         if (!one_of(key, kCaptionKeys))
           findings.error(where, "unknown caption key \"" + key + "\"");

@@ -31,6 +31,7 @@ struct PublishSettings {
   std::string charset = "utf-8";          // or "windows-1252"
   std::vector<std::string> install_only;  // release paths ("Daten\x.ini" or "Daten/x.ini")
   UploadAccount upload;                   // [upload]
+  std::string signing_key;                // [signing] key: the private key's file, as written there
 };
 
 // Reads the settings; every line that cannot be taken is an error of

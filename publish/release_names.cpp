@@ -34,7 +34,15 @@ std::optional<std::string> refused_name(const std::string& name) {
   if (name.back() == '.' || name.back() == ' ') return "Windows drops a final dot or space from a name";
   if (is_device_name(name)) return "Windows reads this name as a device";
   if (is_download_leftover_name(name)) return "the client removes files of this name as its own broken-off downloads";
-  if (fold_case_text(name).starts_with(kUploadPrefix)) return "the upload gives names of this form to files going up";
+  const std::string folded = fold_case_text(name);
+  if (folded.starts_with(kUploadPrefix)) return "the upload gives names of this form to files going up";
+  // A signed release's own files lie beside the package files, and the
+  // client keeps what it accepted in its folder: a release file of such a
+  // name would replace them.
+  if (folded.starts_with("qor-release-") && (folded.ends_with(".manifest") || folded.ends_with(".sig")))
+    return "signed releases publish their manifests and signatures under names of this form";
+  if (folded == ".qor-release-accepted") return "the client keeps the signed release it accepted under this name";
+  if (folded.ends_with(kKeyFileExtension)) return "a release's private key file: it is never published";
   return std::nullopt;
 }
 

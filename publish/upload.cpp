@@ -4,13 +4,17 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <limits>
 #include <map>
 #include <random>
 #include <sstream>
 
+#include "portable/release/release_manifest.hpp"
 #include "publish/catalogue_json.hpp"
 #include "publish/change_plan.hpp"
+#include "publish/publish_command.hpp"
 #include "publish/release_names.hpp"
+#include "publish/signed_release.hpp"
 
 namespace qor::publish {
 namespace {
@@ -58,7 +62,7 @@ class LocalCopy {
  private:
   static fs::path fresh_path() {
     std::random_device random;
-    return fs::temp_directory_path() / ("qor-publish-" + std::to_string(random()) + ".json");
+    return fs::temp_directory_path() / ("qor-publish-" + std::to_string(random()) + ".tmp");
   }
 
   fs::path path_;
@@ -84,17 +88,50 @@ std::string rate_text(std::uint64_t bytes, Clock::duration took) {
 }
 
 // What the login folder holds, by name: the sizes of temporary files left
-// by an earlier call.
-std::map<std::string, std::uint64_t> listed_sizes(const InternetHandle* connection) {
+// by an earlier call, and the signed releases published there.
+Result<std::map<std::string, std::uint64_t>> listed_sizes(const InternetHandle* connection) {
   std::map<std::string, std::uint64_t> sizes;
   WIN32_FIND_DATA data;
   auto find = transfer::find_first(connection, data);
-  if (!find) return sizes;
+  if (!find) {
+    if (find.failure().code == transfer::kNoMoreFiles) return sizes;
+    return Failure{"the FTP folder cannot be listed: " + find.failure().reason};
+  }
   do {
     if ((data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0)
       sizes[data.cFileName] = (std::uint64_t{data.nFileSizeHigh} << 32) | data.nFileSizeLow;
   } while (transfer::find_next(find->get(), data));
   return sizes;
+}
+
+// The highest sequence of a manifest published in the folder.
+std::optional<std::uint64_t> highest_published(const std::map<std::string, std::uint64_t>& names) {
+  std::optional<std::uint64_t> highest;
+  for (const auto& [name, size] : names) {
+    const auto sequence = release::manifest_sequence_of(name);
+    if (sequence && (!highest || *sequence > *highest)) highest = sequence;
+  }
+  return highest;
+}
+
+// A text uploaded under a temporary name, then renamed into place.
+Status put_text(const InternetHandle* connection, const std::string& text, const std::string& remote) {
+  const LocalCopy copy(text);
+  if (!copy.written()) return Failure{"cannot write a copy of " + remote};
+  const std::string temporary = std::string(kUploadPrefix) + remote;
+  Status sent = transfer::put_file(connection, copy.utf8(), temporary);
+  if (sent) sent = transfer::rename(connection, temporary, remote);
+  return sent;
+}
+
+// Whether the newest published manifest already publishes `wanted` under
+// the key; anything that cannot be fetched or read counts as not.
+bool newest_publishes(const InternetHandle* connection, std::uint64_t newest, const release::ReleaseManifest& wanted,
+                      const crypto::PublicKey& key) {
+  TextSink manifest, signature;
+  return transfer::get_file(connection, release::manifest_file_name(newest), manifest) &&
+         transfer::get_file(connection, release::signature_file_name(newest), signature) &&
+         publishes(manifest.text, signature.text, wanted, key);
 }
 
 // The catalogue published now; an empty one where none can be read, which
@@ -121,12 +158,12 @@ std::string temporary_name(const std::string& file, const FileStamp& stamp) {
   return std::string(kUploadPrefix) + std::to_string(stamp.bytes) + "-" + std::to_string(stamp.written) + "-" + file;
 }
 
-bool upload_release(const UploadRequest& request, const Catalogue& catalogue, std::ostream& out, std::ostream& err) {
+int upload_release(const UploadRequest& request, const Catalogue& catalogue, std::ostream& out, std::ostream& err) {
   const UploadAccount& account = request.account;
   const auto fail = [&](const Failure& failure, const char* state) {
     err << "qor_publish: " << failure.reason << "\n"
         << "qor_publish: " << state << "\n";
-    return false;
+    return kUploadFailed;
   };
   constexpr const char* kUntouched = "the published files are as they were; the next call resumes";
   auto internet = transfer::open("qor_publish", request.limits);
@@ -137,11 +174,49 @@ bool upload_release(const UploadRequest& request, const Catalogue& catalogue, st
 
   const Catalogue published = published_catalogue(connection, account.catalogue_to, err);
   const ChangePlan plan = plan_changes(published, catalogue);
-  if (!plan.changes_anything()) {
+  if (!plan.changes_anything() && !request.signing_key) {
     if (request.progress) out << "nothing to upload: the published catalogue is the release's\n";
-    return true;
+    return kPublished;
   }
-  const auto on_server = listed_sizes(connection);
+  auto listed = listed_sizes(connection);
+  // Signed, the listing names the published releases: without it the
+  // sequence could fall below theirs and every client would refuse it.
+  if (!listed && request.signing_key) return fail(listed.failure(), kUntouched);
+  std::map<std::string, std::uint64_t> on_server;
+  if (listed) on_server = std::move(*listed);
+
+  // 0. Signed: the manifest of what goes up, signed before anything is sent.
+  const std::optional<std::uint64_t> previous = highest_published(on_server);
+  std::uint64_t sequence = 0;
+  std::optional<SignedManifest> signed_texts;
+  std::optional<release::ReleaseManifest> signed_release;
+  if (request.signing_key) {
+    if (request.sequence && previous && *request.sequence <= *previous) {
+      err << "qor_publish: --sequence " << *request.sequence << " is not above the published release "
+          << release::manifest_file_name(*previous) << "; nothing sent\n";
+      return kUsage;
+    }
+    if (!request.sequence && previous && *previous == std::numeric_limits<std::uint64_t>::max())
+      return fail(Failure{"no sequence is left above " + release::manifest_file_name(*previous)}, kUntouched);
+    sequence = request.sequence ? *request.sequence : previous ? *previous + 1 : 1;
+    auto manifest = manifest_of(catalogue, request.release, sequence, utc_date_text(std::chrono::system_clock::now()));
+    if (!manifest) {
+      err << "qor_publish: " << manifest.failure().reason << "\nqor_publish: nothing sent\n";
+      return kInputOutput;
+    }
+    if (!plan.changes_anything() && previous &&
+        newest_publishes(connection, *previous, *manifest, request.signing_key->public_key)) {
+      if (request.progress) out << "nothing to upload: the published catalogue and signed manifest are the release's\n";
+      return kPublished;
+    }
+    auto signed_manifest = sign_manifest(*manifest, *request.signing_key);
+    if (!signed_manifest) {
+      err << "qor_publish: " << signed_manifest.failure().reason << "\nqor_publish: nothing sent\n";
+      return kInputOutput;
+    }
+    signed_texts = std::move(*signed_manifest);
+    signed_release = std::move(*manifest);
+  }
 
   // 1. Every new or changed file under its temporary name; the published
   //    files stay as they are until all are there.
@@ -169,6 +244,19 @@ bool upload_release(const UploadRequest& request, const Catalogue& catalogue, st
           << std::flush;
   }
 
+  // 1b. Signed: a file changed while it went up would be placed under a
+  //     manifest that names other bytes, and every keyed client would refuse
+  //     it; the sent files are read once more before anything is placed.
+  if (signed_release) {
+    for (const PlannedFile& f : plan.files) {
+      if (f.change != Change::Added && f.change != Change::Changed) continue;
+      const auto now = hashed_file(f.after->fn, source_of(request.release, *f.after));
+      const release::ManifestFile* signed_file = signed_release->file(f.after->fn);
+      if (!now || !signed_file || now->size != signed_file->size || now->sha256 != signed_file->sha256)
+        return fail(Failure{f.after->source + " changed while the release went up: publish again"}, kUntouched);
+    }
+  }
+
   // 2. All into place, one rename each.
   for (const Placing& p : placings) {
     if (Status renamed = transfer::rename(connection, p.temporary, p.file); !renamed)
@@ -176,37 +264,67 @@ bool upload_release(const UploadRequest& request, const Catalogue& catalogue, st
                   "some files are in place, the catalogue is not yet: run the same upload again to finish it");
   }
 
+  // 2b. Signed: the signature, then the manifest that a client looks for
+  //     first, both before the catalogue: a client never reads records of a
+  //     release whose manifest is not there.
+  if (signed_texts) {
+    constexpr const char* kNotSigned =
+        "the files are in place, the signed manifest and the catalogue are not yet: run the same upload again";
+    const std::string signature_name = release::signature_file_name(sequence);
+    const std::string manifest_name = release::manifest_file_name(sequence);
+    if (Status sent = put_text(connection, signed_texts->signature, signature_name); !sent)
+      return fail(sent.failure(), kNotSigned);
+    if (request.progress) out << "signature " << signature_name << "\n";
+    if (Status sent = put_text(connection, signed_texts->manifest, manifest_name); !sent)
+      return fail(sent.failure(), kNotSigned);
+    if (request.progress) out << "manifest  " << manifest_name << "  (sequence " << sequence << ")\n";
+  }
+
   // 3. The catalogue last, the same way, so that no record names a file
   //    that is not there yet.
-  const LocalCopy copy(catalogue_json(catalogue));
-  if (!copy.written()) return fail(Failure{"cannot write a copy of the catalogue"}, "the catalogue is not yet up");
-  const std::string catalogue_temporary = std::string(kUploadPrefix) + "catalogue.json";
-  const Clock::time_point started = Clock::now();
-  Status sent = transfer::put_file(connection, copy.utf8(), catalogue_temporary);
-  if (sent) sent = transfer::rename(connection, catalogue_temporary, account.catalogue_to);
-  if (!sent) return fail(sent.failure(), "the files are in place, the catalogue is not yet: run the same upload again");
-  if (request.progress)
-    out << "catalogue " << account.catalogue_to << "  " << copy.size() << " bytes  "
-        << rate_text(copy.size(), Clock::now() - started) << "\n";
+  if (plan.changes_anything()) {
+    const LocalCopy copy(catalogue_json(catalogue));
+    if (!copy.written()) return fail(Failure{"cannot write a copy of the catalogue"}, "the catalogue is not yet up");
+    const std::string catalogue_temporary = std::string(kUploadPrefix) + "catalogue.json";
+    const Clock::time_point started = Clock::now();
+    Status sent = transfer::put_file(connection, copy.utf8(), catalogue_temporary);
+    if (sent) sent = transfer::rename(connection, catalogue_temporary, account.catalogue_to);
+    if (!sent)
+      return fail(sent.failure(), "the files are in place, the catalogue is not yet: run the same upload again");
+    if (request.progress)
+      out << "catalogue " << account.catalogue_to << "  " << copy.size() << " bytes  "
+          << rate_text(copy.size(), Clock::now() - started) << "\n";
+  }
 
   // 4. Files the release no longer has, only when asked: a client that read
-  //    the catalogue before still fetches them.
-  bool removed_all = true;
+  //    the catalogue before still fetches them. Signed, the releases before
+  //    the previous one go too; the previous stays for a client that listed
+  //    the folder a moment before.
+  std::vector<std::string> gone;
   for (const PlannedFile& f : plan.files) {
     if (f.change != Change::Removed) continue;
-    if (!request.remove_gone) {
-      if (request.progress) out << "left      " << f.file << " (no longer in the release; --remove-gone)\n";
-      continue;
+    if (request.remove_gone)
+      gone.push_back(f.file);
+    else if (request.progress)
+      out << "left      " << f.file << " (no longer in the release; --remove-gone)\n";
+  }
+  if (request.remove_gone && signed_texts && previous) {
+    for (const auto& [name, size] : on_server) {
+      const auto of = release_file_sequence(name);
+      if (of && *of < *previous) gone.push_back(name);
     }
-    if (Status removed = transfer::remove(connection, f.file); !removed) {
+  }
+  bool removed_all = true;
+  for (const std::string& file : gone) {
+    if (Status removed = transfer::remove(connection, file); !removed) {
       err << "qor_publish: " << removed.failure().reason << "\n";
       removed_all = false;
     } else if (request.progress) {
-      out << "removed   " << f.file << "\n";
+      out << "removed   " << file << "\n";
     }
   }
   if (!removed_all) err << "qor_publish: published; some files no longer in the release are still on the server\n";
-  return removed_all;
+  return removed_all ? kPublished : kUploadFailed;
 }
 
 }  // namespace qor::publish

@@ -1,4 +1,4 @@
-// SHA-256 and ECDSA P-256 on CNG (bcrypt.dll, part of every Windows since
+// SHA-256 and ECDSA P-256 on CNG (bcrypt.dll, on every Windows since
 // Vista). CNG's key blobs hold the point's X and Y (and the secret d) behind
 // a small header, its signatures are r || s already, and it signs and
 // verifies a digest: the message is hashed here first.
@@ -19,7 +19,7 @@ using win32::open_algorithm;
 
 namespace {
 
-constexpr ULONG kCoordinate = 32;
+constexpr std::size_t kCoordinate = 32;
 
 // A hash that cannot be made or fed means CNG is out of memory or unusable:
 // that throws, as running out of memory does elsewhere, rather than yield a

@@ -1,5 +1,6 @@
 #include "tests/publish/publish_fixture.hpp"
 
+#include <algorithm>
 #include <filesystem>
 #include <sstream>
 
@@ -67,6 +68,44 @@ PublishRun ReleaseFolder::run(const std::vector<std::string>& arguments) {
   result.out = out.str();
   result.err = err.str();
   return result;
+}
+
+void FtpFolder::start(const std::vector<std::string>& faults) {
+  if (server) server->stop();
+  std::vector<std::string> options{"--writable", "--log-commands"};
+  options.insert(options.end(), faults.begin(), faults.end());
+  server = start_ftp_server(root.path(), kUploadUser, kUploadPassword, options);
+}
+
+std::vector<std::string> FtpFolder::changes() {
+  std::vector<std::string> out;
+  for (const std::string& line : server->log()) {
+    for (const char* verb : {"STOR ", "RNFR ", "RNTO ", "DELE "})
+      if (line.starts_with(std::string("COMMAND ") + verb)) out.push_back(line.substr(8));
+  }
+  return out;
+}
+
+std::vector<std::string> FtpFolder::names() const {
+  std::vector<std::string> out;
+  for (const auto& entry : std::filesystem::directory_iterator(root.path()))
+    out.push_back(entry.path().filename().string());
+  std::sort(out.begin(), out.end());
+  return out;
+}
+
+PublishRun upload(ReleaseFolder& release, FtpFolder& ftp, std::vector<std::string> more, bool terminal) {
+  std::vector<std::string> arguments{"--settings",    release.settings(), "--upload",         "--server",
+                                     ftp.address(),   "--user",           kUploadUser,        "--password",
+                                     kUploadPassword, "--output",         release.catalogue()};
+  arguments.insert(arguments.end(), more.begin(), more.end());
+  arguments.push_back(release.root());
+  std::ostringstream out, err;
+  PublishRun run;
+  run.exit_code = publish::run_publish(arguments, out, err, terminal);
+  run.out = out.str();
+  run.err = err.str();
+  return run;
 }
 
 }  // namespace qor::test

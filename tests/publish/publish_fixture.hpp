@@ -3,10 +3,12 @@
 #pragma once
 
 #include <chrono>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "tests/support/files.hpp"
+#include "tests/support/server_process.hpp"
 
 namespace qor::test {
 
@@ -46,5 +48,26 @@ class ReleaseFolder {
  private:
   TempDir dir_;
 };
+
+// The vendor's upload account on the FTP test server.
+inline const std::string kUploadUser = "vendor";
+inline const std::string kUploadPassword = "up|load-s3cret";
+
+// The FTP folder the server publishes from, and the server with uploads on.
+struct FtpFolder {
+  TempDir root;
+  std::unique_ptr<ServerProcess> server;
+
+  void start(const std::vector<std::string>& faults = {});
+  std::string address() const { return server->address("ftp"); }
+  std::string file(const std::string& name) const { return root / name; }
+  // The commands the server took so far that change its folder, in order.
+  std::vector<std::string> changes();
+  std::vector<std::string> names() const;
+};
+
+// qor_publish --settings ... --upload --server ... --user ... --password ...
+// --output catalogue() `more` root(), as the vendor runs it.
+PublishRun upload(ReleaseFolder& release, FtpFolder& ftp, std::vector<std::string> more = {}, bool terminal = false);
 
 }  // namespace qor::test

@@ -12,59 +12,12 @@
 #include "platform/ftp_transfer.hpp"
 #include "publish/publish_command.hpp"
 #include "tests/publish/publish_fixture.hpp"
-#include "tests/support/server_process.hpp"
 
 namespace qor::test {
 namespace {
 
 namespace fs = std::filesystem;
 using Texts = std::vector<std::string>;
-
-const std::string kUser = "vendor";
-const std::string kPassword = "up|load-s3cret";
-
-// The FTP folder the server publishes from, and the server with uploads on.
-struct FtpFolder {
-  TempDir root;
-  std::unique_ptr<ServerProcess> server;
-
-  void start(const Texts& faults = {}) {
-    if (server) server->stop();
-    Texts options{"--writable", "--log-commands"};
-    options.insert(options.end(), faults.begin(), faults.end());
-    server = start_ftp_server(root.path(), kUser, kPassword, options);
-  }
-  std::string address() const { return server->address("ftp"); }
-  std::string file(const std::string& name) const { return root / name; }
-  // The commands the server took so far that change its folder, in order.
-  Texts changes() {
-    Texts out;
-    for (const std::string& line : server->log()) {
-      for (const char* verb : {"STOR ", "RNFR ", "RNTO ", "DELE "})
-        if (line.starts_with(std::string("COMMAND ") + verb)) out.push_back(line.substr(8));
-    }
-    return out;
-  }
-  Texts names() const {
-    Texts out;
-    for (const auto& entry : fs::directory_iterator(root.path())) out.push_back(entry.path().filename().string());
-    std::sort(out.begin(), out.end());
-    return out;
-  }
-};
-
-PublishRun upload(ReleaseFolder& release, FtpFolder& ftp, Texts more = {}, bool terminal = false) {
-  Texts arguments{"--settings", release.settings(), "--upload", "--server", ftp.address(),      "--user",
-                  kUser,        "--password",       kPassword,  "--output", release.catalogue()};
-  arguments.insert(arguments.end(), more.begin(), more.end());
-  arguments.push_back(release.root());
-  std::ostringstream out, err;
-  PublishRun run;
-  run.exit_code = publish::run_publish(arguments, out, err, terminal);
-  run.out = out.str();
-  run.err = err.str();
-  return run;
-}
 
 std::size_t position(const Texts& texts, const std::string& text) {
   return static_cast<std::size_t>(std::find(texts.begin(), texts.end(), text) - texts.begin());
@@ -91,7 +44,7 @@ TEST(Upload, FilesGoUpUnderTemporaryNamesAreRenamedIntoPlaceAndTheCatalogueComes
   for (const char* file : {"QOR_software.exe", "a.dll", "Bilder/logo.jpg", "SQLite3/qor_base.db3"})
     EXPECT_EQ(read_file(ftp.file(fs::path(file).filename().string())), read_file(inside(release.root(), file))) << file;
   EXPECT_EQ(read_file(ftp.file("catalogue.json")), read_file(release.catalogue()));
-  EXPECT_EQ(read_file(release.catalogue()).find(kPassword), std::string::npos);
+  EXPECT_EQ(read_file(release.catalogue()).find(kUploadPassword), std::string::npos);
 
   // Every file is whole under its temporary name before the first one is
   // renamed; the catalogue goes up after the last rename.
@@ -198,15 +151,16 @@ TEST(Upload, TheAccountComesFromTheSettingsAndTheCatalogueCanGoElsewhere) {
   FtpFolder ftp;
   fs::create_directory(ftp.root / "php_scripts");
   ftp.start();
-  release.write_settings(settings_text("[upload]\nserver = " + ftp.address() + "\nuser = " + kUser +
-                                       "\npassword = " + kPassword + "\ncatalogue = php_scripts/catalogue.json\n"));
+  release.write_settings(settings_text("[upload]\nserver = " + ftp.address() + "\nuser = " + kUploadUser +
+                                       "\npassword = " + kUploadPassword +
+                                       "\ncatalogue = php_scripts/catalogue.json\n"));
   const PublishRun run = release.run({"--settings", release.settings(), "--upload", release.root()});
   ASSERT_EQ(run.exit_code, publish::kPublished) << run.err;
   EXPECT_TRUE(fs::exists(ftp.file("a.dll")));
   EXPECT_FALSE(fs::exists(ftp.file("catalogue.json")));
   const std::string published = read_file(ftp.file("php_scripts/catalogue.json"));
   EXPECT_NE(published.find("a.dll"), std::string::npos);
-  EXPECT_EQ(published.find(kPassword), std::string::npos);
+  EXPECT_EQ(published.find(kUploadPassword), std::string::npos);
 
   release.write_settings(settings_text());
   const PublishRun no_account = release.run({"--settings", release.settings(), "--upload", release.root()});
@@ -225,7 +179,7 @@ TEST(Upload, ANameWithAControlCharacterIsRefusedBeforeAnythingIsSent) {
   write_file(local / "x", "x");
   auto internet = transfer::open("test");
   ASSERT_TRUE(internet);
-  auto connection = transfer::connect(*internet, ftp.address(), kUser, kPassword);
+  auto connection = transfer::connect(*internet, ftp.address(), kUploadUser, kUploadPassword);
   ASSERT_TRUE(connection) << connection.failure().reason;
   const std::string injected = "x\r\nDELE catalogue.json";
   EXPECT_FALSE(transfer::put_file(connection->get(), local / "x", injected));

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <initializer_list>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "portable/release/release_key.hpp"
@@ -21,6 +23,15 @@ crypto::Signature sample_signature() {
   crypto::Signature signature{};
   for (std::size_t i = 0; i < signature.size(); ++i) signature[i] = static_cast<std::uint8_t>(i * 3);
   return signature;
+}
+
+std::string joined(std::initializer_list<std::string_view> lines, std::string_view end) {
+  std::string text;
+  for (auto line = lines.begin(); line != lines.end(); ++line) {
+    if (line != lines.begin()) text += end;
+    text += *line;
+  }
+  return text;
 }
 
 std::string base64_of_bytes(std::size_t count, char byte) { return to_base64(std::string(count, byte)); }
@@ -53,8 +64,9 @@ TEST(ReleaseKey, APrivateKeyFileTakesCommentsAndLineEndsOfEitherKind) {
   const crypto::KeyPair pair = sample_pair();
   const std::string secret_line = "qor-p256-private:" + to_base64(std::string(pair.secret.begin(), pair.secret.end()));
   const std::string public_line = public_key_text(pair.public_key);
-  for (const std::string& file :
-       {"# key\r\n" + secret_line + "\r\n" + public_line + "\r\n", public_line + "\n\n# moved\n" + secret_line}) {
+  // CR LF with a comment first; LF with the public line first, a blank line and no last line end.
+  for (const std::string& file : {joined({"# key", secret_line, public_line, ""}, "\r\n"),
+                                  joined({public_line, "", "# moved", secret_line}, "\n")}) {
     const auto read = read_private_key_file_text(file);
     ASSERT_TRUE(read) << read.failure().reason;
     EXPECT_EQ(read->secret, pair.secret);

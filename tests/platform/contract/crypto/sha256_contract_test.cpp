@@ -56,7 +56,7 @@ TEST(Sha256, FinishStartsAfreshAndAMovedHashGoesOn) {
   Sha256 moved(std::move(first));
   moved.add("b");
   Sha256 assigned;
-  assigned.add("not part of it");
+  assigned.add("not in the digest");
   assigned = std::move(moved);
   assigned.add(std::string_view("c"));
   EXPECT_EQ(hex_of(assigned.finish()), kAbc);
