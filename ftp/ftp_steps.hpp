@@ -1,17 +1,25 @@
 // The internet check and the FTP client: connection, remote listing, download.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 #include "platform/file_system.hpp"
 #include "platform/ftp_transfer.hpp"
 #include "platform/http_fetch.hpp"
+#include "portable/release/crypto_values.hpp"
 #include "window/fetch_outcome.hpp"
 
 namespace qor {
 
 class FormHost;
 class TransferFailures;
+
+// What a signed release says one of its files is.
+struct VouchedFile {
+  std::uint64_t size = 0;
+  crypto::Sha256Digest sha256{};
+};
 
 // True when the internet functions can be opened and the update server
 // answers the check query with exactly "ok". The query is abandoned (false)
@@ -46,9 +54,12 @@ FetchOutcome ftp_get_file(FormHost& host, FileSystem& file_system, const std::st
 // The same for a file of a placement run: a file that arrived whole is held
 // by `run` (Held) and put in place by the run's place_all() as `placing`
 // says, which the caller tells with tell_placement.
+// With `vouched` (a client built with the vendor's key), the file is held
+// only when its size and SHA-256, computed as its bytes arrive, are those
+// the signed release names; otherwise it fails and the old file stays.
 FetchOutcome ftp_get_file(FormHost& host, FileSystem& file_system, const std::string& file_name,
                           const std::string& local_folder, const Placing& placing, TransferFailures& failures,
-                          PlacementRun& run);
+                          PlacementRun& run, const VouchedFile* vouched = nullptr);
 FetchOutcome ftp_get_file(FormHost& host, FileSystem& file_system, const std::string& file_name,
                           const std::string& local_folder, const Placing& placing, PlacementRun& run);
 

@@ -60,7 +60,9 @@ void create_desktop_shortcut(QOR_sync_FRM& form, Shell& shell, const std::string
       MsgButtons::OK, kApplicationTitle);
 }
 
-void finish_action(QOR_sync_FRM& form, Shell& shell) {
+void finish_action(QOR_sync_FRM& form, Shell& shell) { finish_action(form, shell, {}, {}); }
+
+void finish_action(QOR_sync_FRM& form, Shell& shell, const ProgramCheck& check, const std::string& refused_line) {
   const std::string program = form.shared().mod.main_program;
   const std::string folder = application_folder(form);
   if (const auto below = path_below_program_folder(program); below && below->empty()) {
@@ -81,6 +83,16 @@ void finish_action(QOR_sync_FRM& form, Shell& shell) {
                        kApplicationTitle);
     form.host().Unload();
     return;
+  }
+  if (check) {
+    if (const Status vouched = check(*path); !vouched) {
+      // Neither started nor offered on the desktop: it is not the program
+      // the vendor signed.
+      report_failure("main program", vouched.failure());
+      form.host().MsgBox(refused_line + "\r\n" + display_path(*path), MsgButtons::OK, kApplicationTitle);
+      form.host().Unload();
+      return;
+    }
   }
   create_desktop_shortcut(form, shell, *path);
 

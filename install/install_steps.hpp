@@ -29,5 +29,11 @@ void download_packages(QOR_sync_FRM& form, const FetchFile& fetch, TransferFailu
 // Writes the shortcut to the main program at `program_path`.
 void create_desktop_shortcut(QOR_sync_FRM& form, Shell& shell, const std::string& program_path);
 void finish_action(QOR_sync_FRM& form, Shell& shell);
+// Whether the main program file at a path may be started (a client built
+// with the vendor's key: it is the signed one); the reason when not.
+using ProgramCheck = std::function<Status(const std::string& program_path)>;
+// The same; a program the check refuses gets no shortcut, is not started,
+// and the user is told `refused_line` (in their language).
+void finish_action(QOR_sync_FRM& form, Shell& shell, const ProgramCheck& check, const std::string& refused_line);
 
 }  // namespace qor

@@ -14,6 +14,7 @@
 #pragma once
 
 #include <chrono>
+#include <cstdint>
 #include <memory>
 #include <optional>
 #include <string>
@@ -111,6 +112,12 @@ class FileSystem {
   // the path lies outside the program folder, leads through a link, or
   // names no regular file.
   virtual Result<std::string> regular_file_inside(const std::string& path) = 0;
+
+  // Streams the regular file at `path` inside the program folder into
+  // `sink`, for checking it against a signed release. Fails with the reason
+  // for a path outside the folder or through a link, anything but a regular
+  // file, and a file larger than `max_bytes` (nothing is written then).
+  virtual Status read_file(const std::string& path, ByteSink& sink, std::uint64_t max_bytes) = 0;
 
   // --- writes (below the program folder only) ---
   // Starts replacing (or creating) the file at path. Fails when its folder

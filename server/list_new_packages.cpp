@@ -1,6 +1,8 @@
 // Package folders the server has and the program folder lacks.
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 #include "platform/file_system.hpp"
 #include "server/answer_grammar.hpp"
@@ -14,7 +16,10 @@ namespace qor {
 void list_new_packages(QOR_sync_FRM& form, const UpdateServer& server) {
   const std::string answer = http_get_text(form.host(), query_url(server.address, "art=new"), server.limits);
   form.List2.Clear();
-  for (const std::string_view record : answer::record_list(answer)) {
+  std::vector<std::string> records;
+  for (const std::string_view record : answer::record_list(answer)) records.emplace_back(record);
+  if (form.vouch_answer) records = form.vouch_answer(ServerAnswer::NewFolders, std::move(records));
+  for (const std::string& record : records) {
     // A name that leads out of the program folder would have its folder
     // created there by the folder panel's button; it is never offered.
     const auto name = path_below_program_folder(record);

@@ -2,6 +2,8 @@
 // List3, and the panel that asks the user, or the next step.
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 #include "server/answer_grammar.hpp"
 #include "server/http_query.hpp"
@@ -31,7 +33,10 @@ void list_install_packages(QOR_sync_FRM& form, const UpdateServer& server) {
   // here, before anything is checked or fetched.
   if (const Status cleaned = form.file_system->remove_download_leftovers(); !cleaned)
     report_failure("leftover downloads", cleaned.failure());
-  for (const std::string_view record : answer::record_list(answer)) form.List1.AddItem(std::string(record));
+  std::vector<std::string> records;
+  for (const std::string_view record : answer::record_list(answer)) records.emplace_back(record);
+  if (form.vouch_answer) records = form.vouch_answer(ServerAnswer::Install, std::move(records));
+  for (const std::string& record : records) form.List1.AddItem(record);
   parse_package_records(form);
   if (form.List3.ListCount() == 0) {
     form.Picture3(1).Visible = false;
@@ -51,13 +56,23 @@ void list_install_packages(QOR_sync_FRM& form, const UpdateServer& server) {
 void list_update_packages(QOR_sync_FRM& form, const UpdateServer& server) {
   const std::string answer = http_get_text(form.host(), query_url(server.address, "art=update"), server.limits);
   start_list(form, 1);
+  std::vector<std::string> main_program;
+  std::vector<std::string> records;
   for (const std::string_view record : answer::record_list(answer)) {
     if (const auto main = answer::keyed_value(record, "mainprogram=")) {
-      form.shared().mod.main_program = std::string(*main);
+      main_program.assign(1, std::string(*main));
     } else if (!answer::keyed_value(record, "updaprogram=")) {
-      form.List1.AddItem(std::string(record));
+      records.emplace_back(record);
     }
   }
+  if (form.vouch_answer) {
+    records = form.vouch_answer(ServerAnswer::Update, std::move(records));
+    main_program = form.vouch_answer(ServerAnswer::MainProgram, std::move(main_program));
+    // The signed release names the main program, also none.
+    if (main_program.empty()) main_program.emplace_back();
+  }
+  if (!main_program.empty()) form.shared().mod.main_program = main_program.front();
+  for (const std::string& record : records) form.List1.AddItem(record);
   parse_package_records(form);
   if (form.List3.ListCount() == 0) {
     form.Picture1(1).Visible = false;

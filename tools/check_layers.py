@@ -20,7 +20,7 @@ SOURCE = (".cpp", ".hpp", ".h", ".c")
 SKIP = ("build", ".git")
 IMPLEMENTATIONS = ("platform/linux", "platform/win32", "window/qt", "window/win32")
 # Folders that see the interfaces only.
-INTERFACE_ONLY = ("portable", "platform", "window", "server", "ftp", "install", "filetime", "publish")
+INTERFACE_ONLY = ("portable", "platform", "window", "server", "ftp", "install", "filetime", "release", "publish")
 # The publishing tool reads files as the client does and has no window.
 NO_WINDOW = ("publish",)
 INCLUDE = re.compile(r'^\s*#\s*include\s+"([^"]+)"', re.M)

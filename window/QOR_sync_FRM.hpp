@@ -11,6 +11,7 @@
 #include "window/controls.hpp"
 #include "window/form_host.hpp"
 #include "window/shared_variables.hpp"
+#include "window/signed_answers.hpp"
 #include "window/steps.hpp"
 
 namespace qor {
@@ -87,6 +88,13 @@ class QOR_sync_FRM {
   // by the record's row in List1 (the item's ItemData). The list steps clear
   // it with the lists.
   std::unordered_map<std::int32_t, CheckedRecord> checked_records;
+  // A client built with the vendor's key refused this run's release (bad
+  // or missing signature, unreadable manifest, an older release): nothing
+  // is installed or updated. An unattended run reads it at the end.
+  bool release_refused = false;
+  // Set by a client built with the vendor's key: the answers as the signed
+  // release vouches for them. Unset, the answers are used as they come.
+  VouchAnswer vouch_answer;
   Image* hover_image = nullptr;
   Label* hover_label = nullptr;
 

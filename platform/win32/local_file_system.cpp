@@ -13,6 +13,7 @@
 #include "platform/win32/program_folder_root.hpp"
 #include "platform/win32/replacement_file.hpp"
 #include "platform/win32/stamp_file.hpp"
+#include "platform/win32/unique_handle.hpp"
 #include "platform/win32/wide_text.hpp"
 #include "platform/win32/windows_error.hpp"
 #include "platform/win32/windows_names.hpp"
@@ -129,6 +130,43 @@ class LocalFileSystem final : public FileSystem {
     if (!found->is_file() || found->name.empty()) return Failure{found->path + ": not a regular file"};
     if (Status here = root_.check_entry(*found); !here) return here.failure();
     return found->path;
+  }
+
+  Status read_file(const std::string& path, ByteSink& sink, std::uint64_t max_bytes) override {
+    const std::string p = local_path(path);
+    const auto relative = root_.below(p);
+    if (!relative) return outside("read", p);
+    auto found = root_.walk(*relative, false);
+    if (!found) return found.failure();
+    if (!found->exists) return win32::windows_failure("read " + found->path, ERROR_FILE_NOT_FOUND);
+    if (found->is_reparse_point()) return win32::reparse_point_in_the_way(found->path);
+    if (!found->is_file() || found->name.empty()) return Failure{"read " + found->path + ": not a regular file"};
+    if (Status here = root_.check_entry(*found); !here) return here.failure();
+    // Others may go on using the file meanwhile; a reparse point put there
+    // after the walk is opened as itself, and refused below.
+    const win32::UniqueHandle file(CreateFileW(win32::to_wide(found->path).c_str(), GENERIC_READ,
+                                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                               OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+    if (!file) return win32::windows_failure("read " + found->path, GetLastError());
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (GetFileType(file.get()) != FILE_TYPE_DISK || !GetFileInformationByHandle(file.get(), &info) ||
+        (info.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) != 0)
+      return Failure{"read " + found->path + ": not a regular file"};
+    const std::uint64_t size = (std::uint64_t{info.nFileSizeHigh} << 32) | info.nFileSizeLow;
+    const Failure too_large{"read " + found->path + ": larger than " + std::to_string(max_bytes) + " bytes",
+                            ERROR_FILE_TOO_LARGE};
+    if (size > max_bytes) return too_large;
+    std::uint64_t total = 0;
+    char buffer[64 * 1024];
+    for (;;) {
+      DWORD got = 0;
+      if (!ReadFile(file.get(), buffer, sizeof buffer, &got, nullptr))
+        return win32::windows_failure("read " + found->path, GetLastError());
+      if (got == 0) return {};
+      total += got;
+      if (total > max_bytes) return too_large;
+      if (Status written = sink.write(buffer, got); !written) return written;
+    }
   }
 
   Result<std::unique_ptr<ReplacementFile>> replace_file(const std::string& path) override {

@@ -32,6 +32,8 @@ from e2e_support import (Failure, LiveScreen, Processes, Scenario, close_window,
                          su, update_server, wait_for)
 import home_style_packages as home  # noqa: E402
 
+# qor_sign_test_release (--signer): signs a published folder with the tests' key.
+SIGNER = None
 PAGES = ("language", "folder", "install", "update", "package", "finish")
 STEP_TIMEOUT = 180  # a step on a loaded two-core machine, transfers included
 CLOSE_BOUND = 15  # seconds from the close to the end of the process, on a loaded machine
@@ -648,6 +650,70 @@ def stopped_between_renames(sc):
           % (len(waiting), len(entries)))
 
 
+def sign_release(sc, sequence):
+    """Signs the published folder with the tests' key (--signer): the answers
+    the server gives for it, and every file in it."""
+    sys.path.insert(0, os.path.join(HERE, "..", "..", "tools"))
+    import update_server as server_module
+    catalogue = server_module.Catalogue(os.path.join(sc.published, "catalogue.json"), sc.published, {}, {})
+    data = catalogue.load()
+    lines = []
+    if data.get("mainprogram"):
+        lines.append("main %s" % data["mainprogram"])
+    for query in ("new", "install", "update"):
+        for record in filter(None, catalogue.answer(data, query, {}).split("||")):
+            if not record.startswith(("mainprogram=", "updaprogram=")):
+                lines.append("%s %s" % (query, record))
+    records = os.path.join(sc.work, "release-records.txt")
+    with open(records, "w", encoding="utf-8") as f:
+        f.write("\n".join(lines) + "\n")
+    subprocess.run([SIGNER, records, sc.published, str(sequence)], check=True)
+
+
+def signed_release(sc):
+    """The client built with the tests' release key (--client) against a
+    release signed with that key: every panel, every file in place, the
+    main application started (so it matched the release), the release kept."""
+    expect(SIGNER, "no --signer given")
+    sign_release(sc, 1)
+    server = update_server(sc.procs, sc.published)
+    before, _ = file_state(sc.program)
+    every_page(sc, server.ports["http"])
+    after, _ = file_state(sc.program)
+    checks.check_installed(sc.published, before, after)
+    expect(os.path.exists(os.path.join(sc.program, ".qor-release-accepted")), "the accepted release was not kept")
+    print("  signed release: pages, files and start as unsigned, the release kept")
+
+
+def refused_release(sc):
+    """The client built with the tests' release key (--client) against a
+    server that signs nothing: one "Übertragunsfehler" box with the refusal
+    line, then the finish panel; nothing fetched, placed or started."""
+    server = update_server(sc.procs, sc.published)
+    before, _ = file_state(sc.program)
+    window = sc.start_client(server.ports["http"])
+    watch = PageWatch(sc, window)
+    click_flag(sc, window, watch)
+    wait_for(lambda: sc.message_boxes(), STEP_TIMEOUT, "the box refusing the release")
+    boxes = sc.message_boxes()
+    expect(len(boxes) == 1, "%d message boxes for the refused release" % len(boxes))
+    width = screens.message_text_ink(*sc.close_message_box(boxes[0]))
+    transfer = screens.message_width("Übertragunsfehler", sc.message_font)
+    expect(width > transfer + screens.tolerance(transfer), "the refusal box shows no line beside its title")
+    page = settled_page(watch, ("language",), STEP_TIMEOUT, "the page after the refusal")
+    expect(page == "finish", "after the refused release the window shows the %s page" % page)
+    expect(not sc.message_boxes(), "a second box after the refusal")
+    finish(sc, window)
+    changed = changed_files(before, file_state(sc.program)[0])
+    expect(not changed, "the refused release changed %s" % changed)
+    fetched = [line for line in server.log() if line.startswith("RETR")]
+    expect(not fetched, "the refused release fetched %s" % fetched)
+    with open(sc.client_log, errors="replace") as f:
+        told = [line for line in f if line.startswith("QOR_sync_PRO: signed release: refused: ")]
+    expect(len(told) == 1, "standard error told the refusal %d times" % len(told))
+    print("  refused release: one box, the finish panel, nothing fetched or changed")
+
+
 SCENARIOS = {
     "full_run": full_run,
     "offline": offline,
@@ -659,6 +725,8 @@ SCENARIOS = {
     "close_on_message": close_on_message,
     "home_style": home_style,
     "stopped_between_renames": stopped_between_renames,
+    "refused_release": refused_release,
+    "signed_release": signed_release,
 }
 
 
@@ -677,7 +745,10 @@ def main():
     parser.add_argument("--artefacts", required=True, help="screenshots of failing scenarios go here")
     parser.add_argument("--keep", action="store_true", help="keep the screenshots of passing scenarios too")
     parser.add_argument("--only", nargs="*", choices=sorted(SCENARIOS), help="run only these scenarios")
+    parser.add_argument("--signer", help="qor_sign_test_release, for the scenarios of signed releases")
     args = parser.parse_args()
+    global SIGNER
+    SIGNER = args.signer
     return run_on_display(SCENARIOS, args.only or list(SCENARIOS), args.client, args.artefacts, args.keep)
 
 

@@ -115,6 +115,23 @@ def check_shortcut(sc):
 def full_run(sc):
     """A first run through every panel, then a second with nothing due."""
     server = update_server(sc.procs, sc.published)
+    first_run(sc, server)
+    runs.nothing_due_run(sc, server)
+    check_main_application_note(sc, 2)
+    check_shortcut(sc)
+
+
+def signed_release(sc):
+    """The program built with the tests' release key (--client) against a
+    release signed with that key: the first run as without a key, the main
+    application started (so it matched the release), the release kept."""
+    runs.sign_release(sc, 1)
+    first_run(sc, update_server(sc.procs, sc.published), kept=[".qor-release-accepted"])
+
+
+def first_run(sc, server, kept=()):
+    """Every panel, every file in place, the shortcut and the maximized start;
+    `kept`: files the run adds beside the packages."""
     before, _ = file_state(sc.program)
 
     window = sc.start_client(server.ports["http"])
@@ -138,16 +155,13 @@ def full_run(sc):
     # Exactly what the Linux client leaves: the older folder, every package
     # file in its place, the main application's note; nothing else.
     expected = set(before) | {checks.place(r) for r in checks.records(sc.published)} | {checks.MAIN_APP_NOTE}
+    expected |= set(kept)
     expect(set(after) == expected, "unexpected files in the program folder: %s" % sorted(set(after) ^ expected))
     for path in set(before) - {checks.place(r) for r in checks.records(sc.published)}:
         expect(after[path] == before[path], "%s, not a package file, was changed" % path)
     check_shortcut(sc)
     print("  first run: pages %s, %d files in place, stamps, shortcut and maximized start right"
           % (" > ".join(watch.pages()), len(checks.records(sc.published))), flush=True)
-
-    runs.nothing_due_run(sc, server)
-    check_main_application_note(sc, 2)
-    check_shortcut(sc)
 
 
 def no_shortcut(scenario):
@@ -169,6 +183,8 @@ SCENARIOS = {
     "close_mid_transfer": runs.close_mid_transfer,
     "close_while_server_stalls": runs.close_while_server_stalls,
     "close_on_message": runs.close_on_message,
+    "refused_release": runs.refused_release,
+    "signed_release": signed_release,
 }
 
 
@@ -186,7 +202,12 @@ def main():
     parser.add_argument("--wine-dir", help="an existing Wine prefix folder (prefix/, home/) to run in")
     parser.add_argument("--keep", action="store_true", help="keep the screenshots of passing scenarios too")
     parser.add_argument("--only", nargs="*", choices=sorted(SCENARIOS), help="run only these scenarios")
+    parser.add_argument("--signer", help="the Linux build's qor_sign_test_release, for signed releases")
     args = parser.parse_args()
+    if args.signer is not None and not os.access(args.signer, os.X_OK):
+        print("skipped: no signer at %s (build the Linux tests first)" % args.signer)
+        return 77
+    runs.SIGNER = args.signer
     signal.signal(signal.SIGTERM, lambda *_: sys.exit(143))  # through the clean-up below
     if os.path.exists("/usr/share/zoneinfo/Europe/Berlin"):
         os.environ["TZ"] = "Europe/Berlin"

@@ -1,6 +1,7 @@
 #include "tests/install/real_run.hpp"
 
 #include "app/wire_steps.hpp"
+#include "platform/shell.hpp"
 
 namespace qor::test {
 
@@ -15,11 +16,35 @@ PublishedAnswers::PublishedAnswers(const std::string& install_answer, const std:
                                             files);
 }
 
-ClientRun::ClientRun(const std::string& program_folder, const std::string& update_server) {
+namespace {
+
+class StartRecordingShell final : public Shell {
+ public:
+  explicit StartRecordingShell(std::vector<std::string>& started) : started_(started) {}
+  Result<std::string> desktop_folder() override { return std::string("desktop"); }
+  Result<std::string> menu_folder() override { return std::string("menu"); }
+  Result<std::string> save_shortcut(const std::string& folder, const std::string& name,
+                                    const ShortcutProperties&) override {
+    return folder + "/" + name;
+  }
+  Status start_program(const std::string& program, const std::string&) override {
+    started_.push_back(program);
+    return {};
+  }
+
+ private:
+  std::vector<std::string>& started_;
+};
+
+}  // namespace
+
+ClientRun::ClientRun(const std::string& program_folder, const std::string& update_server,
+                     const std::optional<crypto::PublicKey>& release_key) {
   shared_variables() = SharedVariables{};
   form = std::make_unique<QOR_sync_FRM>(FormServices{&host, make_local_file_system, program_folder});
   form->Form_Load();
-  form->steps = make_program_steps(*form, update_server);
+  form->steps = make_program_steps(*form, update_server, {}, release_key,
+                                   [this] { return std::make_unique<StartRecordingShell>(started); });
 }
 
 ClientRun::~ClientRun() {
@@ -40,5 +65,7 @@ std::vector<std::string> ClientRun::list_update() {
 }
 
 void ClientRun::download() { form->run_download_packages(); }
+
+void ClientRun::finish() { form->steps.finish(); }
 
 }  // namespace qor::test

@@ -6,9 +6,11 @@
 
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "portable/release/crypto_values.hpp"
 #include "tests/support/files.hpp"
 #include "tests/support/recording_host.hpp"
 #include "tests/support/server_process.hpp"
@@ -37,7 +39,9 @@ class PublishedAnswers {
 // program folder, the steps wired as the program wires them.
 class ClientRun {
  public:
-  ClientRun(const std::string& program_folder, const std::string& update_server);
+  // With `release_key`, the client of a vendor who signs releases.
+  ClientRun(const std::string& program_folder, const std::string& update_server,
+            const std::optional<crypto::PublicKey>& release_key = std::nullopt);
   ClientRun(const ClientRun&) = delete;
   ClientRun& operator=(const ClientRun&) = delete;
   ~ClientRun();
@@ -49,6 +53,12 @@ class ClientRun {
   std::vector<std::string> list_update();
   // The download run over List3, as the panel's button starts it.
   void download();
+  // The finish panel's action; what it started is in `started`.
+  void finish();
+
+  // Programs the finish action started, through a shell that writes no
+  // shortcut and starts nothing.
+  std::vector<std::string> started;
 
   RecordingHost host;
   std::unique_ptr<QOR_sync_FRM> form;

@@ -21,6 +21,9 @@ class ForwardingFileSystem : public FileSystem {
     return real_->DateLastModified(path);
   }
   Result<std::string> regular_file_inside(const std::string& path) override { return real_->regular_file_inside(path); }
+  Status read_file(const std::string& path, ByteSink& sink, std::uint64_t max_bytes) override {
+    return real_->read_file(path, sink, max_bytes);
+  }
   Result<std::unique_ptr<ReplacementFile>> replace_file(const std::string& path) override {
     return real_->replace_file(path);
   }

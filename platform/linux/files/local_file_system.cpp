@@ -118,6 +118,40 @@ class LocalFileSystem final : public FileSystem {
     return shown;
   }
 
+  Status read_file(const std::string& path, ByteSink& sink, std::uint64_t max_bytes) override {
+    const std::string p = local_path(path);
+    const auto relative = root_.below(p);
+    if (!relative) return outside("read", p);
+    auto found = root_.walk(*relative);
+    if (!found) return found.failure();
+    const std::string& shown = found->path;
+    if (!found->exists) return failure_from_errno("read " + shown, ENOENT);
+    if (found->name.empty() || !S_ISREG(found->st.st_mode)) return Failure{"read " + shown + ": not a regular file"};
+    // O_NOFOLLOW: a link put there after the walk is not read through;
+    // O_NONBLOCK: nor does a FIFO put there hold the client.
+    const UniqueFd file(
+        ::openat(found->folder.get(), found->name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+    if (file.get() < 0) return failure_from_errno("read " + shown, errno);
+    struct stat st {};
+    if (::fstat(file.get(), &st) != 0) return failure_from_errno("read " + shown, errno);
+    if (!S_ISREG(st.st_mode)) return Failure{"read " + shown + ": not a regular file"};
+    if (static_cast<std::uint64_t>(st.st_size) > max_bytes)
+      return Failure{"read " + shown + ": larger than " + std::to_string(max_bytes) + " bytes", EFBIG};
+    std::uint64_t total = 0;
+    char buffer[64 * 1024];
+    for (;;) {
+      const ssize_t got = ::read(file.get(), buffer, sizeof buffer);
+      if (got < 0 && errno == EINTR) continue;
+      if (got < 0) return failure_from_errno("read " + shown, errno);
+      if (got == 0) return {};
+      // A file that grows while it is read is held to the same cap.
+      total += static_cast<std::uint64_t>(got);
+      if (total > max_bytes)
+        return Failure{"read " + shown + ": larger than " + std::to_string(max_bytes) + " bytes", EFBIG};
+      if (Status written = sink.write(buffer, static_cast<std::size_t>(got)); !written) return written;
+    }
+  }
+
   Result<std::unique_ptr<ReplacementFile>> replace_file(const std::string& path) override {
     auto entry = walk_for_writing("replace", path);
     if (!entry) return entry.failure();

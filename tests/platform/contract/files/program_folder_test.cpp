@@ -112,6 +112,52 @@ TEST_F(ProgramFolder, TheProgramToStartIsARegularFileInsideInItsOwnSpelling) {
   EXPECT_TRUE(holds(missing.failure().reason, dir / "missing.exe"));
 }
 
+// What a signed release checks is read from the file inside the folder
+// itself: whole, in any letter case, never through a link, never from
+// outside, and never past the size the release names.
+TEST_F(ProgramFolder, ReadsOnlyARegularFileInsideAndNoMoreThanItsCap) {
+  struct Collected : ByteSink {
+    Status write(const char* data, std::size_t size) override {
+      bytes.append(data, size);
+      return {};
+    }
+    Status rewind() override {
+      bytes.clear();
+      return {};
+    }
+    std::string bytes;
+  };
+  std::string content(200'000, '\0');
+  for (std::size_t i = 0; i < content.size(); ++i) content[i] = static_cast<char>(i * 31 % 251);
+  ASSERT_TRUE(files->CreateFolder(dir / "Bin"));
+  write_file(dir / "Bin/QOR_Software.exe", content);
+  {
+    Collected read;
+    const Status whole = files->read_file(dir.path() + "\\bin\\qor_software.EXE", read, content.size());
+    ASSERT_TRUE(whole) << whole.failure().reason;
+    EXPECT_EQ(read.bytes, content);
+  }
+  {
+    Collected read;
+    const Status larger = files->read_file(dir / "Bin/QOR_Software.exe", read, content.size() - 1);
+    ASSERT_FALSE(larger);
+    EXPECT_TRUE(holds(larger.failure().reason, "larger than"));
+    EXPECT_EQ(read.bytes, "");
+  }
+  write_file(elsewhere / "other.exe", "elsewhere");
+  link(dir / "linked.exe", elsewhere / "other.exe");
+  for (const std::string& path : {dir / "linked.exe", elsewhere / "other.exe", dir / "Bin", dir / "missing.exe"}) {
+    SCOPED_TRACE(path);
+    Collected read;
+    EXPECT_FALSE(files->read_file(path, read, 1'000'000));
+    EXPECT_EQ(read.bytes, "");
+  }
+  Collected read;
+  const Status missing = files->read_file(dir / "missing.exe", read, 100);
+  ASSERT_FALSE(missing);
+  EXPECT_EQ(missing.failure().code, failure_codes().file_not_found);
+}
+
 // Whatever the platform needs to start a program, make_startable gives it
 // and nothing more; what is missing or no file is refused.
 TEST_F(ProgramFolder, MakeStartableGivesWhatStartingNeeds) {
