@@ -31,9 +31,14 @@ def main_program(windows):
     return sp.WINDOWS_MAIN_PROGRAM if windows else sp.MAIN_PROGRAM
 
 
+# What a keyed client keeps of the last release it accepted.
+ACCEPTED_RELEASE = ".qor-release-accepted"
+
+
 def client_files(windows):
-    """In the program folder, never in a release: the client and the main application's note."""
-    return {sp.WINDOWS_CLIENT if windows else sp.CLIENT, checks.MAIN_APP_NOTE}
+    """In the program folder, never in a release: the client, the main
+    application's note, and a keyed client's accepted release."""
+    return {sp.WINDOWS_CLIENT if windows else sp.CLIENT, checks.MAIN_APP_NOTE, ACCEPTED_RELEASE}
 
 
 def make_release(release, work, windows=False):
@@ -206,6 +211,7 @@ def round_trip(sc, publisher, php, say=print, windows=False, key=None):
     pages = run_client(sc, host.port, 1)
     if key:
         verified(ftp, mark, 1)
+        expect(os.path.isfile(os.path.join(sc.program, ACCEPTED_RELEASE)), "the keyed client kept no accepted release")
     expect(pages[0] == "language" and pages[-1] == "finish" and "update" in pages, "first run, pages %s" % pages)
     check_equals_release(release, sc.program, before, windows)
     say("first run: pages %s; fetched %s; the program folder equals the release, the user's database kept"
