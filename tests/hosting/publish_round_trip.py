@@ -2,7 +2,9 @@
 published with `qor_publish --upload` to a writable FTP server, the PHP query
 script answers from the catalogue that went up, and the real client brings an
 older program folder up to the release through its window. Then a changed
-release goes up and the next run fetches just what changed.
+release goes up and the next run fetches just what changed. With the
+vendor's key every upload is signed, and a client built with the key's
+public half verifies each release before it installs or starts anything.
 
 Shared by publish_round_trip_test.py and the demo (tools/demo.sh --publish);
 `say` gets one line per thing worth telling a watching vendor."""
@@ -29,9 +31,14 @@ def main_program(windows):
     return sp.WINDOWS_MAIN_PROGRAM if windows else sp.MAIN_PROGRAM
 
 
+# What a keyed client keeps of the last release it accepted.
+ACCEPTED_RELEASE = ".qor-release-accepted"
+
+
 def client_files(windows):
-    """In the program folder, never in a release: the client and the main application's note."""
-    return {sp.WINDOWS_CLIENT if windows else sp.CLIENT, checks.MAIN_APP_NOTE}
+    """In the program folder, never in a release: the client, the main
+    application's note, and a keyed client's accepted release."""
+    return {sp.WINDOWS_CLIENT if windows else sp.CLIENT, checks.MAIN_APP_NOTE, ACCEPTED_RELEASE}
 
 
 def make_release(release, work, windows=False):
@@ -71,7 +78,7 @@ def change_release(release):
     os.remove(os.path.join(release, GONE))
 
 
-def write_settings(path, ftp_port, windows=False):
+def write_settings(path, ftp_port, windows=False, key=None):
     # German with the test's captions (the flag the scripted user clicks),
     # English with the demo's; the colours the window is found by.
     lines = ["[program]", "main = " + main_program(windows),
@@ -80,8 +87,15 @@ def write_settings(path, ftp_port, windows=False):
     for lang, texts in (("de", dict(sp.CAPTIONS["de"], **screens.CAPTIONS)), ("en", sp.CAPTIONS["en"])):
         lines += ["", "[captions %s]" % lang] + ["%s = %s" % kv for kv in texts.items()]
         lines += ["%s = %d" % kv for kv in sp.COLOURS.items()]
+    if key:
+        lines += ["", "[signing]", "key = " + key]
     with open(path, "w", encoding="utf-8") as f:
         f.write("\n".join(lines) + "\n")
+
+
+def is_release_record(name):
+    """A signed release's manifest or signature, beside the package files."""
+    return name.startswith("qor-release-") and name.endswith((".manifest", ".sig"))
 
 
 def publish(publisher, settings, release, *args):
@@ -92,15 +106,23 @@ def publish(publisher, settings, release, *args):
     return result.stdout
 
 
-def upload(publisher, settings, release, ftp):
-    """Publishes; returns the names the upload stored (their final names)."""
+def upload(publisher, settings, release, ftp, sequence=None):
+    """Publishes; returns the names of the package files the upload stored
+    (their final names). With `sequence`, the release went up signed: its
+    signature, then its manifest, right before the catalogue."""
     mark = len(ftp.lines)
     publish(publisher, settings, release, "--upload", "--server", "127.0.0.1:%d" % ftp.ports["ftp"],
             "--user", USER, "--password", PASSWORD)
     stored = [line.split(" ", 2)[2] for line in ftp.log(mark) if line.startswith("COMMAND STOR ")]
     expect("~qor-upload-catalogue.json" in stored, "the upload sent no catalogue: %s" % stored)
     expect(stored[-1] == "~qor-upload-catalogue.json", "the catalogue went up before a file: %s" % stored)
-    return sorted(name.split("-", 4)[4] for name in stored[:-1])
+    files = stored[:-1]
+    if sequence is not None:
+        signed = ["~qor-upload-qor-release-%d.sig" % sequence, "~qor-upload-qor-release-%d.manifest" % sequence]
+        expect(files[-2:] == signed, "the signed release went up as %s, not %s before the catalogue"
+               % (stored[-3:], signed))
+        files = files[:-2]
+    return sorted(name.split("-", 4)[4] for name in files)
 
 
 def dry_run_lines(publisher, settings, release, published):
@@ -149,34 +171,47 @@ def check_equals_release(release, program, before, windows):
 
 
 def fetched(ftp, mark):
-    return sorted(line[5:] for line in ftp.log(mark) if line.startswith("RETR "))
+    """The package files a run fetched (a signed release's own files aside)."""
+    return sorted(line[5:] for line in ftp.log(mark) if line.startswith("RETR ") and not is_release_record(line[5:]))
+
+
+def verified(ftp, mark, sequence):
+    """A keyed client fetched the newest release's manifest and signature."""
+    got = [line[5:] for line in ftp.log(mark) if line.startswith("RETR ") and is_release_record(line[5:])]
+    want = ["qor-release-%d.manifest" % sequence, "qor-release-%d.sig" % sequence]
+    expect(sorted(got) == sorted(want), "the keyed client read %s of the signed release, not %s" % (got, want))
 
 
 def local(seconds):
     return time.strftime("%Y-%m-%d %H:%M:%S", time.localtime(seconds))
 
 
-def round_trip(sc, publisher, php, say=print, windows=False):
+def round_trip(sc, publisher, php, say=print, windows=False, key=None):
     """The whole way, in sc (an e2e Scenario: its program folder holds the
     older state, its work folder the rest); `windows`: sc runs the Windows
-    client, and the release holds its main application."""
+    client, and the release holds its main application; `key`: the vendor's
+    private key file, whose public half sc's client was built with."""
     release, root = os.path.join(sc.work, "release"), os.path.join(sc.work, "ftp-root")
     settings = os.path.join(sc.work, "publish-settings.ini")
     os.makedirs(root)
     make_release(release, sc.work, windows)
     ftp = LoggedServer(sc.procs, [PYTHON, os.path.join(TOOLS, "ftp_server.py"), "--root", root, "--user", USER,
                                   "--password", PASSWORD, "--writable", "--log-commands"])
-    write_settings(settings, ftp.ports["ftp"], windows)
-    sent = upload(publisher, settings, release, ftp)
+    write_settings(settings, ftp.ports["ftp"], windows, key)
+    sent = upload(publisher, settings, release, ftp, 1 if key else None)
     names = sorted(os.path.basename(p) for p in file_state(release)[0])
     expect(sent == names, "the first upload sent %s, not every file of the release %s" % (sent, names))
-    say("published %d files to the FTP server on port %d: %s" % (len(sent), ftp.ports["ftp"], ", ".join(sent)))
+    say("published %d files to the FTP server on port %d%s: %s"
+        % (len(sent), ftp.ports["ftp"], ", signed as release 1" if key else "", ", ".join(sent)))
     host = PhpHost(php, sc.work, catalogue_dir=root, start=sc.procs.start)
     say("the PHP query script answers on port %d from the uploaded catalogue" % host.port)
 
     before, _ = file_state(sc.program)
     mark = len(ftp.lines)
     pages = run_client(sc, host.port, 1)
+    if key:
+        verified(ftp, mark, 1)
+        expect(os.path.isfile(os.path.join(sc.program, ACCEPTED_RELEASE)), "the keyed client kept no accepted release")
     expect(pages[0] == "language" and pages[-1] == "finish" and "update" in pages, "first run, pages %s" % pages)
     check_equals_release(release, sc.program, before, windows)
     say("first run: pages %s; fetched %s; the program folder equals the release, the user's database kept"
@@ -197,13 +232,15 @@ def round_trip(sc, publisher, php, say=print, windows=False):
     want = [("changed", "Bilder\\titel.jpg"), ("changed", "qor_tools.dll"), ("removed", "Daten\\liesmich.txt")]
     expect(plan == want, "the dry run of the changed release names %s:\n%s" % (plan, out))
     say("dry run of the changed release:\n    " + out.strip().replace("\n", "\n    "))
-    sent = upload(publisher, settings, release, ftp)
+    sent = upload(publisher, settings, release, ftp, 2 if key else None)
     expect(sent == ["qor_tools.dll", "titel.jpg"], "the second upload sent %s" % sent)
     say("uploaded: %s" % ", ".join(sent))
 
     mark = len(ftp.lines)
     before = file_state(sc.program)[0]
     pages = run_client(sc, host.port, 3)
+    if key:
+        verified(ftp, mark, 2)
     expect(pages == ["language", "update", "finish"], "third run, pages %s" % pages)
     got = fetched(ftp, mark)
     expect(got == ["qor_tools.dll", "titel.jpg"], "the third run fetched %s" % got)

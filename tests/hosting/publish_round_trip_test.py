@@ -6,7 +6,7 @@ equals the release, a second run finds nothing due, and after a changed
 release the next run fetches just the changed files (publish_round_trip.py).
 
     publish_round_trip_test.py --client build/app/QOR_sync_PRO --publisher build/publish/qor_publish
-                               --artefacts DIR [--php PATH] [--keep]
+                               --artefacts DIR [--key FILE] [--php PATH] [--keep]
 
 Exit 77 (skipped) when there is no php.
 """
@@ -29,6 +29,7 @@ def main():
     parser.add_argument("--publisher", required=True, help="the built qor_publish")
     parser.add_argument("--artefacts", required=True, help="screenshots of a failing run go here")
     parser.add_argument("--php", help="the PHP command-line program (default: php on PATH)")
+    parser.add_argument("--key", help="sign every upload with this private key file (the client holds its public half)")
     parser.add_argument("--keep", action="store_true", help="keep the screenshots of a passing run too")
     args = parser.parse_args()
     php = find_php(args.php)
@@ -36,7 +37,9 @@ def main():
         print("SKIPPED: no php on PATH (Debian's php-cli, installed by tools/install-deps.sh)")
         return SKIP
     publisher = os.path.abspath(args.publisher)
-    scenario = {"publish_round_trip": lambda sc: round_trip(sc, publisher, php, lambda line: print("  " + line))}
+    key = os.path.abspath(args.key) if args.key else None
+    scenario = {"publish_round_trip": lambda sc: round_trip(sc, publisher, php, lambda line: print("  " + line),
+                                                            key=key)}
     return run_on_display(scenario, list(scenario), args.client, args.artefacts, args.keep)
 
 

@@ -8,7 +8,7 @@ release, a second run fetch nothing, and after a changed release the next run
 fetch just the changed files.
 
     publish_round_trip_windows_test.py --client build-windows/app/QOR_sync_PRO.exe
-                                       --publisher build/publish/qor_publish --artefacts DIR [--php PATH] [--keep]
+                                       --publisher build/publish/qor_publish --artefacts DIR [--key FILE] [--php PATH] [--keep]
 
 Exit 77 (skipped) without php or without the Linux build's qor_publish.
 """
@@ -37,6 +37,7 @@ def main():
     parser.add_argument("--publisher", required=True, help="the Linux build's qor_publish")
     parser.add_argument("--artefacts", required=True, help="screenshots of a failing run go here")
     parser.add_argument("--php", help="the PHP command-line program (default: php on PATH)")
+    parser.add_argument("--key", help="sign every upload with this private key file (the client holds its public half)")
     parser.add_argument("--keep", action="store_true", help="keep the screenshots of a passing run too")
     args = parser.parse_args()
     php = find_php(args.php)
@@ -51,8 +52,9 @@ def main():
     artefacts = os.path.abspath(args.artefacts)
     os.makedirs(artefacts, exist_ok=True)
     publisher, client = os.path.abspath(args.publisher), os.path.abspath(args.client)
+    key = os.path.abspath(args.key) if args.key else None
     scenarios = {"publish_round_trip": lambda sc: round_trip(sc, publisher, php, lambda line: print("  " + line),
-                                                             windows=True)}
+                                                             windows=True, key=key)}
 
     wine = WinePrefix(os.path.join(artefacts, "wine-publish"))
     procs = Processes()
