@@ -1,0 +1,27 @@
+// Why the window does not open, on Linux: the line on standard error for a
+// terminal or a log, and a box for the user who started the program from
+// the desktop.
+#include <cstdio>
+
+#include <QApplication>
+#include <QMessageBox>
+
+#include "portable/app_title.hpp"
+#include "window/form_toolkit.hpp"
+
+namespace qor {
+
+void show_refusal(int argc, char** argv, const std::string& text) {
+  std::fputs((std::string(kApplicationTitle) + ": " + text + "\n").c_str(), stderr);
+  std::fflush(stderr);
+  QApplication app(argc, argv);
+  QString body = QString::fromStdString(text);
+  body.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+  QMessageBox box(QMessageBox::Warning, QString::fromUtf8(kApplicationTitle), body, QMessageBox::Ok);
+  box.setTextFormat(Qt::PlainText);
+  box.exec();
+}
+
+bool connect_standard_streams() { return true; }
+
+}  // namespace qor
