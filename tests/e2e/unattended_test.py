@@ -198,8 +198,9 @@ def full_run(sc):
     expect(not retrieved(server, mark), "the second run fetched %s" % retrieved(server, mark))
     expect(not lines_starting(result[1], "fetched: "), "the second run tells of fetched files:\n" + result[1])
     wait_for(lambda: main_app_starts(sc) == 2, 60, "the main application's second start")
-    expect_unchanged((state[0], state[1]), (dict(file_state(sc.program)[0], **{
-        checks.MAIN_APP_NOTE: state[0][checks.MAIN_APP_NOTE]}), file_state(sc.program)[1]), "the second run")
+    after = file_state(sc.program)
+    after[0][checks.MAIN_APP_NOTE] = state[0][checks.MAIN_APP_NOTE]  # the application notes its start there
+    expect_unchanged(state, after, "the second run")
     with open(log_path, encoding="utf-8") as f:
         expect(f.read().count("result: exit 0") == 2, "the log was not appended to")
     print("  second run: exit 0, nothing fetched, nothing changed", flush=True)
@@ -222,12 +223,15 @@ def check_changes_nothing(sc):
     real run, exit 0."""
     server = update_server(sc.procs, sc.published)
     port = server.ports["http"]
+    # What a killed download left: a real run clears it, a check must not.
+    with open(os.path.join(sc.program, "Daten", ".qor-download-k1ll3d"), "wb") as f:
+        f.write(b"half a file")
     before = file_state(sc.program)
     result = sc.run("--check", *server_args(port))
     expect_code(result, 10, "--check with files due")
     out = result[1]
-    expect(sorted(lines_starting(out, "due folder: ")) == sorted(checks.catalogue(sc.published)["new"]),
-           "due folders told:\n" + out)
+    missing = [f for f in checks.catalogue(sc.published)["new"] if not os.path.isdir(os.path.join(sc.program, f))]
+    expect(missing and sorted(lines_starting(out, "due folder: ")) == sorted(missing), "due folders told:\n" + out)
     due = lines_starting(out, "due for install: ") + lines_starting(out, "due for update: ")
     for name in ("qor_helper.exe", "qor_tools.dll", "liesmich.txt", "qor_base.db3"):
         expect(any(line.endswith(name) for line in due), "%s is not told as due:\n%s" % (name, out))
