@@ -10,6 +10,8 @@
 // The Windows API last: <windows.h> redefines names the project's headers declare.
 #include "platform/win32/windows_api.hpp"
 
+#include <io.h>
+
 namespace qor {
 
 void show_refusal(int /*argc*/, char** /*argv*/, const std::string& text) {
@@ -23,8 +25,10 @@ void show_refusal(int /*argc*/, char** /*argv*/, const std::string& text) {
 
 bool connect_standard_streams() {
   win32::use_parent_console();
-  const HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);
-  return out != nullptr && out != INVALID_HANDLE_VALUE;
+  // The C library's stream, not the system's handle: a stream opened on the
+  // console leaves the process's standard handle as it was.
+  const int output = _fileno(stdout);
+  return output >= 0 && _get_osfhandle(output) >= 0;
 }
 
 }  // namespace qor

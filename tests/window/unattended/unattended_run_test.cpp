@@ -4,6 +4,7 @@
 // steps are doubles that move the window on as the real ones do.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <string>
@@ -239,7 +240,9 @@ TEST(RunLog, EachRecordIsOneLineOnTheConsoleAndATimedLineAppendedToTheLog) {
   EXPECT_EQ(console.text(),
             "message: Ordner konnte nicht angelegt werden / Folder could not be created: / /opt/qor/a / b\\x01\n"
             "result: exit 0\n");
-  const std::string logged = test::read_file(path);
+  std::string logged = test::read_file(path);
+  // Windows writes its text files' line ends as CR LF.
+  logged.erase(std::remove(logged.begin(), logged.end(), '\r'), logged.end());
   ASSERT_EQ(logged.rfind("an earlier run\n", 0), 0u) << "the log was not appended to: " << logged;
   const std::string ours = logged.substr(std::string("an earlier run\n").size());
   // "YYYY-MM-DD HH:MM:SS " before each line.
