@@ -88,6 +88,28 @@ TEST_F(FromAConsole, AFolderAnotherClientWorksInIsRefusedWithSeven) {
       << console_screen().c_str();
 }
 
+// The window started meanwhile: a box that says so instead of the window,
+// and the program ends with 7 once the box is closed.
+TEST_F(FromAConsole, TheWindowInAFolderAnotherClientWorksInIsABoxAndSeven) {
+  const std::string folder = std::filesystem::path(program_path).parent_path().string();
+  const auto held = lock_program_folder(folder);
+  ASSERT_TRUE(held) << held.failure().reason;
+  ChildProcess program(program_path, {"--update-server", server()}, true);
+  HWND box = nullptr;
+  for (int i = 0; i < 200 && box == nullptr; ++i) {
+    box = FindWindowW(L"#32770", L"QOR_sync_PRO");
+    if (box == nullptr) Sleep(100);
+  }
+  ASSERT_NE(box, nullptr) << "no box";
+  wchar_t text[1024] = {};
+  GetDlgItemTextW(box, 0xFFFF, text, 1024);
+  EXPECT_NE(std::wstring(text).find(L"läuft bereits in diesem Ordner"), std::wstring::npos) << text;
+  EXPECT_NE(std::wstring(text).find(L"is already running in this folder"), std::wstring::npos) << text;
+  EXPECT_EQ(FindWindowW(nullptr, L"QOR synchro center"), nullptr) << "the window opened beside the box";
+  PostMessageW(box, WM_COMMAND, IDOK, 0);
+  EXPECT_EQ(program.wait(std::chrono::seconds(30)), 7u);
+}
+
 // Started as a scheduled task starts it: no console anywhere.
 TEST(WithoutAConsole, TheLogFileHoldsTheLines) {
   FreeConsole();
