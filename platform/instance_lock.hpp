@@ -24,8 +24,8 @@ inline constexpr long kFolderLocked = -7007;
 
 // Takes the lock of `program_folder` (no trailing separator) without
 // waiting. A folder another holds fails with kFolderLocked; any other
-// failure (the folder cannot be opened, the system refuses) carries the
-// platform's reason and code. Leaves the folder's files as they were once
+// failure (no folder named, the folder cannot be opened, the system
+// refuses) carries the platform's reason and code. Leaves the folder's files as they were once
 // given up.
 Result<std::unique_ptr<InstanceLock>> lock_program_folder(const std::string& program_folder);
 

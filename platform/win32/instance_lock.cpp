@@ -30,6 +30,8 @@ class FolderLock : public InstanceLock {
 }  // namespace
 
 Result<std::unique_ptr<InstanceLock>> lock_program_folder(const std::string& program_folder) {
+  // An unknown folder is no folder to lock, least of all the working folder.
+  if (program_folder.empty()) return Failure{"the program folder is not known", ERROR_PATH_NOT_FOUND};
   std::wstring path = win32::to_wide(program_folder);
   if (!path.empty() && path.back() != L'\\' && path.back() != L'/') path += L'\\';
   path += kLockName;

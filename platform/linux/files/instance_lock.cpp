@@ -29,7 +29,9 @@ class FolderLock : public InstanceLock {
 }  // namespace
 
 Result<std::unique_ptr<InstanceLock>> lock_program_folder(const std::string& program_folder) {
-  const std::string folder = program_folder.empty() ? "/" : program_folder;
+  // An unknown folder is no folder to lock, least of all the root.
+  if (program_folder.empty()) return Failure{"the program folder is not known", ENOENT};
+  const std::string& folder = program_folder;
   UniqueFd fd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
   if (fd.get() < 0) return failure_from_errno("open the program folder " + folder, errno);
   while (::flock(fd.get(), LOCK_EX | LOCK_NB) != 0) {

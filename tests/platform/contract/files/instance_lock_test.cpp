@@ -69,6 +69,10 @@ TEST(InstanceLock, AFolderThatIsNotThereFailsWithItsReasonNotAsTaken) {
   ASSERT_FALSE(missing);
   EXPECT_NE(missing.failure().code, kFolderLocked);
   EXPECT_NE(missing.failure().reason.find("gone"), std::string::npos) << missing.failure().reason;
+  // An unknown folder is not the root's or the working folder's lock.
+  const auto unknown = lock_program_folder("");
+  ASSERT_FALSE(unknown);
+  EXPECT_NE(unknown.failure().code, kFolderLocked);
 }
 
 TEST(InstanceLock, TheRunningProgramsFolderHoldsThisProgram) {
