@@ -84,9 +84,15 @@ int run_without_window(const std::vector<std::string>& args) {
 
 int main(int argc, char** argv) {
   const std::vector<std::string> args(argv + 1, argv + argc);
-  // Help needs no display: answer it before the toolkit opens one.
+  // Help needs no display: answer it before the toolkit opens one; without
+  // the window it is lines only, as no box may wait there.
   if (qor::asks_for_help(args)) {
-    qor::show_usage_text(qor::usage_text("QOR_sync_PRO", QOR_UPDATE_SERVER), false);
+    const std::string usage = qor::usage_text("QOR_sync_PRO", QOR_UPDATE_SERVER);
+    if (!qor::asks_for_unattended(args)) {
+      qor::show_usage_text(usage, false);
+    } else if (qor::connect_standard_streams()) {
+      std::fputs(usage.c_str(), stdout);
+    }
     return 0;
   }
   if (qor::asks_for_unattended(args)) return run_without_window(args);

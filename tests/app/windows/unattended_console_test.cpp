@@ -76,6 +76,14 @@ TEST_F(FromAConsole, ARefusedCommandLineSaysWhyThereAndWaitsOnNoBox) {
   EXPECT_NE(console_screen().find(L"not a language: \"fr\""), std::wstring::npos) << console_screen().c_str();
 }
 
+// Asked for help in a scheduled task's command line: the text, no box.
+TEST_F(FromAConsole, HelpWithoutTheWindowIsLinesOnly) {
+  ChildProcess program(program_path, {"--unattended", "--help"}, true);
+  EXPECT_EQ(program.wait(std::chrono::seconds(60)), 0u) << "not ended, or a box waits";
+  EXPECT_FALSE(box_shown());
+  EXPECT_NE(console_screen().find(L"--unattended --language de|en"), std::wstring::npos) << console_screen().c_str();
+}
+
 // The lock is this test's: another process holds the folder.
 TEST_F(FromAConsole, AFolderAnotherClientWorksInIsRefusedWithSeven) {
   const std::string folder = std::filesystem::path(program_path).parent_path().string();
