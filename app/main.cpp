@@ -83,7 +83,7 @@ int run_without_window(const std::vector<std::string>& args) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  const std::vector<std::string> args(argv + 1, argv + argc);
+  const std::vector<std::string> args = qor::program_arguments(argc, argv);
   // Help needs no display: answer it before the toolkit opens one; without
   // the window it is lines only, as no box may wait there.
   if (qor::asks_for_help(args)) {

@@ -38,4 +38,8 @@ void show_refusal(int argc, char** argv, const std::string& text);
 // standard output leads somewhere now.
 bool connect_standard_streams();
 
+// The program's arguments as the user typed them, in UTF-8 (Windows hands
+// argv over in the system's code page only).
+std::vector<std::string> program_arguments(int argc, char** argv);
+
 }  // namespace qor

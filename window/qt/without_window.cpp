@@ -1,6 +1,7 @@
-// Why the window does not open, on Linux: the line on standard error for a
-// terminal or a log, and a box for the user who started the program from
-// the desktop.
+// What the program needs of the toolkit without its window or instead of
+// it, on Linux. Why the window does not open: the line on standard error
+// for a terminal or a log, and a box for the user who started the program
+// from the desktop.
 #include <cstdio>
 
 #include <QApplication>
@@ -23,5 +24,7 @@ void show_refusal(int argc, char** argv, const std::string& text) {
 }
 
 bool connect_standard_streams() { return true; }
+
+std::vector<std::string> program_arguments(int argc, char** argv) { return {argv + 1, argv + argc}; }
 
 }  // namespace qor

@@ -1,5 +1,6 @@
-// Why the window does not open, on Windows: a box with the program's title,
-// and the line on the console the program was started from.
+// What the program needs of the toolkit without its window or instead of
+// it, on Windows. Why the window does not open: a box with the program's
+// title, and the line on the console the program was started from.
 #include <cstdio>
 
 #include "platform/win32/wide_text.hpp"
@@ -11,6 +12,7 @@
 #include "platform/win32/windows_api.hpp"
 
 #include <io.h>
+#include <shellapi.h>
 
 namespace qor {
 
@@ -29,6 +31,19 @@ bool connect_standard_streams() {
   // console leaves the process's standard handle as it was.
   const int output = _fileno(stdout);
   return output >= 0 && _get_osfhandle(output) >= 0;
+}
+
+}  // namespace qor
+
+namespace qor {
+
+std::vector<std::string> program_arguments(int /*argc*/, char** /*argv*/) {
+  int count = 0;
+  LPWSTR* words = CommandLineToArgvW(GetCommandLineW(), &count);
+  std::vector<std::string> out;
+  for (int i = 1; words != nullptr && i < count; ++i) out.push_back(win32::to_utf8(words[i]));
+  if (words != nullptr) LocalFree(words);
+  return out;
 }
 
 }  // namespace qor
