@@ -118,11 +118,12 @@ TEST_F(FromAConsole, TheWindowInAFolderAnotherClientWorksInIsABoxAndSeven) {
   EXPECT_EQ(program.wait(std::chrono::seconds(30)), 7u);
 }
 
-// Started as a scheduled task starts it: no console anywhere.
+// Started as a scheduled task starts it: no console anywhere. The log's
+// name is not in every code page's plain letters: it must arrive whole.
 TEST(WithoutAConsole, TheLogFileHoldsTheLines) {
   FreeConsole();
   TempDir dir;
-  const std::string log = dir / "run.log";
+  const std::string log = dir / "Übersicht.log";
   ChildProcess program(program_path, {"--unattended", "--language", "en", "--log", log, "--update-server", server()},
                        true);
   EXPECT_EQ(program.wait(std::chrono::seconds(60)), 3u);
