@@ -342,6 +342,10 @@ def second_instance(sc):
     expect_code(result, 7, "a --check meanwhile")
     if not sc.client.wine:
         window_refused(sc, port)
+        # Started where there is no display (a cron line without
+        # --unattended): the reason on standard error and 7, not a crash.
+        code, _, err = sc.run(*server_args(port))
+        expect(code == 7 and "already running" in err, "the window without a display: %s %r" % (code, err))
     expect(first.poll() is None, "the first run ended while the second ones were refused")
 
     other = os.path.join(sc.work, "other")

@@ -3,6 +3,7 @@
 // for a terminal or a log, and a box for the user who started the program
 // from the desktop.
 #include <cstdio>
+#include <cstdlib>
 
 #include <QApplication>
 #include <QMessageBox>
@@ -15,6 +16,10 @@ namespace qor {
 void show_refusal(int argc, char** argv, const std::string& text) {
   std::fputs((std::string(kApplicationTitle) + ": " + text + "\n").c_str(), stderr);
   std::fflush(stderr);
+  // Without a display the toolkit would end the program before its exit
+  // code: the line is all there can be.
+  const auto set = [](const char* name) { return std::getenv(name) != nullptr && *std::getenv(name) != '\0'; };
+  if (!set("DISPLAY") && !set("WAYLAND_DISPLAY") && !set("QT_QPA_PLATFORM")) return;
   QApplication app(argc, argv);
   QString body = QString::fromStdString(text);
   body.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
