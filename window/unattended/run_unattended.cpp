@@ -132,9 +132,10 @@ class UnattendedRun {
               (count == 0 ? std::string("nothing due") : count_of(count, "file due", "files due")));
     for (int i = 0; i < count; ++i) {
       const auto checked = form_.checked_records.find(form_.List3.ItemData(i));
-      std::string file = form_.List3.List(i);
+      std::string file;
       if (checked != form_.checked_records.end() && !checked->second.fields.path.empty())
-        file = checked->second.fields.path + "\\" + file;
+        file = checked->second.fields.path + "\\";
+      file += form_.List3.List(i);
       log_.line(std::string("due for ") + list + ": " + display_path(file));
     }
     if (count > 0 && options_.check) host_.facts().something_due = true;
