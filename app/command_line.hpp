@@ -1,4 +1,6 @@
-// The program's command line: `--update-server HOST[:PORT]` and `--help`.
+// The program's command line: `--update-server HOST[:PORT]`, `--help`, and
+// the unattended run's options (`--unattended --language de|en`,
+// `--check`, `--no-start`, `--no-shortcut`, `--log FILE`).
 #pragma once
 
 #include <optional>
@@ -9,7 +11,19 @@ namespace qor {
 
 struct CommandLine {
   std::string update_server;  // "host" or "host:port"
+  // The run without a window: --unattended, or --check, which is one.
+  bool unattended = false;
+  bool check = false;        // tell what is due, change nothing
+  std::string language;      // "de" or "en"; --check without it takes "de"
+  bool no_start = false;     // the main application is not started
+  bool no_shortcut = false;  // no desktop shortcut
+  std::string log_file;      // lines appended there too; empty for none
 };
+
+// True when the arguments ask for a run without a window (--unattended or
+// --check): such a run must never wait on a message box, also not for a
+// refused command line.
+bool asks_for_unattended(const std::vector<std::string>& args);
 
 // True when the arguments ask for the usage text (--help, -h); answered
 // before the window toolkit starts, so it needs no display.

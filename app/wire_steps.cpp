@@ -52,10 +52,10 @@ Steps make_program_steps(QOR_sync_FRM& form, const std::string& update_server, c
           const auto vouched = release::vouched_file(*signed_release, file_name);
           if (!vouched) {
             // Never fetched, never written: the release did not sign it.
-            report_failure(
-                "transfer of " + file_name,
-                Failure{signed_release->current ? "the signed release names no such file" : "the release was refused"});
-            failures.failed(file_name);
+            const Failure refused{signed_release->current ? "the signed release names no such file"
+                                                          : "the release was refused"};
+            report_failure("transfer of " + file_name, refused);
+            failures.failed(file_name, refused.reason);
             return FetchOutcome::Failed;
           }
           return ftp_get_file(form.host(), *form.file_system, file_name, local_folder, placing, failures, run,

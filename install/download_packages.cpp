@@ -33,6 +33,7 @@ Failure no_place(const PackageFields& fields) {
 struct Arrival {
   std::string file;
   std::string local_folder;
+  std::string stamp;  // the version date it carries, as "ve=" wrote it; empty for none
 };
 
 // How the package goes to its place and what it carries there. A replaced
@@ -68,8 +69,9 @@ std::optional<Arrival> fetch_one(QOR_sync_FRM& form, const FetchFile& fetch, Tra
   if (!place) {
     // Listed as due, yet nothing can be fetched for it: the user must not
     // take silence for success, and nothing is written.
-    report_failure("transfer of " + fields.file, no_place(fields));
-    failures.failed(fields.file);
+    const Failure why = no_place(fields);
+    report_failure("transfer of " + fields.file, why);
+    failures.failed(fields.file, why.reason);
     return std::nullopt;
   }
 
@@ -80,7 +82,7 @@ std::optional<Arrival> fetch_one(QOR_sync_FRM& form, const FetchFile& fetch, Tra
   const bool only_if_absent = is_user_database(fields.file) || checked.found_missing || !existed;
   const Placing placing = placing_of(fields, place->local_file, existed, only_if_absent);
   if (fetch(fields.file, place->local_folder, placing, run) != FetchOutcome::Held) return std::nullopt;
-  return Arrival{fields.file, place->local_folder};
+  return Arrival{fields.file, place->local_folder, placing.last_write ? fields.version : std::string()};
 }
 
 // Puts every file the run holds in place with one wait for the disk, tells
@@ -88,14 +90,18 @@ std::optional<Arrival> fetch_one(QOR_sync_FRM& form, const FetchFile& fetch, Tra
 void place_arrivals(TransferFailures& failures, PlacementRun& run, std::vector<Arrival>& arrivals) {
   if (arrivals.empty()) return;
   const std::vector<Result<Committed>> placed = run.place_all();
-  for (std::size_t i = 0; i < arrivals.size(); ++i)
-    tell_placement(arrivals[i].file, arrivals[i].local_folder, placed.at(i), failures);
+  for (std::size_t i = 0; i < arrivals.size(); ++i) {
+    const FetchOutcome outcome = tell_placement(arrivals[i].file, arrivals[i].local_folder, placed.at(i), failures);
+    if (outcome == FetchOutcome::Placed && !arrivals[i].stamp.empty())
+      failures.host().file_outcome(FileOutcome::Stamped, arrivals[i].file, arrivals[i].stamp);
+  }
   if (const Status settled = run.settle(); !settled) {
     // The files are in place, but the disk did not confirm them: the user
     // is told, and the next run checks them again.
     report_failure("download run", settled.failure());
     for (std::size_t i = 0; i < arrivals.size(); ++i)
-      if (placed.at(i) && *placed.at(i) == Committed::Placed) failures.failed(arrivals[i].file);
+      if (placed.at(i) && *placed.at(i) == Committed::Placed)
+        failures.failed(arrivals[i].file, settled.failure().reason);
   }
   arrivals.clear();
 }

@@ -36,20 +36,20 @@ def say(line):
 # --- the catalogue -----------------------------------------------------------
 
 def parse_fault(text):
-    """"status:503", "close", "stall:5", "cut:100", "trickle:0.5", "redirect:LOCATION", each optionally
-    "@N" (first N requests)."""
+    """"status:503", "close", "stall:5", "cut:100", "trickle:0.5", "redirect:LOCATION", "delay:3", each
+    optionally "@N" (first N requests)."""
     times = None
     if "@" in text:
         text, count = text.rsplit("@", 1)
         times = int(count)
     mode, _, arg = text.partition(":")
-    if mode not in ("close", "status", "stall", "cut", "trickle", "redirect"):
+    if mode not in ("close", "status", "stall", "cut", "trickle", "redirect", "delay"):
         raise ValueError("unknown fault mode %r" % mode)
     fault = {"mode": mode}
     if mode == "status":
         fault["status"] = int(arg or 500)
-    if mode == "stall":
-        fault["seconds"] = float(arg or 600)
+    if mode in ("stall", "delay"):
+        fault["seconds"] = float(arg or (600 if mode == "stall" else 3))
     if mode == "cut" and arg:
         fault["bytes"] = int(arg)
     if mode == "trickle":
@@ -170,7 +170,10 @@ class QueryHandler(BaseHTTPRequestHandler):
         try:
             data = state.catalogue.load()
             fault = state.catalogue.fault(data, query) if query in QUERIES else None
-            if fault is not None and fault["mode"] != "cut" and state.take_fault(query, fault):
+            if fault is not None and fault["mode"] == "delay" and state.take_fault(query, fault):
+                # A slow server that answers in the end: the client is busy meanwhile.
+                state.stopping.wait(float(fault["seconds"]))
+            elif fault is not None and fault["mode"] != "cut" and state.take_fault(query, fault):
                 self.fail(fault)
                 return
             body = None
@@ -304,7 +307,8 @@ def main():
     parser.add_argument("--require-agent", action="store_true",
                         help="refuse (403) requests without a User-Agent header")
     parser.add_argument("--fail", action="append", default=[], metavar="QUERY=MODE[:ARG][@N]",
-                        help="fail a query: close, status[:CODE], stall[:SECONDS], cut[:BYTES], trickle[:SECONDS]; "
+                        help="fail a query: close, status[:CODE], stall[:SECONDS], cut[:BYTES], trickle[:SECONDS], "
+                             "delay[:SECONDS] (answers after that); "
                              "@N: first N requests only")
     parser.add_argument("--answer", action="append", default=[], metavar="QUERY=FILE",
                         help="answer a query with the bytes of FILE (caption.de for one language)")

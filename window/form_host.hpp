@@ -10,6 +10,14 @@ namespace qor {
 enum class MsgButtons { OK, RetryCancel };
 enum class MsgResult { OK, Retry, Cancel };
 
+// What became of one file of a download run.
+enum class FileOutcome {
+  Fetched,  // in its place; detail: the local path
+  Stamped,  // carries its version date; detail: the date as "ve=" wrote it
+  Kept,     // the user's file that took its place meanwhile stays; detail: the local path
+  Failed,   // not fetched, the old file stays; detail: the reason
+};
+
 class FormHost {
  public:
   virtual ~FormHost() = default;
@@ -22,6 +30,10 @@ class FormHost {
   // window manager) or by Unload; it stays true. A step that yields looks at
   // it after DoEvents and ends there: the user has left.
   virtual bool closed() const = 0;
+  // One file of a download run ended so: for a host that keeps a record of
+  // the run line by line (the unattended run). The window tells failures by
+  // its boxes and shows nothing else of it.
+  virtual void file_outcome(FileOutcome /*outcome*/, const std::string& /*file*/, const std::string& /*detail*/) {}
 };
 
 // Shows a message box for a toolkit's host: the modal box of the platform,

@@ -27,4 +27,19 @@ int run_form_window(int argc, char** argv, const MakeFileSystem& make_file_syste
 // was started from, where there is one, as well.
 void show_usage_text(const std::string& text, bool is_error);
 
+// Why the window does not open (another client works in this folder): a
+// box with the program's title that the user closes, and the same text on
+// standard error (on Windows the console the program was started from).
+void show_refusal(int argc, char** argv, const std::string& text);
+
+// Standard output and standard error lead to the console the program was
+// started from, where the program has none of its own (a GUI program on
+// Windows); streams that lead somewhere stay as they are. True when
+// standard output leads somewhere now.
+bool connect_standard_streams();
+
+// The program's arguments as the user typed them, in UTF-8 (Windows hands
+// argv over in the system's code page only).
+std::vector<std::string> program_arguments(int argc, char** argv);
+
 }  // namespace qor

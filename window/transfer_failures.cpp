@@ -20,8 +20,9 @@ std::string more_failures_text(std::size_t more, std::size_t in_all) {
 
 }  // namespace
 
-void TransferFailures::failed(const std::string& file_name) {
+void TransferFailures::failed(const std::string& file_name, const std::string& reason) {
   if (host_.closed()) return;
+  host_.file_outcome(FileOutcome::Failed, file_name, reason);
   if (boxes_ < kBoxes) {
     ++boxes_;
     host_.MsgBox("Übertragunsfehler", MsgButtons::OK, kApplicationTitle);
@@ -44,15 +45,17 @@ FetchOutcome tell_placement(const std::string& file_name, const std::string& loc
                             const Result<Committed>& placed, TransferFailures& failures) {
   if (!placed) {
     report_failure("transfer of " + file_name, placed.failure());
-    failures.failed(file_name);
+    failures.failed(file_name, placed.failure().reason);
     return FetchOutcome::Failed;
   }
   if (*placed == Committed::PlaceTaken) {
     // Not a failure the user has to act on: the file they have is kept.
-    report_failure("transfer of " + file_name,
-                   Failure{local_path(local_folder + "/" + file_name) + " appeared meanwhile and is kept"});
+    const std::string kept = local_path(local_folder + "/" + file_name);
+    report_failure("transfer of " + file_name, Failure{kept + " appeared meanwhile and is kept"});
+    failures.host().file_outcome(FileOutcome::Kept, file_name, kept);
     return FetchOutcome::PlaceTaken;
   }
+  failures.host().file_outcome(FileOutcome::Fetched, file_name, local_path(local_folder + "/" + file_name));
   return FetchOutcome::Placed;
 }
 

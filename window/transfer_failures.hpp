@@ -22,12 +22,15 @@ class TransferFailures {
   explicit TransferFailures(FormHost& host) : host_(host) {}
 
   // One more file failed (its reason is already on standard error): shows
-  // "Übertragunsfehler", or keeps the name for the message at the end.
-  // Once the window is closed nothing is shown any more.
-  void failed(const std::string& file_name);
+  // "Übertragunsfehler", or keeps the name for the message at the end, and
+  // hands the reason to the host's record of the run. Once the window is
+  // closed nothing is shown any more.
+  void failed(const std::string& file_name, const std::string& reason);
   // The end of the run: one message for the failures without a box, their
   // names on standard error. Nothing once the window is closed.
   void finish();
+
+  FormHost& host() { return host_; }
 
  private:
   FormHost& host_;
@@ -37,7 +40,8 @@ class TransferFailures {
 
 // Tells how putting file_name into local_folder ended: a failure on standard
 // error and through `failures`; a place found taken (OnlyIfAbsent) on
-// standard error only, as the user's file is kept.
+// standard error only, as the user's file is kept. The host's record of the
+// run gets each outcome.
 FetchOutcome tell_placement(const std::string& file_name, const std::string& local_folder,
                             const Result<Committed>& placed, TransferFailures& failures);
 
