@@ -125,5 +125,5 @@ echo "== cppcheck"
 cppcheck --quiet --error-exitcode=1 --inline-suppr --std=c++20 --language=c++ \
   --enable=warning,performance,portability \
   --suppress=missingIncludeSystem --suppress=unmatchedSuppression \
-  -I . portable platform/linux window/qt window/*.cpp server install ftp filetime app publish
+  -I . portable platform/linux window/qt window/unattended window/*.cpp server install ftp filetime release app publish
 echo "static checks: clean"
