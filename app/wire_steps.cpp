@@ -1,6 +1,7 @@
 #include "app/wire_steps.hpp"
 
 #include <memory>
+#include <utility>
 #include <vector>
 
 #include "ftp/ftp_steps.hpp"
@@ -21,7 +22,7 @@ Steps make_program_steps(QOR_sync_FRM& form, const std::string& update_server, c
   if (release_key) {
     signed_release = std::make_shared<release::SignedRelease>();
     signed_release->key = *release_key;
-    form.vouch_answer = [signed_release](ServerAnswer which, std::vector<std::string> answered) {
+    form.vouch_answer = [signed_release](ServerAnswer which, const std::vector<std::string>& answered) {
       return release::vouched_answer(*signed_release, which, answered);
     };
   } else {
@@ -64,7 +65,7 @@ Steps make_program_steps(QOR_sync_FRM& form, const std::string& update_server, c
         failures);
   };
   // One shell object per finish action, released with it.
-  steps.finish = [&form, signed_release, make_shell] {
+  steps.finish = [&form, signed_release, make_shell = std::move(make_shell)] {
     const auto shell = make_shell();
     if (!signed_release) return finish_action(form, *shell);
     finish_action(
